@@ -1,0 +1,125 @@
+#pragma once
+
+#include "convert/conversion_settings.h"
+#include "options/preset_file.h"
+#include "source/search_file.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QProcess;
+
+namespace zento {
+
+class TBrowseEdit;
+class TCheckListBox;
+class TDriveComboBox;
+class TMultiColComboBox;
+class TProgressForm1;
+class TSpinEdit;
+class TdxfColorButton;
+
+// The main window: borderless, 434 x 574, dragged by its background.
+// Controls and handlers carry the names the rest of the program uses.
+class TMainForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMainForm1(const QString &executablePath, QWidget *parent = nullptr);
+    ~TMainForm1() override;
+
+    // --- controls -----------------------------------------------------------
+    TdxfColorButton *CButton1 = nullptr;  // close
+    TdxfColorButton *CButton2 = nullptr;  // minimise
+    TdxfColorButton *CButton3 = nullptr;  // manual
+    TdxfColorButton *CButton4 = nullptr;  // information page
+    TDriveComboBox *DriveComboBox1 = nullptr;
+    TCheckListBox *CheckListBox1 = nullptr; // full paths (hidden)
+    TCheckListBox *CheckListBox2 = nullptr; // display texts and ticks
+    TdxfColorButton *CButton12 = nullptr;   // refresh
+    TBrowseEdit *C1_03 = nullptr;           // output folder
+    TMultiColComboBox *C2_00 = nullptr;     // preset
+    TMultiColComboBox *C2_01 = nullptr;     // container
+    TSpinEdit *C2_02_01 = nullptr;
+    TSpinEdit *C2_02_02 = nullptr;
+    TSpinEdit *C2_03_01 = nullptr;
+    TSpinEdit *C2_03_02 = nullptr;
+    TMultiColComboBox *C2_04 = nullptr; // video codec
+    TSpinEdit *C2_06 = nullptr;         // frame rate
+    TSpinEdit *C2_05 = nullptr;         // video bit rate
+    TMultiColComboBox *C3_01 = nullptr; // audio codec
+    TSpinEdit *C3_03 = nullptr;         // sample rate
+    TSpinEdit *C3_02 = nullptr;         // audio bit rate
+    QCheckBox *CheckBox1 = nullptr;     // two passes
+    TdxfColorButton *CButton10 = nullptr; // convert
+    TdxfColorButton *CButton11 = nullptr; // store preset
+    TSearchFile SearchFile1;
+
+    // --- state --------------------------------------------------------------
+    const QString &ProgramFolder() const { return programFolder_; }
+    const QString &ExecutablePath() const { return executablePath_; }
+    PresetFile &Presets() { return presets_; } // the preset line list
+    // The conversion settings as the controls show them now.
+    ConversionSettings CurrentSettings() const;
+
+    // --- top bar, output folder (main window) -------------------------------
+    void CButton1Click(QObject *Sender = nullptr);
+    void CButton2Click(QObject *Sender = nullptr);
+    void CButton3Click(QObject *Sender = nullptr);
+    void CButton4Click(QObject *Sender = nullptr);
+    void C1_03Change(QObject *Sender = nullptr);
+    QString InformationPageAddress() const;
+    QString ManualPath() const;
+
+    // --- title listing -------------------------------------------------------
+    void DriveComboBox1Select(QObject *Sender = nullptr);
+    void CButton12Click(QObject *Sender = nullptr);
+    void SearchFile1Find(TSearchFile &Sender, const QString &Name, const TSearchFileData &Data, bool &Continue);
+
+    // --- options: presets, highlighting, storing, settings file -------------
+    void C2_00Change(QObject *Sender = nullptr);
+    void C2_01Change(QObject *Sender = nullptr);
+    void C2_04Change(QObject *Sender = nullptr);
+    void C3_01Change(QObject *Sender = nullptr);
+    void C2_02_01Change(QObject *Sender = nullptr);
+    void C2_02_02Change(QObject *Sender = nullptr);
+    void C2_03_01Change(QObject *Sender = nullptr);
+    void C2_03_02Change(QObject *Sender = nullptr);
+    void C2_05Change(QObject *Sender = nullptr);
+    void C2_06Change(QObject *Sender = nullptr);
+    void C3_02Change(QObject *Sender = nullptr);
+    void C3_03Change(QObject *Sender = nullptr);
+    void CButton11Click(QObject *Sender = nullptr);
+    void FormActivate(QObject *Sender = nullptr);
+    void FormClose(QObject *Sender = nullptr);
+    int Tag = 0; // the once-only flag of the settings reading
+
+    // --- conversion run ------------------------------------------------------
+    void CButton10Click(QObject *Sender = nullptr);
+    QString CurrentSourcePath;
+    QString CurrentOutputPath;
+    QPointer<QProcess> EncoderProcess; // the encoder started last, while it lives
+    QPointer<TProgressForm1> ProgressForm1; // exists only during a run
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void BuildControls();
+    QString executablePath_;
+    QString programFolder_;
+    PresetFile presets_;
+    QPoint dragOffset_;
+    bool dragging_ = false;
+};
+
+} // namespace zento

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace zento {
+
+// Every message box, error box, beep and one-line input of the program goes
+// through here, so tests can record them instead of blocking.
+struct DialogHooks {
+    std::function<void(const QString &text)> message;
+    std::function<void()> beep;
+    std::function<QString(const QString &title, const QString &prompt)> input;
+};
+
+// An empty member means the real dialog.
+void SetDialogHooks(DialogHooks hooks);
+
+// The program's own message: a modal box with an OK button only.
+void ShowMessage(const QString &text);
+
+// The system's default beep.
+void Beep();
+
+// A failure message: the beep, then the message.
+void ShowFailure(const QString &text);
+
+// The error box of an exception: caption the application title, stop icon, OK
+// button; "." appended when the last character sorts after ".".
+void ShowErrorBox(const QString &message);
+QString ErrorBoxText(const QString &message);
+
+// A one-line input dialog with OK and Cancel and an empty initial text;
+// a cancel gives the empty text.
+QString InputLine(const QString &title, const QString &prompt, int maxLength = 255);
+
+// The owner window of the dialogs (the main window); may be null.
+void SetDialogParent(QWidget *parent);
+
+} // namespace zento

@@ -1,0 +1,103 @@
+#include "platform/dialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace zento {
+
+namespace {
+
+DialogHooks &Hooks()
+{
+    static DialogHooks hooks;
+    return hooks;
+}
+
+QPointer<QWidget> &Parent()
+{
+    static QPointer<QWidget> parent;
+    return parent;
+}
+
+QString Caption()
+{
+    const QString name = QApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("DVD変換Zento") : name;
+}
+
+} // namespace
+
+void SetDialogHooks(DialogHooks hooks)
+{
+    Hooks() = std::move(hooks);
+}
+
+void SetDialogParent(QWidget *parent)
+{
+    Parent() = parent;
+}
+
+void ShowMessage(const QString &text)
+{
+    if (Hooks().message) {
+        Hooks().message(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, Caption(), text, QMessageBox::Ok, Parent());
+    box.exec();
+}
+
+void Beep()
+{
+    if (Hooks().beep) {
+        Hooks().beep();
+        return;
+    }
+    QApplication::beep();
+}
+
+void ShowFailure(const QString &text)
+{
+    Beep();
+    ShowMessage(text);
+}
+
+QString ErrorBoxText(const QString &message)
+{
+    QString text = message;
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        text += QLatin1Char('.');
+    return text;
+}
+
+void ShowErrorBox(const QString &message)
+{
+    const QString text = ErrorBoxText(message);
+    if (Hooks().message) {
+        Hooks().message(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, Caption(), text, QMessageBox::Ok, Parent());
+    box.exec();
+}
+
+QString InputLine(const QString &title, const QString &prompt, int maxLength)
+{
+    if (Hooks().input)
+        return Hooks().input(title, prompt).left(maxLength);
+    QInputDialog dialog(Parent());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(QString());
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (auto *edit = dialog.findChild<QLineEdit *>())
+        edit->setMaxLength(maxLength);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.textValue().left(maxLength);
+}
+
+} // namespace zento

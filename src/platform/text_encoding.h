@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace zento {
+
+// The stored files are Shift-JIS (CP932) as made on Windows, or UTF-8 when a
+// Linux user made them so. Each file is written back in the encoding it was
+// read in.
+enum class TextEncoding { ShiftJis, Utf8 };
+
+struct DecodedText {
+    QString text;
+    TextEncoding encoding = TextEncoding::ShiftJis;
+    bool byteOrderMark = false; // a UTF-8 byte-order mark stood in front (not part of text)
+};
+
+// UTF-8 when the bytes are valid UTF-8 and not all ASCII; otherwise Shift-JIS
+// (an empty file included).
+DecodedText DecodeText(const QByteArray &bytes);
+
+// Replaces the characters that Linux input gives where CP932 has its own
+// spelling (〜 − ‖ ¢ £ ¬ to ～ － ∥ ￠ ￡ ￢).
+QString MapForShiftJis(const QString &text);
+
+// Whether Shift-JIS can hold the text once it is mapped.
+bool FitsShiftJis(const QString &text);
+
+// The text in Shift-JIS bytes, mapped first; characters it cannot hold come out
+// as the decoder's substitute. Use FitsShiftJis first when that matters.
+QByteArray ToShiftJis(const QString &text);
+QString FromShiftJis(const QByteArray &bytes);
+
+// Encodes the text in `encoding`. When that is Shift-JIS and Shift-JIS cannot
+// hold the text, `encoding` becomes UTF-8 and the text is written as UTF-8, so
+// nothing is lost. The byte-order mark is written only for UTF-8.
+QByteArray EncodeText(const QString &text, TextEncoding &encoding, bool byteOrderMark = false);
+
+// The length of the text in bytes of the encoding (the substitute counted for
+// characters Shift-JIS lacks).
+qsizetype EncodedLength(const QString &text, TextEncoding encoding);
+
+// The longest front part of the text whose encoded form has at most maxBytes
+// bytes; never cuts inside a character (nor a surrogate pair).
+QString TruncateToBytes(const QString &text, qsizetype maxBytes, TextEncoding encoding);
+
+} // namespace zento
