@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QSpinBox>
+#include <functional>
+#include <memory>
+
+namespace zento {
+
+// A whole-number field with spin buttons: typed characters limited to digits,
+// "+" and "-" (others refused with a beep) and to a typed length; steps of 1
+// (buttons, arrow keys) and 10 (Page Up/Down); a typed value is brought into
+// range on leaving the field.
+class TSpinEdit : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit TSpinEdit(QWidget *parent = nullptr);
+    ~TSpinEdit() override;
+
+    // The number the text shows; an empty or unreadable text counts as 0.
+    int Value() const;
+    // Puts a value in, moved into the range first. Raises OnChange only when
+    // the shown text changes.
+    void SetValue(int value);
+    void SetRange(int minimum, int maximum);
+    void SetMaxLength(int characters); // typed characters at most
+
+    // The colour the field is painted with.
+    QColor Color() const;
+    void SetColor(const QColor &color);
+
+    // Raised whenever the text changes: typed, stepped or put in by code.
+    std::function<void(TSpinEdit &Sender)> OnChange;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace zento
