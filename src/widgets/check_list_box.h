@@ -52,6 +52,10 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    // A press of the left button toggles the row when it lies in the check area.
+    void HandlePress(QMouseEvent *event);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -32,7 +32,18 @@ public:
     std::function<void(TDriveComboBox &Sender)> OnChange;
     std::function<void(TDriveComboBox &Sender)> OnSelect; // after a user's pick
 
+    // The row height: the line height of the control's font.
+    int RowHeight() const;
+
 private:
+    void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    // A user's pick of a row: OnClick, the drive taken over, OnChange, OnSelect.
+    void Picked(int index);
+    // Makes a drive current without raising anything; false when it already was.
+    bool ApplyDrive(const QString &drive);
+    void SelectRowOf(const QString &drive);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -1,0 +1,408 @@
+#include "source/search_file.h"
+
+#include "platform/error.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace zento {
+
+namespace {
+
+// Sets a busy flag for the lifetime of a search and clears it on every way out.
+class BusyScope {
+public:
+    explicit BusyScope(bool &flag) : flag_(flag) { flag_ = true; }
+    ~BusyScope() { flag_ = false; }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    bool &flag_;
+};
+
+QString SystemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+[[noreturn]] void ThrowReadError(const QString &path, int error)
+{
+    throw Error(QStringLiteral("フォルダを読み込めません: %1 (%2)").arg(path, SystemErrorText(error)));
+}
+
+// Errors that mean "nothing to list here" rather than a failure: the folder is
+// gone, is not a folder, or we may not read it.
+bool IsQuietOpenError(int error)
+{
+    return error == ENOENT || error == ENOTDIR || error == EACCES || error == EPERM || error == ENAMETOOLONG ||
+           error == ELOOP || error == ENXIO || error == ENOMEDIUM;
+}
+
+// One open directory enumeration, closed whatever way the caller leaves.
+class DirectoryReader {
+public:
+    // An enumeration that yields nothing when the folder cannot be listed for
+    // an ordinary reason; other failures are thrown.
+    explicit DirectoryReader(const QString &path) : path_(path)
+    {
+        dir_ = ::opendir(QFile::encodeName(path).constData());
+        if (!dir_ && !IsQuietOpenError(errno))
+            ThrowReadError(path, errno);
+    }
+    ~DirectoryReader()
+    {
+        if (dir_)
+            ::closedir(dir_);
+    }
+    DirectoryReader(const DirectoryReader &) = delete;
+    DirectoryReader &operator=(const DirectoryReader &) = delete;
+
+    // The next entry in the file system's own order, "." and ".." left out;
+    // null at the end.
+    const dirent *Next()
+    {
+        if (!dir_)
+            return nullptr;
+        for (;;) {
+            errno = 0;
+            const dirent *entry = ::readdir(dir_);
+            if (!entry) {
+                if (errno != 0)
+                    ThrowReadError(path_, errno);
+                return nullptr;
+            }
+            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+                continue;
+            return entry;
+        }
+    }
+
+    int Fd() const { return dir_ ? ::dirfd(dir_) : AT_FDCWD; }
+
+private:
+    QString path_;
+    DIR *dir_ = nullptr;
+};
+
+constexpr unsigned StatxFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME |
+                                 STATX_BTIME;
+
+// Looks an entry up, following a link to what it points at; a dangling link is
+// described as the link itself.
+bool StatEntry(int dirFd, const char *name, struct statx &result)
+{
+    if (::statx(dirFd, name, AT_STATX_SYNC_AS_STAT, StatxFields, &result) == 0)
+        return true;
+    return ::statx(dirFd, name, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, StatxFields, &result) == 0;
+}
+
+const qint64 DateTimeEpochJulianDay = QDate(1899, 12, 30).toJulianDay();
+
+// A file time (UTC) as the date-time value: local time, cut to the two-second
+// steps of a DOS time stamp, valid for the years 1980 to 2107 only.
+bool ConvertFileTime(const struct statx_timestamp &stamp, double &result)
+{
+    const time_t seconds = static_cast<time_t>(stamp.tv_sec);
+    if (static_cast<decltype(stamp.tv_sec)>(seconds) != stamp.tv_sec)
+        return false;
+    struct tm local {};
+    if (!::localtime_r(&seconds, &local))
+        return false;
+    const int year = local.tm_year + 1900;
+    if (year < 1980 || year > 2107)
+        return false;
+    const QDate date(year, local.tm_mon + 1, local.tm_mday);
+    if (!date.isValid())
+        return false;
+    const int second = std::min(local.tm_sec, 59) / 2 * 2; // a leap second stays in its minute
+    const double dayFraction = (local.tm_hour * 3600 + local.tm_min * 60 + second) / 86400.0;
+    result = static_cast<double>(date.toJulianDay() - DateTimeEpochJulianDay) + dayFraction;
+    return true;
+}
+
+void FillFromStat(const struct statx &st, TSearchFileData &data)
+{
+    const bool isDirectory = S_ISDIR(st.stx_mode);
+    data.IsDirectory = isDirectory;
+    data.IsReadOnly = (st.stx_mode & S_IWUSR) == 0;
+    data.IsSystem = false;
+    data.IsArchive = S_ISREG(st.stx_mode);
+    data.Size = isDirectory ? 0 : static_cast<qint64>(st.stx_size);
+    if (st.stx_mask & STATX_BTIME)
+        data.CreationTimeValid = ConvertFileTime(st.stx_btime, data.CreationTime);
+    if (st.stx_mask & STATX_MTIME)
+        data.WriteTimeValid = ConvertFileTime(st.stx_mtime, data.WriteTime);
+    if (st.stx_mask & STATX_ATIME)
+        data.AccessTimeValid = ConvertFileTime(st.stx_atime, data.AccessTime);
+}
+
+void SetNames(const QString &name, TSearchFileData &data)
+{
+    data.LongName = name;
+    data.ShortName = name; // no 8.3 aliases here
+    data.IsHidden = name.startsWith(QLatin1Char('.'));
+}
+
+// Describes one enumerated entry. When the entry cannot be looked up (it went
+// away meanwhile) the record holds what the enumeration itself says.
+TSearchFileData DescribeEntry(const DirectoryReader &reader, const dirent &entry, const QString &name,
+                              struct statx *statOut = nullptr, bool *statOk = nullptr)
+{
+    TSearchFileData data;
+    SetNames(name, data);
+    struct statx st {};
+    const bool ok = StatEntry(reader.Fd(), entry.d_name, st);
+    if (ok)
+        FillFromStat(st, data);
+    else
+        data.IsDirectory = entry.d_type == DT_DIR;
+    if (statOut)
+        *statOut = st;
+    if (statOk)
+        *statOk = ok;
+    return data;
+}
+
+// "/a" + "/" + name, with one separator when the folder already ends in one.
+QString WithSeparator(const QString &folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// The absolute form of a path, "." and ".." resolved by text; a trailing
+// separator is kept.
+QString AbsolutePath(const QString &path)
+{
+    if (path.isEmpty())
+        return QDir::currentPath();
+    QString absolute = QDir::isAbsolutePath(path) ? path : WithSeparator(QDir::currentPath()) + path;
+    QString cleaned = QDir::cleanPath(absolute);
+    if (path.endsWith(QLatin1Char('/')) && !cleaned.endsWith(QLatin1Char('/')))
+        cleaned += QLatin1Char('/');
+    return cleaned;
+}
+
+// Identifies a directory on the machine, whatever path leads to it.
+struct DirectoryKey {
+    quint64 device;
+    quint64 inode;
+    bool operator==(const DirectoryKey &other) const = default;
+};
+
+size_t qHash(const DirectoryKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.device, key.inode);
+}
+
+DirectoryKey KeyOf(const struct statx &st)
+{
+    return {(static_cast<quint64>(st.stx_dev_major) << 32) | st.stx_dev_minor, st.stx_ino};
+}
+
+// Case folding per character, on whole code points.
+QList<uint> FoldedCodePoints(const QString &text)
+{
+    QList<uint> points = text.toUcs4();
+    for (uint &point : points)
+        point = QChar::toCaseFolded(static_cast<char32_t>(point));
+    return points;
+}
+
+bool MatchesFolded(const QList<uint> &name, const QList<uint> &mask)
+{
+    qsizetype n = 0, m = 0;
+    qsizetype starMask = -1, starName = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            starMask = m++;
+            starName = n;
+        } else if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
+            ++m;
+            ++n;
+        } else if (starMask >= 0) {
+            m = starMask + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
+    return m == mask.size();
+}
+
+} // namespace
+
+bool MatchesMask(const QString &name, const QString &mask)
+{
+    const QList<uint> foldedName = FoldedCodePoints(name);
+    const QList<uint> foldedMask = FoldedCodePoints(mask);
+    if (MatchesFolded(foldedName, foldedMask))
+        return true;
+    // A mask ending in ".*" also accepts a name without any dot ("*.*" takes
+    // every name, "VTS*.*" takes VTS_LIST).
+    if (mask.endsWith(QLatin1String(".*")) && !name.contains(QLatin1Char('.')))
+        return MatchesFolded(foldedName, foldedMask.mid(0, foldedMask.size() - 2));
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+
+TSearchDir::TSearchDir() = default;
+TSearchDir::~TSearchDir() = default;
+
+void TSearchDir::DoFind(const QString &Name, const TSearchFileData &Data, bool &IgnoreSubDir, bool &Continue)
+{
+    if (OnFind)
+        OnFind(*this, Name, Data, IgnoreSubDir, Continue);
+}
+
+bool TSearchDir::Search()
+{
+    if (busy_ || !OnFind)
+        return false;
+
+    const QString base = AbsolutePath(BaseDir);
+    struct statx baseStat {};
+    if (!StatEntry(AT_FDCWD, QFile::encodeName(base).constData(), baseStat))
+        return false;
+
+    BusyScope busy(busy_);
+    pending_.clear();
+    // The queue is emptied on every way out, an exception included.
+    struct QueueReset {
+        QStringList &queue;
+        ~QueueReset() { queue.clear(); }
+    } queueReset{pending_};
+
+    bool Continue = true;
+    bool IgnoreSubDir = false;
+
+    // Every directory is walked once, however many links lead to it, so the
+    // walk ends on trees with loops of links.
+    QSet<DirectoryKey> seen;
+
+    TSearchFileData baseData;
+    QString baseName = base;
+    while (baseName.size() > 1 && baseName.endsWith(QLatin1Char('/')))
+        baseName.chop(1);
+    baseName = baseName.mid(baseName.lastIndexOf(QLatin1Char('/')) + 1);
+    SetNames(baseName, baseData);
+    FillFromStat(baseStat, baseData);
+    if (S_ISDIR(baseStat.stx_mode))
+        seen.insert(KeyOf(baseStat));
+
+    DoFind(base, baseData, IgnoreSubDir, Continue);
+    if (!Continue)
+        return false;
+    if (!IgnoreSubDir)
+        pending_.append(base);
+
+    while (!pending_.isEmpty()) {
+        const QString folder = WithSeparator(pending_.takeFirst());
+        DirectoryReader reader(folder);
+        while (const dirent *entry = reader.Next()) {
+            // Only entries that are or may be directories need a look-up.
+            if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+                continue;
+            struct statx st {};
+            bool statOk = false;
+            const QString name = QFile::decodeName(entry->d_name);
+            const TSearchFileData data = DescribeEntry(reader, *entry, name, &st, &statOk);
+            if (!statOk || !S_ISDIR(st.stx_mode))
+                continue;
+            if (seen.contains(KeyOf(st)))
+                continue;
+            seen.insert(KeyOf(st));
+
+            const QString path = folder + name;
+            IgnoreSubDir = false;
+            DoFind(path, data, IgnoreSubDir, Continue);
+            if (!Continue)
+                return false;
+            if (!IgnoreSubDir)
+                pending_.append(path);
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+TSearchFile::TSearchFile() : searchDir_(std::make_unique<TSearchDir>())
+{
+    searchDir_->OnFind = [this](TSearchDir &Sender, const QString &Name, const TSearchFileData &Data,
+                                bool &IgnoreSubDir, bool &Continue) {
+        SearchDirOnFind(Sender, Name, Data, IgnoreSubDir, Continue);
+    };
+}
+
+TSearchFile::~TSearchFile() = default;
+
+void TSearchFile::DoFind(const QString &Name, const TSearchFileData &Data, bool &Continue)
+{
+    if (OnFind)
+        OnFind(*this, Name, Data, Continue);
+}
+
+void TSearchFile::DoFindDir(const QString &Name, const TSearchFileData &Data, bool &Skip, bool &IgnoreSubDir)
+{
+    if (OnFindDir)
+        OnFindDir(*this, Name, Data, Skip, IgnoreSubDir);
+}
+
+void TSearchFile::SearchDirOnFind(TSearchDir &, const QString &Name, const TSearchFileData &Data,
+                                  bool &IgnoreSubDir, bool &)
+{
+    bool Skip = false;
+    DoFindDir(Name, Data, Skip, IgnoreSubDir);
+    if (!Skip)
+        directories_.append(Name);
+}
+
+bool TSearchFile::Search()
+{
+    if (busy_ || !OnFind)
+        return false;
+
+    BusyScope busy(busy_);
+    directories_.clear();
+    bool Continue = true;
+
+    if (Recursive) {
+        searchDir_->BaseDir = Directory;
+        searchDir_->Search();
+    } else {
+        directories_.append(AbsolutePath(Directory));
+    }
+
+    const QString mask = SearchName.isEmpty() ? QStringLiteral("*.*") : SearchName;
+    const qsizetype count = directories_.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString folder = WithSeparator(directories_.at(i));
+        DirectoryReader reader(folder);
+        while (const dirent *entry = reader.Next()) {
+            const QString name = QFile::decodeName(entry->d_name);
+            if (!MatchesMask(name, mask))
+                continue;
+            const TSearchFileData data = DescribeEntry(reader, *entry, name);
+            DoFind(folder + name, data, Continue);
+            if (!Continue)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace zento
