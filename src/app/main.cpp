@@ -1,13 +1,21 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/application_gui.h"
+#include "app/main_form.h"
+#include "platform/dialogs.h"
+#include "platform/error.h"
+
+#include <exception>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("DVD変換Zento"));
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("DVD変換Zento"));
-    window.setFixedSize(434, 574);
-    window.show();
-    return app.exec();
+    zento::TApplication app(argc, argv);
+    try {
+        zento::TMainForm1 form(QCoreApplication::applicationFilePath());
+        form.show();
+        return app.exec();
+    } catch (const std::exception &e) {
+        zento::ShowErrorBox(zento::ExceptionMessage(e));
+    } catch (...) {
+        zento::ShowErrorBox(QString());
+    }
+    return 1;
 }

@@ -61,6 +61,8 @@ public:
     // --- state --------------------------------------------------------------
     const QString &ProgramFolder() const { return programFolder_; }
     const QString &ExecutablePath() const { return executablePath_; }
+    // The folder of an executable: without a trailing "/", except "/" itself.
+    static QString ProgramFolderOf(const QString &executablePath);
     PresetFile &Presets() { return presets_; } // the preset line list
     // The conversion settings as the controls show them now.
     ConversionSettings CurrentSettings() const;

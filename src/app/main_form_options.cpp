@@ -1,22 +1,342 @@
-// Placeholder bodies so the window links while the option handlers are being written.
+// The option handlers of the main window: applying a preset, the highlight
+// colours, storing a preset, and the settings file read on the first
+// activation and written on close.
 #include "app/main_form.h"
+
+#include "app/ini_file.h"
+#include "options/option_rules.h"
+#include "options/preset_file.h"
+#include "options/preset_store.h"
+#include "platform/dialogs.h"
+#include "platform/error.h"
+#include "widgets/browse_edit.h"
+#include "widgets/multi_col_combo_box.h"
+#include "widgets/spin_edit.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
 
 namespace zento {
 
-void TMainForm1::C2_00Change(QObject *) {}
-void TMainForm1::C2_01Change(QObject *) {}
-void TMainForm1::C2_04Change(QObject *) {}
-void TMainForm1::C3_01Change(QObject *) {}
-void TMainForm1::C2_02_01Change(QObject *) {}
-void TMainForm1::C2_02_02Change(QObject *) {}
-void TMainForm1::C2_03_01Change(QObject *) {}
-void TMainForm1::C2_03_02Change(QObject *) {}
-void TMainForm1::C2_05Change(QObject *) {}
-void TMainForm1::C2_06Change(QObject *) {}
-void TMainForm1::C3_02Change(QObject *) {}
-void TMainForm1::C3_03Change(QObject *) {}
-void TMainForm1::CButton11Click(QObject *) {}
-void TMainForm1::FormActivate(QObject *) {}
-void TMainForm1::FormClose(QObject *) {}
+namespace {
+
+const char *const kSettingsFileName = "DVD_zento.ini";
+constexpr int kTopBarHeight = 20;
+constexpr int kPresetColumns = 9;
+
+// The settings file beside the program (a root folder already ends in "/").
+QString SettingsPath(const QString &programFolder)
+{
+    const QString name = QLatin1String(kSettingsFileName);
+    return programFolder.endsWith(QLatin1Char('/')) ? programFolder + name : programFolder + QLatin1Char('/') + name;
+}
+
+QColor ToQColor(const RgbColor &c)
+{
+    return QColor(c.red, c.green, c.blue);
+}
+
+void PaintBox(TMultiColComboBox *box)
+{
+    box->SetColor(ToQColor(CatalogueBoxColor(box->ItemIndex())));
+}
+
+void PaintNumber(TSpinEdit *edit)
+{
+    edit->SetColor(ToQColor(NumberColor(edit->Value())));
+}
+
+void PaintPair(TSpinEdit *first, TSpinEdit *second)
+{
+    const QColor colour = ToQColor(PairColor(first->Value(), second->Value()));
+    first->SetColor(colour);
+    second->SetColor(colour);
+}
+
+CatalogueChoice Choice(const TMultiColComboBox *box)
+{
+    CatalogueChoice choice;
+    const int index = box->ItemIndex();
+    if (index >= 0 && index < box->ItemCount()) {
+        choice.index = index;
+        choice.row = box->Item(index);
+    }
+    return choice;
+}
+
+// Selects the stored row; an index that names no row selects none.
+void SelectStored(TMultiColComboBox *box, int index)
+{
+    box->SetItemIndex(index >= 0 && index < box->ItemCount() ? index : -1);
+}
+
+// A borderless window whose top bar lies on no screen could never be dragged
+// back; such a position is moved onto the primary screen.
+QPoint ReachablePosition(const QPoint &stored, int width)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return stored;
+    const QRect topBar(stored, QSize(qMax(width, 1), kTopBarHeight));
+    for (const QScreen *screen : screens)
+        if (screen->geometry().intersects(topBar))
+            return stored;
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    const QRect area = primary ? primary->availableGeometry() : screens.first()->availableGeometry();
+    return area.topLeft() + QPoint(20, 20);
+}
+
+} // namespace
+
+// --- highlighting -------------------------------------------------------------
+
+void TMainForm1::C2_01Change(QObject *)
+{
+    PaintBox(C2_01);
+}
+
+void TMainForm1::C2_04Change(QObject *)
+{
+    PaintBox(C2_04);
+}
+
+void TMainForm1::C3_01Change(QObject *)
+{
+    PaintBox(C3_01);
+}
+
+void TMainForm1::C2_02_01Change(QObject *)
+{
+    PaintPair(C2_02_01, C2_02_02);
+}
+
+void TMainForm1::C2_02_02Change(QObject *)
+{
+    PaintPair(C2_02_01, C2_02_02);
+}
+
+void TMainForm1::C2_03_01Change(QObject *)
+{
+    PaintPair(C2_03_01, C2_03_02);
+}
+
+void TMainForm1::C2_03_02Change(QObject *)
+{
+    PaintPair(C2_03_01, C2_03_02);
+}
+
+void TMainForm1::C2_05Change(QObject *)
+{
+    PaintNumber(C2_05);
+}
+
+void TMainForm1::C2_06Change(QObject *)
+{
+    PaintNumber(C2_06);
+}
+
+void TMainForm1::C3_02Change(QObject *)
+{
+    PaintNumber(C3_02);
+}
+
+void TMainForm1::C3_03Change(QObject *)
+{
+    PaintNumber(C3_03);
+}
+
+// --- applying a preset ----------------------------------------------------------
+
+void TMainForm1::C2_00Change(QObject *)
+{
+    // The picked row's columns, read one at a time through the key column.
+    QStringList columns;
+    for (int column = 0; column < kPresetColumns; ++column) {
+        C2_00->SetTargetColumn(column);
+        columns.append(C2_00->GetSelectedText());
+    }
+    C2_00->SetTargetColumn(0);
+
+    const PresetValues v = PresetValuesFromColumns(columns);
+
+    // Each control is reset before it takes the preset's value, so a value
+    // the row lacks ends at automatic or 0; every handler runs once by hand
+    // because putting in the value a field already shows raises nothing.
+    C2_01->SetItemIndex(0);
+    C2_01Change();
+    C2_01->SetItemIndex(v.container);
+    C2_01Change();
+
+    C2_02_01->SetValue(0);
+    C2_02_01Change();
+    C2_02_02->SetValue(0);
+    C2_02_02Change();
+    C2_02_01->SetValue(v.width);
+    C2_02_02->SetValue(v.height);
+    C2_02_01Change();
+
+    C2_04->SetItemIndex(0);
+    C2_04Change();
+    C2_04->SetItemIndex(v.videoCodec);
+    C2_04Change();
+
+    C2_06->SetValue(0);
+    C2_06Change();
+    C2_06->SetValue(v.frameRate);
+    C2_06Change();
+
+    C2_05->SetValue(0);
+    C2_05Change();
+    C2_05->SetValue(v.videoBitRate);
+    C2_05Change();
+
+    C3_01->SetItemIndex(0);
+    C3_01Change();
+    C3_01->SetItemIndex(v.audioCodec);
+    C3_01Change();
+
+    C3_03->SetValue(0);
+    C3_03Change();
+    C3_03->SetValue(v.sampleRate);
+    C3_03Change();
+
+    C3_02->SetValue(0);
+    C3_02Change();
+    C3_02->SetValue(v.audioBitRate);
+    C3_02Change();
+}
+
+// --- storing a preset -----------------------------------------------------------
+
+void TMainForm1::CButton11Click(QObject *)
+{
+    ShowMessage(QStringLiteral("現設定を一発設定として記憶します。"));
+    const QString name = SafePresetName(
+        InputLine(QStringLiteral("名前の入力"), QStringLiteral("一発設定名(&I):"), 255));
+    if (name.isEmpty()) {
+        ShowMessage(QStringLiteral("名前を入力してください。"));
+        return;
+    }
+
+    ConversionSettings s;
+    s.C2_01 = Choice(C2_01);
+    s.C2_04 = Choice(C2_04);
+    s.C3_01 = Choice(C3_01);
+    s.C2_02_01 = C2_02_01->Value();
+    s.C2_02_02 = C2_02_02->Value();
+    s.C2_05 = C2_05->Value();
+    s.C2_06 = C2_06->Value();
+    s.C3_02 = C3_02->Value();
+    s.C3_03 = C3_03->Value();
+
+    try {
+        // On failure the line stays in the list and goes out with the next store.
+        Presets().AppendLine(ComposePresetLine(name, s));
+    } catch (const std::exception &e) {
+        ShowErrorBox(ExceptionMessage(e));
+        return;
+    }
+
+    ShowMessage(QStringLiteral("一発設定を記憶しました。\n"
+                               "記憶した設定を編集する場合は 同梱の profile.txt(CSV仕様)を\n"
+                               "テキストエディター等で直接編集してください。"));
+    // The options already hold the preset's values: the row is selected, not applied.
+    C2_00->AddItem(PresetBoxRow(Presets().Lines().last(), Presets().Encoding()));
+    C2_00->SetItemIndex(C2_00->ItemCount() - 1);
+}
+
+// --- settings file ---------------------------------------------------------------
+
+void TMainForm1::FormActivate(QObject *)
+{
+    if (Tag != 0)
+        return;
+    const IniFile ini(SettingsPath(ProgramFolder()));
+    const QString set = QStringLiteral("SET");
+    const QString set1 = QStringLiteral("SET1");
+    const QString set2 = QStringLiteral("SET2");
+    const QString set3 = QStringLiteral("SET3");
+    const QString set4 = QStringLiteral("SET4");
+
+    move(ini.ReadInteger(set, QStringLiteral("M_LEFT"), x()), y());
+    move(x(), ini.ReadInteger(set, QStringLiteral("M_TOP"), y()));
+    const QPoint reachable = ReachablePosition(pos(), width());
+    if (reachable != pos())
+        move(reachable);
+
+    C1_03->SetText(ini.ReadString(set1, QStringLiteral("C1_03"), C1_03->Text()));
+    if (C1_03->Text().isEmpty())
+        C1_03->SetText(ProgramFolder());
+
+    // The preset row is only selected; its values are not applied.
+    SelectStored(C2_00, ini.ReadInteger(set2, QStringLiteral("C2_00"), C2_00->ItemIndex()));
+
+    SelectStored(C2_01, ini.ReadInteger(set2, QStringLiteral("C2_01"), C2_01->ItemIndex()));
+    C2_01Change();
+
+    C2_02_01->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_02_01"), C2_02_01->Value()));
+    C2_02_01Change();
+    C2_02_02->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_02_02"), C2_02_02->Value()));
+    C2_02_02Change();
+    C2_03_01->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_03_01"), C2_03_01->Value()));
+    C2_03_01Change();
+    C2_03_02->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_03_02"), C2_03_02->Value()));
+    C2_03_02Change();
+
+    SelectStored(C2_04, ini.ReadInteger(set2, QStringLiteral("C2_04"), C2_04->ItemIndex()));
+    C2_04Change();
+
+    C2_05->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_05"), C2_05->Value()));
+    C2_05Change();
+    C2_06->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_06"), C2_06->Value()));
+    C2_06Change();
+
+    SelectStored(C3_01, ini.ReadInteger(set3, QStringLiteral("C3_01"), C3_01->ItemIndex()));
+    C3_01Change();
+
+    C3_02->SetValue(ini.ReadInteger(set3, QStringLiteral("C3_02"), C3_02->Value()));
+    C3_02Change();
+    C3_03->SetValue(ini.ReadInteger(set3, QStringLiteral("C3_03"), C3_03->Value()));
+    C3_03Change();
+
+    CheckBox1->setChecked(ini.ReadInteger(set4, QStringLiteral("C4_C1"), CheckBox1->isChecked() ? 1 : 0) != 0);
+
+    Tag = 1;
+}
+
+void TMainForm1::FormClose(QObject *)
+{
+    IniFile ini(SettingsPath(ProgramFolder()));
+    const QString set = QStringLiteral("SET");
+    const QString set2 = QStringLiteral("SET2");
+    const QString set3 = QStringLiteral("SET3");
+
+    // A field with an empty or unreadable text counts as 0 and shows it.
+    auto value = [](TSpinEdit *edit) {
+        const int v = edit->Value();
+        edit->SetValue(v);
+        return v;
+    };
+
+    // A failed write throws at its key; the keys after it are not written.
+    ini.WriteInteger(set, QStringLiteral("M_LEFT"), x());
+    ini.WriteInteger(set, QStringLiteral("M_TOP"), y());
+    ini.WriteString(QStringLiteral("SET1"), QStringLiteral("C1_03"), C1_03->Text());
+    ini.WriteInteger(set2, QStringLiteral("C2_00"), C2_00->ItemIndex());
+    ini.WriteInteger(set2, QStringLiteral("C2_01"), C2_01->ItemIndex());
+    ini.WriteInteger(set2, QStringLiteral("C2_02_01"), value(C2_02_01));
+    ini.WriteInteger(set2, QStringLiteral("C2_02_02"), value(C2_02_02));
+    ini.WriteInteger(set2, QStringLiteral("C2_03_01"), value(C2_03_01));
+    ini.WriteInteger(set2, QStringLiteral("C2_03_02"), value(C2_03_02));
+    ini.WriteInteger(set2, QStringLiteral("C2_04"), C2_04->ItemIndex());
+    ini.WriteInteger(set2, QStringLiteral("C2_05"), value(C2_05));
+    ini.WriteInteger(set2, QStringLiteral("C2_06"), value(C2_06));
+    ini.WriteInteger(set3, QStringLiteral("C3_01"), C3_01->ItemIndex());
+    ini.WriteInteger(set3, QStringLiteral("C3_02"), value(C3_02));
+    ini.WriteInteger(set3, QStringLiteral("C3_03"), value(C3_03));
+    ini.WriteInteger(QStringLiteral("SET4"), QStringLiteral("C4_C1"), CheckBox1->isChecked() ? 1 : 0);
+}
 
 } // namespace zento

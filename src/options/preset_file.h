@@ -2,6 +2,8 @@
 
 #include "platform/text_encoding.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -27,8 +29,13 @@ public:
     bool EndsWithLineBreak() const { return endsWithBreak_; }
 
 private:
+    QByteArray EncodedFile(TextEncoding &encoding, QList<QByteArray> &rawLines) const;
+
     QString filePath_;
     QStringList lines_;
+    // The bytes of lines_[i] in encoding_, for the lines written so far: a
+    // line read from the file goes back exactly as it was read.
+    QList<QByteArray> rawLines_;
     TextEncoding encoding_ = TextEncoding::ShiftJis;
     bool byteOrderMark_ = false;
     bool endsWithBreak_ = true; // an empty file counts as ending with a break

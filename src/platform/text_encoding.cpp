@@ -8,6 +8,8 @@ namespace zento {
 namespace {
 
 const char *const kShiftJisName = "Shift_JIS";
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kSubstitute = 0x001A; // what the converter gives for an unknown code
 
 bool IsAllAscii(const QByteArray &bytes)
 {
@@ -17,20 +19,94 @@ bool IsAllAscii(const QByteArray &bytes)
     return true;
 }
 
+bool IsLeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+bool IsTrailByte(unsigned char b)
+{
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+bool IsHalfWidthKana(unsigned char b)
+{
+    return b >= 0xA1 && b <= 0xDF;
+}
+
+// Double-byte characters, decoded by the system converter in one go. The
+// converter rotates some ASCII control codes, so it never sees single bytes.
+QString DecodeDoubleBytes(const QByteArray &pairs)
+{
+    QStringDecoder decoder(kShiftJisName, QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        return QString(pairs.size() / 2, QChar(kReplacement));
+    QString text = decoder.decode(pairs);
+    if (text.size() != pairs.size() / 2) {
+        // Not one character per pair: decode them one by one.
+        text.clear();
+        for (qsizetype i = 0; i + 1 < pairs.size(); i += 2) {
+            QStringDecoder single(kShiftJisName, QStringConverter::Flag::Stateless);
+            const QString one = single.decode(pairs.mid(i, 2));
+            text += one.size() == 1 && !single.hasError() ? one.at(0) : QChar(kReplacement);
+        }
+        return text;
+    }
+    for (QChar &c : text)
+        if (c.unicode() == kSubstitute)
+            c = QChar(kReplacement);
+    return text;
+}
+
+// Encodes the text with ASCII written directly and every run of other
+// characters through the system converter. `fits` turns false when a character
+// has no Shift-JIS form.
+QByteArray EncodeShiftJis(const QString &mappedText, bool &fits)
+{
+    fits = true;
+    QByteArray bytes;
+    bytes.reserve(mappedText.size() * 2);
+    QStringEncoder encoder(kShiftJisName, QStringConverter::Flag::Stateless);
+    const qsizetype size = mappedText.size();
+    qsizetype at = 0;
+    while (at < size) {
+        if (mappedText.at(at).unicode() < 0x80) {
+            bytes.append(static_cast<char>(mappedText.at(at).unicode()));
+            ++at;
+            continue;
+        }
+        const qsizetype start = at;
+        while (at < size && mappedText.at(at).unicode() >= 0x80)
+            ++at;
+        const QStringView run = QStringView(mappedText).mid(start, at - start);
+        if (!encoder.isValid()) {
+            fits = false;
+            bytes.append(QByteArray(run.size(), '?'));
+            continue;
+        }
+        bytes.append(encoder.encode(run));
+    }
+    if (encoder.isValid() && encoder.hasError())
+        fits = false;
+    return bytes;
+}
+
 } // namespace
 
 DecodedText DecodeText(const QByteArray &bytes)
 {
     DecodedText result;
     if (!IsAllAscii(bytes)) {
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        // The mark is kept in the text by the decoder and taken off here, so a
+        // second mark (a character of the text) stays.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom);
         QString text = utf8.decode(bytes);
         if (!utf8.hasError()) {
             result.encoding = TextEncoding::Utf8;
             if (bytes.startsWith("\xEF\xBB\xBF")) {
                 result.byteOrderMark = true;
-                if (text.startsWith(QChar(0xFEFF)))
-                    text.remove(0, 1);
+                text.remove(0, 1);
             }
             result.text = text;
             return result;
@@ -39,6 +115,15 @@ DecodedText DecodeText(const QByteArray &bytes)
     result.encoding = TextEncoding::ShiftJis;
     result.text = FromShiftJis(bytes);
     return result;
+}
+
+QString DecodeAs(const QByteArray &bytes, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::ShiftJis)
+        return FromShiftJis(bytes);
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
 }
 
 QString MapForShiftJis(const QString &text)
@@ -60,35 +145,58 @@ QString MapForShiftJis(const QString &text)
 
 bool FitsShiftJis(const QString &text)
 {
-    QStringEncoder encoder(kShiftJisName, QStringConverter::Flag::Stateless);
-    if (!encoder.isValid())
-        return false;
-    QByteArray bytes = encoder.encode(MapForShiftJis(text));
-    Q_UNUSED(bytes);
-    return !encoder.hasError();
+    bool fits = true;
+    EncodeShiftJis(MapForShiftJis(text), fits);
+    return fits;
 }
 
 QByteArray ToShiftJis(const QString &text)
 {
-    QStringEncoder encoder(kShiftJisName, QStringConverter::Flag::Stateless);
-    if (!encoder.isValid())
-        return text.toLatin1();
-    return encoder.encode(MapForShiftJis(text));
+    bool fits = true;
+    return EncodeShiftJis(MapForShiftJis(text), fits);
 }
 
 QString FromShiftJis(const QByteArray &bytes)
 {
-    QStringDecoder decoder(kShiftJisName, QStringConverter::Flag::Stateless);
-    if (!decoder.isValid())
-        return QString::fromLatin1(bytes);
-    return decoder.decode(bytes);
+    QString text;
+    text.reserve(bytes.size());
+    QByteArray pairs;
+    auto flushPairs = [&] {
+        if (!pairs.isEmpty()) {
+            text += DecodeDoubleBytes(pairs);
+            pairs.clear();
+        }
+    };
+    const qsizetype size = bytes.size();
+    qsizetype at = 0;
+    while (at < size) {
+        const auto b = static_cast<unsigned char>(bytes.at(at));
+        if (IsLeadByte(b) && at + 1 < size && IsTrailByte(static_cast<unsigned char>(bytes.at(at + 1)))) {
+            pairs.append(bytes.at(at));
+            pairs.append(bytes.at(at + 1));
+            at += 2;
+            continue;
+        }
+        flushPairs();
+        if (b < 0x80)
+            text += QChar(b);
+        else if (IsHalfWidthKana(b))
+            text += QChar(0xFF61 + (b - 0xA1));
+        else
+            text += QChar(kReplacement);
+        ++at;
+    }
+    flushPairs();
+    return text;
 }
 
 QByteArray EncodeText(const QString &text, TextEncoding &encoding, bool byteOrderMark)
 {
     if (encoding == TextEncoding::ShiftJis) {
-        if (FitsShiftJis(text))
-            return ToShiftJis(text);
+        bool fits = true;
+        QByteArray bytes = EncodeShiftJis(MapForShiftJis(text), fits);
+        if (fits)
+            return bytes;
         encoding = TextEncoding::Utf8;
     }
     QByteArray bytes = text.toUtf8();
@@ -104,19 +212,24 @@ qsizetype EncodedLength(const QString &text, TextEncoding encoding)
 
 QString TruncateToBytes(const QString &text, qsizetype maxBytes, TextEncoding encoding)
 {
+    if (maxBytes <= 0)
+        return QString();
     if (EncodedLength(text, encoding) <= maxBytes)
         return text;
-    qsizetype bytes = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        qsizetype step = (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
-        qsizetype n = EncodedLength(text.mid(i, step), encoding);
-        if (bytes + n > maxBytes)
-            break;
-        bytes += n;
-        i += step;
+    // The encoded length of a front part grows with its length: find the
+    // longest front part that fits.
+    qsizetype fits = 0;                // known to fit
+    qsizetype tooLong = text.size();   // known not to fit
+    while (tooLong - fits > 1) {
+        const qsizetype middle = fits + (tooLong - fits) / 2;
+        if (EncodedLength(text.left(middle), encoding) <= maxBytes)
+            fits = middle;
+        else
+            tooLong = middle;
     }
-    return text.left(i);
+    if (fits > 0 && text.at(fits - 1).isHighSurrogate() && text.at(fits).isLowSurrogate())
+        --fits;
+    return text.left(fits);
 }
 
 } // namespace zento

@@ -20,6 +20,10 @@ struct DecodedText {
 // (an empty file included).
 DecodedText DecodeText(const QByteArray &bytes);
 
+// Decodes bytes known to be in `encoding` (no byte-order mark handling).
+// Bytes that are not a character of the encoding become U+FFFD.
+QString DecodeAs(const QByteArray &bytes, TextEncoding encoding);
+
 // Replaces the characters that Linux input gives where CP932 has its own
 // spelling (〜 − ‖ ¢ £ ¬ to ～ － ∥ ￠ ￡ ￢).
 QString MapForShiftJis(const QString &text);
@@ -29,6 +33,7 @@ bool FitsShiftJis(const QString &text);
 
 // The text in Shift-JIS bytes, mapped first; characters it cannot hold come out
 // as the decoder's substitute. Use FitsShiftJis first when that matters.
+// Bytes 0x00 to 0x7F are ASCII both ways (control characters included).
 QByteArray ToShiftJis(const QString &text);
 QString FromShiftJis(const QByteArray &bytes);
 

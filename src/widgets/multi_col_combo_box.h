@@ -111,6 +111,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void ColumnsChanged(); // a column's look changed: repaint the open list
+    void ConnectEditor();
     struct Private;
     std::unique_ptr<Private> d;
     friend class TCBColumn;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <functional>
 #include <memory>
@@ -23,7 +24,9 @@ public:
     // the shown text changes.
     void SetValue(int value);
     void SetRange(int minimum, int maximum);
-    void SetMaxLength(int characters); // typed characters at most
+    void SetMaxLength(int characters);             // typed characters at most
+    int MaxLength() const;                         // 0: no limit
+    QLineEdit *Edit() const { return lineEdit(); } // the text field inside
 
     // The colour the field is painted with.
     QColor Color() const;
@@ -32,7 +35,17 @@ public:
     // Raised whenever the text changes: typed, stepped or put in by code.
     std::function<void(TSpinEdit &Sender)> OnChange;
 
+protected:
+    // Any run of digits and signs is accepted while typing; it is brought into
+    // range when the field is left.
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+    int valueFromText(const QString &text) const override;
+    QString textFromValue(int value) const override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
+    bool RoomFor(qsizetype characters) const;
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QApplication>
+#include <QFont>
+
+namespace zento {
+
+// The program's title: the caption of its error boxes and its taskbar entry.
+QString ApplicationTitle();
+
+// The face every window uses, "ＭＳ Ｐゴシック", with its substitutes made known.
+QString UiFontFamily();
+// That face at a pixel size.
+QFont UiFont(int pixelSize);
+
+// The application object: the title, the fonts and the look of the hints, and
+// the one place where an exception raised by an event handler ends up: it is
+// shown in the error box and the program goes on.
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int &argc, char **argv);
+    ~TApplication() override;
+
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    // Hint timing: shown after this pause, hidden after this time.
+    static constexpr int kHintPause = 300;
+    static constexpr int kHintHidePause = 2000;
+};
+
+// The hint look and timing on any application object (TApplication does it
+// itself); tests that use a plain QApplication may call it.
+void InstallHintStyle();
+// The substitutes of "ＭＳ Ｐゴシック"; idempotent.
+void InstallFontSubstitutes();
+
+} // namespace zento

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+namespace zento {
+
+// A settings file in the Windows profile format: "[section]" lines open
+// sections, "key=value" lines inside them give values. Names are compared
+// without regard to case; lines the program does not know are left alone.
+//
+// Nothing is cached: every read looks at the file as it is on disk, and every
+// write reads it, changes one key and puts the whole file back at once
+// (atomically), so an interrupted write never leaves half a file behind.
+class IniFile {
+public:
+    explicit IniFile(const QString &path);
+
+    // Decimal with optional leading blanks and sign, or hexadecimal after
+    // "0x"/"0X" or "$"; the default when the file, section or key is missing
+    // or the value is not such a number.
+    int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
+    // The value, at most 2047 bytes of the file's encoding (never cut inside a
+    // character); the default when the file, section or key is missing.
+    QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
+
+    // Create the file, section or key as needed: a new section goes to the end
+    // of the file, a new key to the end of its section, an existing key keeps
+    // its place. A failed write throws zento::Error "%s に書き込めません".
+    void WriteInteger(const QString &section, const QString &key, int value);
+    void WriteString(const QString &section, const QString &key, const QString &value);
+
+    const QString &Path() const { return path_; }
+
+    // The longest text value a read gives, in bytes of the file's encoding.
+    static constexpr int kMaxValueBytes = 2047;
+
+    // The integer rule of ReadInteger on one value text; false when the text
+    // is not an integer (or does not fit an int).
+    static bool ParseInteger(const QString &text, int &value);
+
+private:
+    QString path_;
+};
+
+} // namespace zento
