@@ -1,0 +1,135 @@
+#include "convert/encoder_process.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace zento
+{
+
+QString EncoderProgramName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("ffmpeg.exe");
+#else
+    return QStringLiteral("ffmpeg");
+#endif
+}
+
+QString LocalEncoderPath(const QString &programFolder)
+{
+    if (programFolder.endsWith(QLatin1Char('/')))
+        return programFolder + EncoderProgramName();
+    return programFolder + QLatin1Char('/') + EncoderProgramName();
+}
+
+QString FindEncoder(const QString &programFolder)
+{
+    if (!programFolder.isEmpty()) {
+        const QFileInfo local(LocalEncoderPath(programFolder));
+        if (local.isFile() && local.isExecutable())
+            return local.absoluteFilePath();
+    }
+    return QStandardPaths::findExecutable(EncoderProgramName());
+}
+
+void PrepareEncoderProcess(QProcess &process, const QString &program, const QStringList &arguments,
+                           const QString &workingFolder)
+{
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
+}
+
+void PrepareDetachedProcess(QProcess &process, const QString &program, const QStringList &arguments)
+{
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+}
+
+OutputTail::OutputTail(int maxLines, int maxLineLength)
+    : maxLines_(maxLines < 1 ? 1 : maxLines), maxLineLength_(maxLineLength < 1 ? 1 : maxLineLength)
+{
+}
+
+void OutputTail::AddLine(const QByteArray &line)
+{
+    if (line.trimmed().isEmpty())
+        return;
+    lines_.append(line.left(maxLineLength_));
+    while (lines_.size() > maxLines_)
+        lines_.removeFirst();
+}
+
+void OutputTail::Append(const QByteArray &bytes)
+{
+    for (char c : bytes) {
+        if (c == '\n' || c == '\r') {
+            AddLine(partial_);
+            partial_.clear();
+        } else if (partial_.size() < maxLineLength_ * 4) {
+            // the rest of an overlong line is of no use; keep enough to cut later
+            partial_.append(c);
+        }
+    }
+}
+
+QStringList OutputTail::Lines() const
+{
+    QList<QByteArray> all = lines_;
+    if (!partial_.trimmed().isEmpty()) {
+        all.append(partial_.left(maxLineLength_));
+        while (all.size() > maxLines_)
+            all.removeFirst();
+    }
+    QStringList text;
+    for (const QByteArray &line : all)
+        text << QString::fromLocal8Bit(line).trimmed();
+    return text;
+}
+
+void OutputTail::Clear()
+{
+    lines_.clear();
+    partial_.clear();
+}
+
+bool IsSameFile(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (!first.exists() || !second.exists())
+        return false;
+#ifdef Q_OS_UNIX
+    struct stat sa {
+    };
+    struct stat sb {
+    };
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+        ::stat(QFile::encodeName(b).constData(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+#endif
+    return first.canonicalFilePath() == second.canonicalFilePath();
+}
+
+QString AbsoluteFolder(const QString &folder)
+{
+    if (folder.isEmpty() || QDir::isAbsolutePath(folder))
+        return folder;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+}
+
+} // namespace zento

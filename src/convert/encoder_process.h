@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+namespace zento
+{
+
+// The encoder's bare program name.
+QString EncoderProgramName();
+
+// Where the encoder lies next to the program: <program folder>/ffmpeg.
+QString LocalEncoderPath(const QString &programFolder);
+
+// The encoder to start: the executable file in the program folder if it is
+// there, else the first one on PATH; empty when there is none.
+QString FindEncoder(const QString &programFolder);
+
+// Sets up an encoder run: the argument vector as given (no shell), input
+// from the null device so a question reads end-of-file, both output channels
+// merged into one the caller reads, the given working folder (none: the
+// current folder).
+void PrepareEncoderProcess(QProcess &process, const QString &program, const QStringList &arguments,
+                           const QString &workingFolder = QString());
+
+// Sets up a run nobody waits for (the thumbnail): input from the null device,
+// every output into the null device, so no pipe can fill.
+void PrepareDetachedProcess(QProcess &process, const QString &program, const QStringList &arguments);
+
+// Keeps the last lines of a process's output. A carriage return ends a line
+// as a line feed does (progress lines overwrite themselves with it); empty
+// lines are dropped, long lines cut.
+class OutputTail
+{
+  public:
+    explicit OutputTail(int maxLines = 3, int maxLineLength = 300);
+    void Append(const QByteArray &bytes);
+    // The kept lines, oldest first, the unfinished last line included.
+    QStringList Lines() const;
+    void Clear();
+
+  private:
+    void AddLine(const QByteArray &line);
+    int maxLines_;
+    int maxLineLength_;
+    QList<QByteArray> lines_;
+    QByteArray partial_;
+};
+
+// Whether two paths name the same existing file, however each is spelled
+// (relative, through links, or a second hard link).
+bool IsSameFile(const QString &a, const QString &b);
+
+// A relative folder made absolute against the current folder; an absolute
+// or empty one unchanged.
+QString AbsoluteFolder(const QString &folder);
+
+} // namespace zento

@@ -1,0 +1,266 @@
+#include "convert/progress_form.h"
+
+#include "convert/file_size.h"
+#include "convert/jpeg_image.h"
+#include "platform/dialogs.h"
+#include "widgets/color_button.h"
+#include "widgets/shadow_label.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+namespace zento
+{
+
+namespace
+{
+
+const QColor kBackground(240, 240, 240);
+const QColor kLight(226, 226, 199); // 13099746
+const QColor kGrey(128, 128, 128);
+const QColor kBarText(70, 70, 70);
+
+QFont WindowFont(int pixels)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP")});
+    font.setPixelSize(pixels);
+    return font;
+}
+
+} // namespace
+
+TProgressFormBar::TProgressFormBar(QWidget *parent) : QProgressBar(parent)
+{
+    setTextVisible(true);
+    setFont(WindowFont(11));
+    // A click on the bar is the bar's own: it must not start a drag of the window.
+    setAttribute(Qt::WA_NoMousePropagation);
+}
+
+QString TProgressFormBar::text() const
+{
+    return PercentText(value(), minimum(), maximum());
+}
+
+void TProgressFormBar::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRect all = rect();
+    // lowered bevel
+    painter.setPen(kGrey);
+    painter.drawLine(all.topLeft(), all.topRight());
+    painter.drawLine(all.topLeft(), all.bottomLeft());
+    painter.setPen(Qt::white);
+    painter.drawLine(all.bottomLeft(), all.bottomRight());
+    painter.drawLine(all.topRight(), all.bottomRight());
+    const QRect inner = all.adjusted(1, 1, -1, -1);
+    painter.fillRect(inner, kBackground);
+    const qint64 range = qint64(maximum()) - minimum();
+    if (range > 0 && value() > minimum()) {
+        const int filled = int(qint64(inner.width()) * (qint64(value()) - minimum()) / range);
+        QLinearGradient gradient(inner.topLeft(), inner.topRight());
+        gradient.setColorAt(0, kGrey);
+        gradient.setColorAt(1, kLight);
+        painter.fillRect(QRect(inner.left(), inner.top(), qMin(filled, inner.width()), inner.height()),
+                         gradient);
+    }
+    painter.setPen(kBarText);
+    painter.setFont(font());
+    painter.drawText(inner, Qt::AlignCenter, text());
+}
+
+TProgressForm1::TProgressForm1(QWidget *owner)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), owner_(owner)
+{
+    setObjectName(QStringLiteral("ProgressForm1"));
+    setFixedSize(401, 72);
+    setFont(WindowFont(12));
+    setAutoFillBackground(false);
+
+    Image1 = new QLabel(this);
+    Image1->setGeometry(6, 6, 80, 60);
+    Image1->setScaledContents(true);
+
+    Label1 = new TShadowLabel(QStringLiteral("***.*** -> ***.***"), this);
+    Label1->setGeometry(96, 18, 300, 14);
+    Label2 = new TShadowLabel(QStringLiteral("0KB -> 0KB"), this);
+    Label2->setGeometry(96, 32, 300, 14);
+
+    ProgressBar1 = new TProgressFormBar(this);
+    ProgressBar1->setGeometry(92, 48, 300, 15);
+    ProgressBar1->setRange(0, 10);
+    ProgressBar1->setValue(0);
+
+    auto *button = new TdxfColorButton(QStringLiteral("中止"), this);
+    button->setGeometry(332, 4, 66, 16);
+    button->setToolTip(QStringLiteral(" 変換中止"));
+    button->setCursor(Qt::PointingHandCursor);
+    button->SetColor(kLight);
+    button->SetTextColor(kGrey);
+    button->setFont(WindowFont(12));
+    CButton1 = button;
+    CButton1->raise();
+    connect(CButton1, &QPushButton::clicked, this, [this] { CButton1Click(CButton1); });
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
+}
+
+TProgressForm1::~TProgressForm1() = default;
+
+void TProgressForm1::BindRunState(const QString *sourcePath, const QString *outputPath,
+                                  const QPointer<QProcess> *encoder)
+{
+    sourcePath_ = sourcePath;
+    outputPath_ = outputPath;
+    encoder_ = encoder;
+}
+
+void TProgressForm1::SetPicture(const RgbImage &image)
+{
+    if (image.isNull() || image.rgb.size() < qsizetype(image.width) * image.height * 3) {
+        ClearPicture();
+        return;
+    }
+    const QImage view(reinterpret_cast<const uchar *>(image.rgb.constData()), image.width, image.height,
+                      image.width * 3, QImage::Format_RGB888);
+    Image1->setPixmap(
+        QPixmap::fromImage(view.scaled(80, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+}
+
+void TProgressForm1::ClearPicture()
+{
+    Image1->clear();
+}
+
+bool TProgressForm1::HasPicture() const
+{
+    return !Image1->pixmap().isNull();
+}
+
+void TProgressForm1::Release()
+{
+    close();
+    deleteLater();
+}
+
+void TProgressForm1::Timer1Timer(QObject *)
+{
+    // A failure of the refresh leaves the label as it was and shows nothing.
+    try {
+        const qint64 source = FileSize(sourcePath_ ? *sourcePath_ : QString());
+        const qint64 output = FileSize(outputPath_ ? *outputPath_ : QString());
+        SourceSize = source;
+        OutputSize = output;
+        Label2->setText(SizeLabelText(source, output));
+    } catch (...) {
+    }
+}
+
+void TProgressForm1::CButton1Click(QObject *)
+{
+    QProcess *process = encoder_ ? encoder_->data() : nullptr;
+    bool stopped = false;
+    if (process && process->state() != QProcess::NotRunning) {
+        process->kill();
+        if (process->waitForFinished(5000)) {
+            // An encoder that had ended on its own before the kill reached it
+            // (its end not yet noticed) reports its own normal exit: nothing
+            // was stopped, and its output may be complete.
+            stopped = process->exitStatus() == QProcess::CrashExit;
+        } else {
+            stopped = process->state() != QProcess::NotRunning; // killed, still going down
+        }
+    }
+    if (stopped) {
+        // The cut-off output is of no use: the run deletes it.
+        Cancelled = true;
+        KeepOutput = false;
+        return;
+    }
+    // Nothing stopped: the output stays, unless an earlier cancel already cut
+    // this very encoder run off.
+    if (!Cancelled)
+        KeepOutput = true;
+    ShowFailure(QStringLiteral("変換を中止できませんでした。"));
+}
+
+void TProgressForm1::CentreOverOwner()
+{
+    if (!owner_)
+        return;
+    const QWidget *top = owner_->window();
+    const QRect frame = top->frameGeometry();
+    move(frame.center() - QPoint(width() / 2, height() / 2));
+}
+
+void TProgressForm1::showEvent(QShowEvent *event)
+{
+    CentreOverOwner();
+    if (owner_ && windowHandle() && owner_->window()->windowHandle())
+        windowHandle()->setTransientParent(owner_->window()->windowHandle());
+    QWidget::showEvent(event);
+}
+
+void TProgressForm1::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), kBackground);
+    QLinearGradient gradient(0, height(), 0, 0); // bottom to top
+    gradient.setColorAt(0, kGrey);
+    gradient.setColorAt(1, kLight);
+    painter.fillRect(rect(), gradient);
+    painter.setPen(kGrey);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    // the frame of the picture
+    painter.setPen(Qt::white);
+    painter.setBrush(Qt::black);
+    painter.drawRect(5, 5, 81, 61);
+}
+
+void TProgressForm1::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    if (windowHandle() && windowHandle()->startSystemMove())
+        return;
+    // The platform cannot move the window itself: follow the mouse.
+    dragging_ = true;
+    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void TProgressForm1::mouseMoveEvent(QMouseEvent *event)
+{
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+        event->accept();
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void TProgressForm1::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (dragging_ && event->button() == Qt::LeftButton) {
+        dragging_ = false;
+        event->accept();
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+} // namespace zento
