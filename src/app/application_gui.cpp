@@ -39,8 +39,7 @@ public:
                   QStyleHintReturn *returnData) const override
     {
         switch (hint) {
-        case SH_ToolTip_WakeUpDelay:
-            return TApplication::kHintPause;
+        case SH_ToolTip_WakeUpDelay: return TApplication::kHintPause;
         case SH_ToolTip_FallAsleepDelay:
             // Moving on to a neighbour while a hint shows shows its hint at once.
             return 2000;
@@ -55,8 +54,7 @@ public:
                 }
             }
             break;
-        default:
-            break;
+        default: break;
         }
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
@@ -103,8 +101,7 @@ protected:
                 continue;
             }
             const auto *help = static_cast<QHelpEvent *>(event);
-            QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(),
-                               TApplication::kHintHidePause);
+            QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(), TApplication::kHintHidePause);
             return true;
         }
         return false;
@@ -135,8 +132,7 @@ void InstallFontSubstitutes()
 {
     const QString family = UiFontFamily();
     if (QFont::substitutes(family).isEmpty())
-        QFont::insertSubstitutions(family,
-                                   {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+        QFont::insertSubstitutions(family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
 }
 
 void InstallHintStyle()

@@ -202,10 +202,7 @@ int HexDigit(QChar c)
 
 } // namespace
 
-IniFile::IniFile(const QString &path)
-    : path_(path)
-{
-}
+IniFile::IniFile(const QString &path) : path_(path) {}
 
 bool IniFile::ParseInteger(const QString &text, int &value)
 {
@@ -221,8 +218,8 @@ bool IniFile::ParseInteger(const QString &text, int &value)
     if (i < text.size() && text.at(i) == QLatin1Char('$')) {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text.at(i) == QLatin1Char('0')
-               && (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
+    } else if (i + 1 < text.size() && text.at(i) == QLatin1Char('0') &&
+               (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
         base = 16;
         i += 2;
     }

@@ -168,8 +168,8 @@ void TMainForm1::BuildControls()
         widget->setToolTip(text);
         widget->setToolTipDuration(TApplication::kHintHidePause);
     };
-    auto colorButton = [&](const QString &name, const QString &caption, const QRect &place,
-                           const QColor &color, const QString &hintText) {
+    auto colorButton = [&](const QString &name, const QString &caption, const QRect &place, const QColor &color,
+                           const QString &hintText) {
         auto *button = new TdxfColorButton(caption, this);
         button->setObjectName(name);
         button->setGeometry(place);
@@ -193,8 +193,7 @@ void TMainForm1::BuildControls()
         label->setGeometry(left, top, width, 19);
         return label;
     };
-    auto heading = [&](const QString &name, const QString &text, const QRect &place,
-                       Qt::Alignment alignment) {
+    auto heading = [&](const QString &name, const QString &text, const QRect &place, Qt::Alignment alignment) {
         auto *label = new TShadowLabel(text, this, TShadowLabel::Look::Outline);
         label->setObjectName(name);
         QFont font = UiFont(12);
@@ -204,8 +203,8 @@ void TMainForm1::BuildControls()
         label->setGeometry(place);
         return label;
     };
-    auto spinEdit = [&](const QString &name, const QRect &place, int maximum, int typedLength,
-                        const QString &hintText, void (TMainForm1::*handler)(QObject *)) {
+    auto spinEdit = [&](const QString &name, const QRect &place, int maximum, int typedLength, const QString &hintText,
+                        void (TMainForm1::*handler)(QObject *)) {
         auto *spin = new TSpinEdit(this);
         spin->setObjectName(name);
         spin->setGeometry(place);
@@ -260,9 +259,7 @@ void TMainForm1::BuildControls()
     SetTextColor(DriveComboBox1, kFieldText);
     SetBaseColor(DriveComboBox1, Qt::white);
     hint(DriveComboBox1, QStringLiteral(" 入力元のDVDドライブ"));
-    DriveComboBox1->OnSelect = [this](TDriveComboBox &sender) {
-        RunGuarded([&] { DriveComboBox1Select(&sender); });
-    };
+    DriveComboBox1->OnSelect = [this](TDriveComboBox &sender) { RunGuarded([&] { DriveComboBox1Select(&sender); }); };
 
     auto checkList = [&](const QString &name) {
         auto *list = new TCheckListBox(this);
@@ -281,19 +278,19 @@ void TMainForm1::BuildControls()
     CheckListBox2 = checkList(QStringLiteral("CheckListBox2"));
     CheckListBox2->raise();
     fieldLabel(QStringLiteral("L0_02"), QStringLiteral("チャプター ："), 68, 17);
-    CButton12 = colorButton(QStringLiteral("CButton12"), QStringLiteral("更新→"), {46, 146, 58, 16},
-                            kBarColor, QStringLiteral(" 一覧の更新"));
+    CButton12 = colorButton(QStringLiteral("CButton12"), QStringLiteral("更新→"), {46, 146, 58, 16}, kBarColor,
+                            QStringLiteral(" 一覧の更新"));
     CButton12->setFont(FieldFont());
     CButton12->OnClick = [this](TdxfColorButton &sender) { CButton12Click(&sender); };
 
     SearchFile1.Directory = QStringLiteral("/");
     SearchFile1.Recursive = true;
-    SearchFile1.OnFind = [this](TSearchFile &sender, const QString &name, const TSearchFileData &data,
-                                bool &goOn) { SearchFile1Find(sender, name, data, goOn); };
+    SearchFile1.OnFind = [this](TSearchFile &sender, const QString &name, const TSearchFileData &data, bool &goOn) {
+        SearchFile1Find(sender, name, data, goOn);
+    };
 
     // Output folder.
-    heading(QStringLiteral("dxfLabel3"), QStringLiteral("出力先 (動画ファイル)"), {24, 174, 380, 18},
-            Qt::AlignLeft);
+    heading(QStringLiteral("dxfLabel3"), QStringLiteral("出力先 (動画ファイル)"), {24, 174, 380, 18}, Qt::AlignLeft);
     fieldLabel(QStringLiteral("L0_03"), QStringLiteral("フォルダ ："), 194);
     C1_03 = new TBrowseEdit(this);
     C1_03->setObjectName(QStringLiteral("C1_03"));
@@ -322,17 +319,16 @@ void TMainForm1::BuildControls()
     heading(QStringLiteral("dxfLabel5"), QStringLiteral("動画の設定"), {24, 259, 200, 18}, Qt::AlignLeft);
 
     fieldLabel(QStringLiteral("L2_01"), QStringLiteral("ファイル形式 ："), 278);
-    C2_01 =
-        optionBox(QStringLiteral("C2_01"), {108, 278, 200, 19}, kSilver,
-                  {{200, Qt::white}, {130, kLightYellow}}, QStringLiteral(" 動画のファイル形式(コンテナ)"));
+    C2_01 = optionBox(QStringLiteral("C2_01"), {108, 278, 200, 19}, kSilver, {{200, Qt::white}, {130, kLightYellow}},
+                      QStringLiteral(" 動画のファイル形式(コンテナ)"));
     C2_01->OnChange = [this](TMultiColComboBox &sender) { RunGuarded([&] { C2_01Change(&sender); }); };
 
     fieldLabel(QStringLiteral("L2_02"), QStringLiteral("幅x高さ ："), 302);
-    C2_02_01 = spinEdit(QStringLiteral("C2_02_01"), {108, 302, 60, 19}, 9999, 3,
-                        QStringLiteral(" 動画のサイズ(幅)"), &TMainForm1::C2_02_01Change);
+    C2_02_01 = spinEdit(QStringLiteral("C2_02_01"), {108, 302, 60, 19}, 9999, 3, QStringLiteral(" 動画のサイズ(幅)"),
+                        &TMainForm1::C2_02_01Change);
     unitLabel(QStringLiteral("x"), 171, 302, 10);
-    C2_02_02 = spinEdit(QStringLiteral("C2_02_02"), {182, 302, 60, 19}, 9999, 3,
-                        QStringLiteral(" 動画のサイズ(高さ)"), &TMainForm1::C2_02_02Change);
+    C2_02_02 = spinEdit(QStringLiteral("C2_02_02"), {182, 302, 60, 19}, 9999, 3, QStringLiteral(" 動画のサイズ(高さ)"),
+                        &TMainForm1::C2_02_02Change);
     unitLabel(QStringLiteral("pixel"), 246, 302, 40);
 
     fieldLabel(QStringLiteral("L2_03"), QStringLiteral("縦横比率 ："), 322);
@@ -343,8 +339,8 @@ void TMainForm1::BuildControls()
                         QStringLiteral(" 動画のアスペクト比(縦)"), &TMainForm1::C2_03_02Change);
 
     fieldLabel(QStringLiteral("L2_04"), QStringLiteral("圧縮形式 ："), 346);
-    C2_04 = optionBox(QStringLiteral("C2_04"), {108, 346, 175, 19}, kSilver,
-                      {{175, Qt::white}, {160, kLightYellow}}, QStringLiteral(" 動画のコーデック"));
+    C2_04 = optionBox(QStringLiteral("C2_04"), {108, 346, 175, 19}, kSilver, {{175, Qt::white}, {160, kLightYellow}},
+                      QStringLiteral(" 動画のコーデック"));
     C2_04->OnChange = [this](TMultiColComboBox &sender) { RunGuarded([&] { C2_04Change(&sender); }); };
 
     fieldLabel(QStringLiteral("L2_06"), QStringLiteral("1秒間の描画数 ："), 366);
@@ -360,18 +356,18 @@ void TMainForm1::BuildControls()
     // Audio.
     heading(QStringLiteral("dxfLabel6"), QStringLiteral("音声の設定"), {24, 425, 200, 18}, Qt::AlignLeft);
     fieldLabel(QStringLiteral("L3_01"), QStringLiteral("圧縮形式 ："), 444);
-    C3_01 = optionBox(QStringLiteral("C3_01"), {108, 444, 150, 19}, kSilver,
-                      {{150, Qt::white}, {220, kLightYellow}}, QStringLiteral(" 音声のコーデック"));
+    C3_01 = optionBox(QStringLiteral("C3_01"), {108, 444, 150, 19}, kSilver, {{150, Qt::white}, {220, kLightYellow}},
+                      QStringLiteral(" 音声のコーデック"));
     C3_01->OnChange = [this](TMultiColComboBox &sender) { RunGuarded([&] { C3_01Change(&sender); }); };
 
     fieldLabel(QStringLiteral("L3_03"), QStringLiteral("周波数 ："), 468);
-    C3_03 = spinEdit(QStringLiteral("C3_03"), {108, 468, 60, 19}, 99999, 5,
-                     QStringLiteral(" 音声のサンプリングレート"), &TMainForm1::C3_03Change);
+    C3_03 = spinEdit(QStringLiteral("C3_03"), {108, 468, 60, 19}, 99999, 5, QStringLiteral(" 音声のサンプリングレート"),
+                     &TMainForm1::C3_03Change);
     unitLabel(QStringLiteral("Hz"), 172, 468, 40);
 
     fieldLabel(QStringLiteral("L3_02"), QStringLiteral("1秒間の情報量 ："), 488);
-    C3_02 = spinEdit(QStringLiteral("C3_02"), {108, 488, 60, 19}, 999, 3,
-                     QStringLiteral(" 音声のビットレート"), &TMainForm1::C3_02Change);
+    C3_02 = spinEdit(QStringLiteral("C3_02"), {108, 488, 60, 19}, 999, 3, QStringLiteral(" 音声のビットレート"),
+                     &TMainForm1::C3_02Change);
     unitLabel(QStringLiteral("kbps"), 172, 488, 40);
 
     // Two passes.
@@ -386,15 +382,15 @@ void TMainForm1::BuildControls()
     passLabel->setGeometry(40, 529, 222, 18);
 
     // Convert and store.
-    CButton10 = colorButton(QStringLiteral("CButton10"), QStringLiteral("変換！"), {328, 424, 90, 90},
-                            kSilver, QStringLiteral(" 変換開始"));
+    CButton10 = colorButton(QStringLiteral("CButton10"), QStringLiteral("変換！"), {328, 424, 90, 90}, kSilver,
+                            QStringLiteral(" 変換開始"));
     QFont convertFont = UiFont(16);
     convertFont.setBold(true);
     CButton10->setFont(convertFont);
     CButton10->setEnabled(false);
     CButton10->OnClick = [this](TdxfColorButton &sender) { CButton10Click(&sender); };
-    CButton11 = colorButton(QStringLiteral("CButton11"), QStringLiteral("設定記憶"), {328, 524, 90, 28},
-                            kSilver, QStringLiteral(" 一発設定の記憶"));
+    CButton11 = colorButton(QStringLiteral("CButton11"), QStringLiteral("設定記憶"), {328, 524, 90, 28}, kSilver,
+                            QStringLiteral(" 一発設定の記憶"));
     CButton11->OnClick = [this](TdxfColorButton &sender) { CButton11Click(&sender); };
 
     // Keyboard order: source, output, preset and options top to bottom, the
@@ -606,8 +602,7 @@ void TMainForm1::paintEvent(QPaintEvent *)
     QFont bannerFont = UiFont(10);
     painter.setFont(bannerFont);
     const QRect banner(0, kWindowHeight - 16, kWindowWidth, 16);
-    const QString supported =
-        QStringLiteral("Support : AVI, MPEG1/2/4, 3GPP, WMV, ASF, RM, MOV, OGM, SWF, FLV");
+    const QString supported = QStringLiteral("Support : AVI, MPEG1/2/4, 3GPP, WMV, ASF, RM, MOV, OGM, SWF, FLV");
     painter.setPen(QColor(40, 40, 40));
     painter.drawText(banner.translated(1, 1), Qt::AlignCenter, supported);
     painter.setPen(Qt::white);

@@ -32,10 +32,10 @@ public:
     ~TMainForm1() override;
 
     // --- controls -----------------------------------------------------------
-    TdxfColorButton *CButton1 = nullptr;  // close
-    TdxfColorButton *CButton2 = nullptr;  // minimise
-    TdxfColorButton *CButton3 = nullptr;  // manual
-    TdxfColorButton *CButton4 = nullptr;  // information page
+    TdxfColorButton *CButton1 = nullptr; // close
+    TdxfColorButton *CButton2 = nullptr; // minimise
+    TdxfColorButton *CButton3 = nullptr; // manual
+    TdxfColorButton *CButton4 = nullptr; // information page
     TDriveComboBox *DriveComboBox1 = nullptr;
     TCheckListBox *CheckListBox1 = nullptr; // full paths (hidden)
     TCheckListBox *CheckListBox2 = nullptr; // display texts and ticks
@@ -47,13 +47,13 @@ public:
     TSpinEdit *C2_02_02 = nullptr;
     TSpinEdit *C2_03_01 = nullptr;
     TSpinEdit *C2_03_02 = nullptr;
-    TMultiColComboBox *C2_04 = nullptr; // video codec
-    TSpinEdit *C2_06 = nullptr;         // frame rate
-    TSpinEdit *C2_05 = nullptr;         // video bit rate
-    TMultiColComboBox *C3_01 = nullptr; // audio codec
-    TSpinEdit *C3_03 = nullptr;         // sample rate
-    TSpinEdit *C3_02 = nullptr;         // audio bit rate
-    QCheckBox *CheckBox1 = nullptr;     // two passes
+    TMultiColComboBox *C2_04 = nullptr;   // video codec
+    TSpinEdit *C2_06 = nullptr;           // frame rate
+    TSpinEdit *C2_05 = nullptr;           // video bit rate
+    TMultiColComboBox *C3_01 = nullptr;   // audio codec
+    TSpinEdit *C3_03 = nullptr;           // sample rate
+    TSpinEdit *C3_02 = nullptr;           // audio bit rate
+    QCheckBox *CheckBox1 = nullptr;       // two passes
     TdxfColorButton *CButton10 = nullptr; // convert
     TdxfColorButton *CButton11 = nullptr; // store preset
     TSearchFile SearchFile1;
@@ -103,7 +103,7 @@ public:
     void CButton10Click(QObject *Sender = nullptr);
     QString CurrentSourcePath;
     QString CurrentOutputPath;
-    QPointer<QProcess> EncoderProcess; // the encoder started last, while it lives
+    QPointer<QProcess> EncoderProcess;      // the encoder started last, while it lives
     QPointer<TProgressForm1> ProgressForm1; // exists only during a run
 
 protected:

@@ -213,8 +213,8 @@ void TMainForm1::C2_00Change(QObject *)
 void TMainForm1::CButton11Click(QObject *)
 {
     ShowMessage(QStringLiteral("現設定を一発設定として記憶します。"));
-    const QString name = SafePresetName(
-        InputLine(QStringLiteral("名前の入力"), QStringLiteral("一発設定名(&I):"), 255));
+    const QString name =
+        SafePresetName(InputLine(QStringLiteral("名前の入力"), QStringLiteral("一発設定名(&I):"), 255));
     if (name.isEmpty()) {
         ShowMessage(QStringLiteral("名前を入力してください。"));
         return;

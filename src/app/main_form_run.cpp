@@ -22,11 +22,9 @@
 #include <QThread>
 #include <QTimer>
 
-namespace zento
-{
+namespace zento {
 
-namespace
-{
+namespace {
 
 constexpr int kWaitSliceMs = 60;        // the encoder is waited for in slices, events handled between
 constexpr int kThumbnailPauseMs = 1000; // time the thumbnail run gets before its file is looked for
@@ -34,9 +32,8 @@ constexpr int kThumbnailPauseMs = 1000; // time the thumbnail run gets before it
 const char kAbortMessage[] = "非対応フォーマットが含まれていました。処理を中止します。";
 
 // The encoder cannot be started: the run ends with this message.
-class EncoderStartFailure : public Error
-{
-  public:
+class EncoderStartFailure : public Error {
+public:
     using Error::Error;
 };
 
@@ -50,8 +47,7 @@ struct FailedPass {
 
 QString NotFoundMessage(const QString &programFolder)
 {
-    return QStringLiteral(
-               "エンコーダ %1 が見つかりませんでした。処理を中止します。\n探した場所: %2、PATH のフォルダ")
+    return QStringLiteral("エンコーダ %1 が見つかりませんでした。処理を中止します。\n探した場所: %2、PATH のフォルダ")
         .arg(EncoderProgramName(), LocalEncoderPath(programFolder));
 }
 
@@ -90,13 +86,12 @@ QProcess *StartThumbnail(QObject *owner, const QString &encoder, const EncoderCo
     return process;
 }
 
-class ConversionRun
-{
-  public:
+class ConversionRun {
+public:
     explicit ConversionRun(TMainForm1 &window) : w_(window) {}
     void Execute();
 
-  private:
+private:
     bool IsTicked(int index) const;
     // One pass of entry index; false when the entry's remaining passes are skipped.
     bool RunPass(int index, int pass, int passCount, const QString &outputFolder);
@@ -229,8 +224,7 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
     delete w_.EncoderProcess.data();
     QPointer<QProcess> process = new QProcess(&w_);
     w_.EncoderProcess = process;
-    PrepareEncoderProcess(*process, encoder, command.arguments,
-                          workFolder_.isValid() ? workFolder_.path() : QString());
+    PrepareEncoderProcess(*process, encoder, command.arguments, workFolder_.isValid() ? workFolder_.path() : QString());
     process->start();
     if (!process->waitForStarted(-1))
         throw EncoderStartFailure(StartFailedMessage(encoder));

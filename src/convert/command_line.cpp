@@ -172,11 +172,15 @@ EncoderCommand BuildThumbnailParameters(const QString &sourcePath, const QString
     command.style = style;
     command.program = ProgramName(style);
     // On Windows the folder is joined as written, a drive root included (C:\\_thumb.jpg).
-    const QString thumbnail = style == PathStyle::Windows ? programFolder + QStringLiteral("\\_thumb.jpg")
-                                                          : JoinFolder(programFolder, QStringLiteral("_thumb.jpg"), style);
-    command.arguments = {QStringLiteral("-i"), sourcePath,          QStringLiteral("-f"),  QStringLiteral("image2"),
-                         QStringLiteral("-ss"), QStringLiteral("5"), QStringLiteral("-vframes"), QStringLiteral("1"),
-                         QStringLiteral("-s"),  QStringLiteral("80x60"), QStringLiteral("-an"), thumbnail};
+    const QString thumbnail = style == PathStyle::Windows
+                                  ? programFolder + QStringLiteral("\\_thumb.jpg")
+                                  : JoinFolder(programFolder, QStringLiteral("_thumb.jpg"), style);
+    command.arguments = {QStringLiteral("-i"),       sourcePath,
+                         QStringLiteral("-f"),       QStringLiteral("image2"),
+                         QStringLiteral("-ss"),      QStringLiteral("5"),
+                         QStringLiteral("-vframes"), QStringLiteral("1"),
+                         QStringLiteral("-s"),       QStringLiteral("80x60"),
+                         QStringLiteral("-an"),      thumbnail};
     command.quoted = {1, static_cast<int>(command.arguments.size() - 1)};
     return command;
 }

@@ -14,9 +14,9 @@ enum class PathStyle { Posix, Windows };
 PathStyle NativePathStyle();
 
 struct EncoderCommand {
-    QString program;           // "ffmpeg" (Posix) or "ffmpeg.exe" (Windows)
-    QStringList arguments;     // the argument vector after the program, no quoting
-    QList<int> quoted;         // positions in arguments that the text shows in double quotes
+    QString program;       // "ffmpeg" (Posix) or "ffmpeg.exe" (Windows)
+    QStringList arguments; // the argument vector after the program, no quoting
+    QList<int> quoted;     // positions in arguments that the text shows in double quotes
     PathStyle style = PathStyle::Posix;
 
     QString commandLine() const; // the whole composed text

@@ -9,8 +9,7 @@
 #include <sys/stat.h>
 #endif
 
-namespace zento
-{
+namespace zento {
 
 QString EncoderProgramName()
 {
@@ -114,12 +113,9 @@ bool IsSameFile(const QString &a, const QString &b)
     if (!first.exists() || !second.exists())
         return false;
 #ifdef Q_OS_UNIX
-    struct stat sa {
-    };
-    struct stat sb {
-    };
-    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
-        ::stat(QFile::encodeName(b).constData(), &sb) == 0)
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 #endif
     return first.canonicalFilePath() == second.canonicalFilePath();

@@ -6,8 +6,7 @@
 
 class QProcess;
 
-namespace zento
-{
+namespace zento {
 
 // The encoder's bare program name.
 QString EncoderProgramName();
@@ -33,16 +32,15 @@ void PrepareDetachedProcess(QProcess &process, const QString &program, const QSt
 // Keeps the last lines of a process's output. A carriage return ends a line
 // as a line feed does (progress lines overwrite themselves with it); empty
 // lines are dropped, long lines cut.
-class OutputTail
-{
-  public:
+class OutputTail {
+public:
     explicit OutputTail(int maxLines = 3, int maxLineLength = 300);
     void Append(const QByteArray &bytes);
     // The kept lines, oldest first, the unfinished last line included.
     QStringList Lines() const;
     void Clear();
 
-  private:
+private:
     void AddLine(const QByteArray &line);
     int maxLines_;
     int maxLineLength_;

@@ -2,8 +2,7 @@
 
 #include <QFile>
 
-namespace zento
-{
+namespace zento {
 
 qint64 FileSize(const QString &path)
 {
@@ -18,8 +17,8 @@ qint64 FileSize(const QString &path)
 
 QString SizeLabelText(qint64 sourceSize, qint64 outputSize)
 {
-    return QString::number(sourceSize / 1000) + QStringLiteral("KB -> ") +
-           QString::number(outputSize / 1000) + QStringLiteral("KB");
+    return QString::number(sourceSize / 1000) + QStringLiteral("KB -> ") + QString::number(outputSize / 1000) +
+           QStringLiteral("KB");
 }
 
 QString PercentText(qint64 position, qint64 minimum, qint64 maximum)

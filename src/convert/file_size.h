@@ -3,8 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace zento
-{
+namespace zento {
 
 // The size in bytes of an existing file, opened for reading while others may
 // go on writing it; -1 when it cannot be opened (missing, a folder, no right,

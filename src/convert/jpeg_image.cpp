@@ -11,11 +11,9 @@
 
 #include <jpeglib.h>
 
-namespace zento
-{
+namespace zento {
 
-namespace
-{
+namespace {
 
 // Pictures larger than this are refused before any pixel memory is taken.
 constexpr JDIMENSION kMaxSide = 16384;

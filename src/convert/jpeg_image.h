@@ -3,8 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace zento
-{
+namespace zento {
 
 // A decoded picture: rows top to bottom, three bytes (red, green, blue) per
 // pixel, no padding between rows.

@@ -17,11 +17,9 @@
 #include <QTimer>
 #include <QWindow>
 
-namespace zento
-{
+namespace zento {
 
-namespace
-{
+namespace {
 
 const QColor kBackground(240, 240, 240);
 const QColor kLight(226, 226, 199); // 13099746
@@ -31,8 +29,8 @@ const QColor kBarText(70, 70, 70);
 QFont WindowFont(int pixels)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("Noto Sans CJK JP")});
+    font.setFamilies(
+        {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
     font.setPixelSize(pixels);
     return font;
 }
@@ -71,8 +69,7 @@ void TProgressFormBar::paintEvent(QPaintEvent *)
         QLinearGradient gradient(inner.topLeft(), inner.topRight());
         gradient.setColorAt(0, kGrey);
         gradient.setColorAt(1, kLight);
-        painter.fillRect(QRect(inner.left(), inner.top(), qMin(filled, inner.width()), inner.height()),
-                         gradient);
+        painter.fillRect(QRect(inner.left(), inner.top(), qMin(filled, inner.width()), inner.height()), gradient);
     }
     painter.setPen(kBarText);
     painter.setFont(font());
@@ -135,8 +132,7 @@ void TProgressForm1::SetPicture(const RgbImage &image)
     }
     const QImage view(reinterpret_cast<const uchar *>(image.rgb.constData()), image.width, image.height,
                       image.width * 3, QImage::Format_RGB888);
-    Image1->setPixmap(
-        QPixmap::fromImage(view.scaled(80, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    Image1->setPixmap(QPixmap::fromImage(view.scaled(80, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
 }
 
 void TProgressForm1::ClearPicture()

@@ -11,29 +11,26 @@ class QProcess;
 class QPushButton;
 class QTimer;
 
-namespace zento
-{
+namespace zento {
 
 struct RgbImage;
 
 // The bar of the progress window: filled from grey to the window's light
 // colour on a lowered bevel, its text "N %" with a half rounded to even.
-class TProgressFormBar : public QProgressBar
-{
-  public:
+class TProgressFormBar : public QProgressBar {
+public:
     explicit TProgressFormBar(QWidget *parent = nullptr);
     QString text() const override;
 
-  protected:
+protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
 // The small borderless window that stands over the main window while a
 // conversion run goes on: thumbnail, file names, sizes, bar and cancel.
-class TProgressForm1 : public QWidget
-{
+class TProgressForm1 : public QWidget {
     Q_OBJECT
-  public:
+public:
     // A top-level window of its own (so that it stays usable while the main
     // window is disabled), placed centred over owner when shown.
     explicit TProgressForm1(QWidget *owner = nullptr);
@@ -56,8 +53,7 @@ class TProgressForm1 : public QWidget
 
     // The run state the window reads: the paths of the pass in progress and
     // the encoder started last. They belong to the owner and outlive the window.
-    void BindRunState(const QString *sourcePath, const QString *outputPath,
-                      const QPointer<QProcess> *encoder);
+    void BindRunState(const QString *sourcePath, const QString *outputPath, const QPointer<QProcess> *encoder);
 
     void SetPicture(const RgbImage &image); // stretched to 80 x 60
     void ClearPicture();
@@ -71,14 +67,14 @@ class TProgressForm1 : public QWidget
     void Timer1Timer(QObject *Sender = nullptr);   // the size refresh
     void CButton1Click(QObject *Sender = nullptr); // the cancel
 
-  protected:
+protected:
     void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
-  private:
+private:
     void CentreOverOwner();
     QPointer<QWidget> owner_;
     const QString *sourcePath_ = nullptr;

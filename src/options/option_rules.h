@@ -26,8 +26,8 @@ struct ValueRange {
     int maximum;
     int Clamp(int value) const { return value < minimum ? minimum : (value > maximum ? maximum : value); }
 };
-inline constexpr ValueRange kSizeRange{0, 9999};       // width, height
-inline constexpr ValueRange kAspectRange{0, 99};       // aspect terms
+inline constexpr ValueRange kSizeRange{0, 9999}; // width, height
+inline constexpr ValueRange kAspectRange{0, 99}; // aspect terms
 inline constexpr ValueRange kVideoBitRateRange{0, 10000};
 inline constexpr ValueRange kFrameRateRange{0, 999};
 inline constexpr ValueRange kAudioBitRateRange{0, 999};

@@ -8,8 +8,7 @@
 
 namespace zento {
 
-const char *const kManualPresetRow =
-    "手動,[形式],[幅x高さ],[動画圧縮],[描画数],[情報量],[音声圧縮],[周波数],[情報量]";
+const char *const kManualPresetRow = "手動,[形式],[幅x高さ],[動画圧縮],[描画数],[情報量],[音声圧縮],[周波数],[情報量]";
 
 namespace {
 

@@ -34,14 +34,10 @@ QString SafePresetName(const QString &name)
 QString ComposePresetLine(const QString &name, const ConversionSettings &s)
 {
     const QString comma = QStringLiteral(",");
-    return name + comma + SelectedId(s.C2_01) + comma
-        + QString::number(s.C2_02_01) + QLatin1Char('x') + QString::number(s.C2_02_02) + comma
-        + SelectedId(s.C2_04) + comma
-        + QString::number(s.C2_06) + QStringLiteral("fps,")
-        + QString::number(s.C2_05) + QStringLiteral("kbps,")
-        + SelectedId(s.C3_01) + comma
-        + QString::number(s.C3_03) + QStringLiteral("Hz,")
-        + QString::number(s.C3_02) + QStringLiteral("kbps");
+    return name + comma + SelectedId(s.C2_01) + comma + QString::number(s.C2_02_01) + QLatin1Char('x') +
+           QString::number(s.C2_02_02) + comma + SelectedId(s.C2_04) + comma + QString::number(s.C2_06) +
+           QStringLiteral("fps,") + QString::number(s.C2_05) + QStringLiteral("kbps,") + SelectedId(s.C3_01) + comma +
+           QString::number(s.C3_03) + QStringLiteral("Hz,") + QString::number(s.C3_02) + QStringLiteral("kbps");
 }
 
 } // namespace zento

@@ -16,17 +16,15 @@ QString DriveRowText(const DriveInfo &drive)
 {
     const auto volumePart = [&] { return QLatin1Char('[') + drive.label.toLower() + QLatin1Char(']'); };
     switch (drive.type) {
-    case TDriveType::dtRemovable:
-        return drive.id; // the medium is not touched
+    case TDriveType::dtRemovable: return drive.id; // the medium is not touched
     case TDriveType::dtNetwork:
-        return drive.id + QLatin1Char(' ') + (drive.networkShare.isEmpty() ? volumePart() : drive.networkShare.toLower());
+        return drive.id + QLatin1Char(' ') +
+               (drive.networkShare.isEmpty() ? volumePart() : drive.networkShare.toLower());
     case TDriveType::dtFixed:
     case TDriveType::dtCDROM:
-    case TDriveType::dtRAM:
-        return drive.id + QLatin1Char(' ') + volumePart();
+    case TDriveType::dtRAM: return drive.id + QLatin1Char(' ') + volumePart();
     case TDriveType::dtUnknown:
-    case TDriveType::dtNoRoot:
-        break;
+    case TDriveType::dtNoRoot: break;
     }
     return QString();
 }
@@ -46,20 +44,21 @@ QByteArray ReadSysFile(const QString &path)
 bool IsPseudoFileSystem(const QByteArray &type)
 {
     static const QSet<QByteArray> pseudo{
-        "proc",       "sysfs",     "cgroup",    "cgroup2",    "devpts",      "devtmpfs",   "securityfs",
-        "pstore",     "bpf",       "debugfs",   "tracefs",    "configfs",    "fusectl",    "mqueue",
-        "hugetlbfs",  "autofs",    "binfmt_misc", "efivarfs", "nsfs",        "rpc_pipefs", "selinuxfs",
-        "overlay",    "squashfs",  "aufs",      "nfsd",       "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs",
-        "tmpfs",      "ramfs",     "zram",      "ecryptfs",
+        "proc",       "sysfs",           "cgroup",      "cgroup2",    "devpts",      "devtmpfs",
+        "securityfs", "pstore",          "bpf",         "debugfs",    "tracefs",     "configfs",
+        "fusectl",    "mqueue",          "hugetlbfs",   "autofs",     "binfmt_misc", "efivarfs",
+        "nsfs",       "rpc_pipefs",      "selinuxfs",   "overlay",    "squashfs",    "aufs",
+        "nfsd",       "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs", "tmpfs",       "ramfs",
+        "zram",       "ecryptfs",
     };
     return pseudo.contains(type);
 }
 
 bool IsNetworkFileSystem(const QByteArray &type)
 {
-    static const QSet<QByteArray> network{"nfs",        "nfs4",        "cifs",         "smb3",  "smbfs",
-                                          "ncpfs",      "afs",         "ceph",         "9p",    "glusterfs",
-                                          "fuse.sshfs", "fuse.davfs2", "fuse.rclone",  "davfs", "lustre"};
+    static const QSet<QByteArray> network{"nfs",        "nfs4",        "cifs",        "smb3",  "smbfs",
+                                          "ncpfs",      "afs",         "ceph",        "9p",    "glusterfs",
+                                          "fuse.sshfs", "fuse.davfs2", "fuse.rclone", "davfs", "lustre"};
     return network.contains(type);
 }
 
@@ -167,8 +166,7 @@ public:
             seenRoots.insert(drive.id);
             folders << drive;
         }
-        std::sort(folders.begin(), folders.end(),
-                  [](const DriveInfo &a, const DriveInfo &b) { return a.id < b.id; });
+        std::sort(folders.begin(), folders.end(), [](const DriveInfo &a, const DriveInfo &b) { return a.id < b.id; });
         return drives + folders;
     }
 

@@ -7,7 +7,15 @@
 namespace zento {
 
 // Drive kinds as the drive selector knows them.
-enum class TDriveType { dtUnknown = 0, dtNoRoot = 1, dtRemovable = 2, dtFixed = 3, dtNetwork = 4, dtCDROM = 5, dtRAM = 6 };
+enum class TDriveType {
+    dtUnknown = 0,
+    dtNoRoot = 1,
+    dtRemovable = 2,
+    dtFixed = 3,
+    dtNetwork = 4,
+    dtCDROM = 5,
+    dtRAM = 6
+};
 
 // One drive of the machine. On Linux a drive is identified by text: the root
 // folder of a mounted volume, or an optical drive's device (/dev/sr0), which

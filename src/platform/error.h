@@ -8,10 +8,7 @@ namespace zento {
 // The program's failures travel as exceptions; what() is the message in UTF-8.
 class Error : public std::runtime_error {
 public:
-    explicit Error(const QString &message)
-        : std::runtime_error(message.toUtf8().toStdString()), message_(message)
-    {
-    }
+    explicit Error(const QString &message) : std::runtime_error(message.toUtf8().toStdString()), message_(message) {}
     const QString &message() const { return message_; }
 
 private:

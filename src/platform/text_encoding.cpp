@@ -99,8 +99,8 @@ DecodedText DecodeText(const QByteArray &bytes)
     if (!IsAllAscii(bytes)) {
         // The mark is kept in the text by the decoder and taken off here, so a
         // second mark (a character of the text) stays.
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                        QStringConverter::Flag::ConvertInitialBom);
+        QStringDecoder utf8(QStringConverter::Utf8,
+                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
         QString text = utf8.decode(bytes);
         if (!utf8.hasError()) {
             result.encoding = TextEncoding::Utf8;
@@ -218,8 +218,8 @@ QString TruncateToBytes(const QString &text, qsizetype maxBytes, TextEncoding en
         return text;
     // The encoded length of a front part grows with its length: find the
     // longest front part that fits.
-    qsizetype fits = 0;                // known to fit
-    qsizetype tooLong = text.size();   // known not to fit
+    qsizetype fits = 0;              // known to fit
+    qsizetype tooLong = text.size(); // known not to fit
     while (tooLong - fits > 1) {
         const qsizetype middle = fits + (tooLong - fits) / 2;
         if (EncodedLength(text.left(middle), encoding) <= maxBytes)

@@ -95,8 +95,8 @@ private:
     DIR *dir_ = nullptr;
 };
 
-constexpr unsigned StatxFields = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME |
-                                 STATX_BTIME;
+constexpr unsigned StatxFields =
+    STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
 
 // Looks an entry up, following a link to what it points at; a dangling link is
 // described as the link itself.
@@ -343,9 +343,8 @@ bool TSearchDir::Search()
 TSearchFile::TSearchFile() : searchDir_(std::make_unique<TSearchDir>())
 {
     searchDir_->OnFind = [this](TSearchDir &Sender, const QString &Name, const TSearchFileData &Data,
-                                bool &IgnoreSubDir, bool &Continue) {
-        SearchDirOnFind(Sender, Name, Data, IgnoreSubDir, Continue);
-    };
+                                bool &IgnoreSubDir,
+                                bool &Continue) { SearchDirOnFind(Sender, Name, Data, IgnoreSubDir, Continue); };
 }
 
 TSearchFile::~TSearchFile() = default;
@@ -362,8 +361,8 @@ void TSearchFile::DoFindDir(const QString &Name, const TSearchFileData &Data, bo
         OnFindDir(*this, Name, Data, Skip, IgnoreSubDir);
 }
 
-void TSearchFile::SearchDirOnFind(TSearchDir &, const QString &Name, const TSearchFileData &Data,
-                                  bool &IgnoreSubDir, bool &)
+void TSearchFile::SearchDirOnFind(TSearchDir &, const QString &Name, const TSearchFileData &Data, bool &IgnoreSubDir,
+                                  bool &)
 {
     bool Skip = false;
     DoFindDir(Name, Data, Skip, IgnoreSubDir);

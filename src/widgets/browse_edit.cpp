@@ -69,8 +69,7 @@ QToolButton *TBrowseEdit::BrowseButton() const
 void TBrowseEdit::Browse()
 {
     const QString start = edit_->text();
-    const QString chosen =
-        QFileDialog::getExistingDirectory(this, QString(), start, QFileDialog::ShowDirsOnly);
+    const QString chosen = QFileDialog::getExistingDirectory(this, QString(), start, QFileDialog::ShowDirsOnly);
     if (!chosen.isEmpty())
         SetText(chosen);
 }

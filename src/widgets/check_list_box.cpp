@@ -33,8 +33,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         const QString text = index.data(Qt::DisplayRole).toString();
-        const int width = owner_->CheckAreaWidth() + TextIndent +
-                          option.fontMetrics.horizontalAdvance(text) + TextIndent;
+        const int width =
+            owner_->CheckAreaWidth() + TextIndent + option.fontMetrics.horizontalAdvance(text) + TextIndent;
         return QSize(width, owner_->RowHeight());
     }
 
@@ -46,17 +46,17 @@ public:
         const bool enabled = owner_->isEnabled() && owner_->ItemEnabled(index.row());
         const bool selected = option.state & QStyle::State_Selected;
         const QPalette &palette = owner_->palette();
-        const QPalette::ColorGroup group = !enabled ? QPalette::Disabled
+        const QPalette::ColorGroup group = !enabled             ? QPalette::Disabled
                                            : owner_->hasFocus() ? QPalette::Active
                                                                 : QPalette::Inactive;
 
         // The text part; the check area keeps the control's background.
         QRect textPart = option.rect;
         textPart.setLeft(option.rect.left() + checkWidth);
-        painter->fillRect(textPart, selected ? palette.brush(group, QPalette::Highlight)
-                                             : palette.brush(group, QPalette::Base));
-        QColor textColor = selected ? palette.color(group, QPalette::HighlightedText)
-                                    : palette.color(group, QPalette::Text);
+        painter->fillRect(textPart,
+                          selected ? palette.brush(group, QPalette::Highlight) : palette.brush(group, QPalette::Base));
+        QColor textColor =
+            selected ? palette.color(group, QPalette::HighlightedText) : palette.color(group, QPalette::Text);
         if (!enabled)
             textColor = palette.color(QPalette::Disabled, QPalette::Text);
         painter->setPen(textColor);
@@ -87,8 +87,8 @@ private:
         const int boxWidth = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, owner_);
         const int boxHeight = style->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, owner_);
         const int areaWidth = owner_->CheckAreaWidth();
-        const QRect box(row.left() + (areaWidth - boxWidth) / 2, row.top() + (row.height() - boxHeight) / 2,
-                        boxWidth, boxHeight);
+        const QRect box(row.left() + (areaWidth - boxWidth) / 2, row.top() + (row.height() - boxHeight) / 2, boxWidth,
+                        boxHeight);
 
         QStyleOptionButton option;
         option.initFrom(owner_);
@@ -97,15 +97,9 @@ private:
         if (enabled)
             option.state |= QStyle::State_Enabled;
         switch (state) {
-        case TCheckBoxState::cbUnchecked:
-            option.state |= QStyle::State_Off;
-            break;
-        case TCheckBoxState::cbChecked:
-            option.state |= QStyle::State_On;
-            break;
-        case TCheckBoxState::cbGrayed:
-            option.state |= QStyle::State_NoChange;
-            break;
+        case TCheckBoxState::cbUnchecked: option.state |= QStyle::State_Off; break;
+        case TCheckBoxState::cbChecked: option.state |= QStyle::State_On; break;
+        case TCheckBoxState::cbGrayed: option.state |= QStyle::State_NoChange; break;
         }
 
         painter->save();
@@ -279,12 +273,8 @@ void TCheckListBox::ToggleItem(int index)
     case TCheckBoxState::cbUnchecked:
         next = d->allowGrayed ? TCheckBoxState::cbGrayed : TCheckBoxState::cbChecked;
         break;
-    case TCheckBoxState::cbChecked:
-        next = TCheckBoxState::cbUnchecked;
-        break;
-    case TCheckBoxState::cbGrayed:
-        next = TCheckBoxState::cbChecked;
-        break;
+    case TCheckBoxState::cbChecked: next = TCheckBoxState::cbUnchecked; break;
+    case TCheckBoxState::cbGrayed: next = TCheckBoxState::cbChecked; break;
     }
     SetItemCheckState(index, next);
     if (OnClickCheck)

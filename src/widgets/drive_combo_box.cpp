@@ -40,8 +40,7 @@ QIcon DriveIcon(TDriveType type, const QStyle *style)
     case TDriveType::dtFixed:
     case TDriveType::dtRAM:
     case TDriveType::dtUnknown:
-    case TDriveType::dtNoRoot:
-        break;
+    case TDriveType::dtNoRoot: break;
     }
     return QIcon::fromTheme(QLatin1String(themeName), style->standardIcon(fallback));
 }

@@ -12,8 +12,7 @@ namespace zento {
 class TDriveComboBox : public QComboBox {
     Q_OBJECT
 public:
-    explicit TDriveComboBox(QWidget *parent = nullptr,
-                            std::shared_ptr<DriveProvider> provider = SystemDriveProvider());
+    explicit TDriveComboBox(QWidget *parent = nullptr, std::shared_ptr<DriveProvider> provider = SystemDriveProvider());
     ~TDriveComboBox() override;
 
     // Replaces the drive source and builds the list again.

@@ -11,8 +11,8 @@
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QStyleOptionComboBox>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <algorithm>
 #include <stdexcept>
 
@@ -79,8 +79,8 @@ public:
                     painter->setFont(column.Font());
                     painter->setPen(selected ? highlightText : text);
                     painter->drawText(textArea,
-                                      int(ToQtAlignment(column.Alignment()) | Qt::AlignVCenter) |
-                                          Qt::TextSingleLine | Qt::TextShowMnemonic,
+                                      int(ToQtAlignment(column.Alignment()) | Qt::AlignVCenter) | Qt::TextSingleLine |
+                                          Qt::TextShowMnemonic,
                                       parts.at(c));
                 }
             }
@@ -115,10 +115,7 @@ private:
 
 // --- TCBColumn ---------------------------------------------------------------
 
-TCBColumn::TCBColumn(TMultiColComboBox *owner)
-    : owner_(owner), color_(owner->Color()), font_(owner->font())
-{
-}
+TCBColumn::TCBColumn(TMultiColComboBox *owner) : owner_(owner), color_(owner->Color()), font_(owner->font()) {}
 
 void TCBColumn::SetWidth(int width)
 {
@@ -285,8 +282,7 @@ void TMultiColComboBox::InsertItem(int index, const QString &text)
 {
     index = std::clamp(index, 0, count());
     const QStringList parts = SplitCommaText(text);
-    const QString key = d->targetColumn >= 0 && d->targetColumn < parts.size() ? parts.at(d->targetColumn)
-                                                                              : QString();
+    const QString key = d->targetColumn >= 0 && d->targetColumn < parts.size() ? parts.at(d->targetColumn) : QString();
     const int selected = currentIndex();
     const int before = count();
     if (auto *items = qobject_cast<QStandardItemModel *>(model())) {
@@ -484,8 +480,7 @@ void TMultiColComboBox::paintEvent(QPaintEvent *event)
     painter.setClipRect(field);
     painter.setFont(font());
     painter.setPen(colours.color(QPalette::Active, selected ? QPalette::HighlightedText : QPalette::Text));
-    painter.drawText(field.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     GetSelectedText());
+    painter.drawText(field.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, GetSelectedText());
 }
 
 void TMultiColComboBox::changeEvent(QEvent *event)

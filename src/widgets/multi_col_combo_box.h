@@ -5,8 +5,8 @@
 #include <QFont>
 #include <QStringList>
 #include <functional>
-#include <vector>
 #include <memory>
+#include <vector>
 
 namespace zento {
 
@@ -22,15 +22,15 @@ public:
     int Width() const { return width_; }
     void SetWidth(int width);
     QColor Color() const { return color_; }
-    void SetColor(const QColor &color);      // a different colour clears ParentColor
+    void SetColor(const QColor &color); // a different colour clears ParentColor
     TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment alignment);
     QFont Font() const { return font_; }
-    void SetFont(const QFont &font);         // any change clears ParentFont
+    void SetFont(const QFont &font); // any change clears ParentFont
     bool ParentColor() const { return parentColor_; }
-    void SetParentColor(bool parent);        // true takes the box's colour
+    void SetParentColor(bool parent); // true takes the box's colour
     bool ParentFont() const { return parentFont_; }
-    void SetParentFont(bool parent);         // true copies the box's font
+    void SetParentFont(bool parent); // true copies the box's font
 
     // Called by the owner when its colour or font changes.
     void OwnerColorChanged();

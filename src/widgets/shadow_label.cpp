@@ -5,8 +5,7 @@
 
 namespace zento {
 
-TShadowLabel::TShadowLabel(const QString &text, QWidget *parent, Look look)
-    : QLabel(text, parent), look_(look)
+TShadowLabel::TShadowLabel(const QString &text, QWidget *parent, Look look) : QLabel(text, parent), look_(look)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_TranslucentBackground);

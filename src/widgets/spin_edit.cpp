@@ -169,8 +169,7 @@ void TSpinEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     const QString text = event->text();
-    const bool printable =
-        !text.isEmpty() && text.at(0).isPrint() && !(event->modifiers() & commandModifiers);
+    const bool printable = !text.isEmpty() && text.at(0).isPrint() && !(event->modifiers() & commandModifiers);
     if (printable) {
         if (!IsNumberText(text)) {
             Beep();

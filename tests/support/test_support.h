@@ -1,0 +1,76 @@
+#pragma once
+
+// Small helpers shared by the tests: files, a temporary program folder and a
+// recorder of the program's dialogs.
+#include "platform/dialogs.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace zento::test {
+
+inline bool WriteFile(const QString &path, const QByteArray &bytes = QByteArray())
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The shipped preset file.
+inline QByteArray ShippedProfile()
+{
+    return ReadFile(QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt"));
+}
+
+// A temporary program folder holding profile.txt (the given bytes, or the
+// shipped file); the executable path is <folder>/DVD_zento.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(const QByteArray &profile = ShippedProfile())
+    {
+        valid_ = dir_.isValid() && WriteFile(File(QStringLiteral("profile.txt")), profile);
+    }
+    bool IsValid() const { return valid_; }
+    QString Path() const { return dir_.path(); }
+    QString File(const QString &name) const { return dir_.path() + QLatin1Char('/') + name; }
+    QString Executable() const { return File(QStringLiteral("DVD_zento")); }
+
+private:
+    QTemporaryDir dir_;
+    bool valid_ = false;
+};
+
+// Records every message, error box and beep; answers the one-line input
+// dialog from `answers` (an empty text, as a cancel, when none is left).
+// The real dialogs come back when it goes.
+class DialogRecorder {
+public:
+    DialogRecorder()
+    {
+        SetDialogHooks({[this](const QString &text) { messages << text; }, [this] { ++beeps; },
+                        [this](const QString &title, const QString &prompt) {
+                            inputs << title + QLatin1Char('|') + prompt;
+                            return answers.isEmpty() ? QString() : answers.takeFirst();
+                        }});
+    }
+    ~DialogRecorder() { SetDialogHooks({}); }
+    DialogRecorder(const DialogRecorder &) = delete;
+    DialogRecorder &operator=(const DialogRecorder &) = delete;
+
+    QStringList messages;
+    int beeps = 0;
+    QStringList answers;
+    QStringList inputs; // "title|prompt" of every input dialog shown
+};
+
+} // namespace zento::test
