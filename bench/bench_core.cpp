@@ -64,9 +64,8 @@ int main(int argc, char **argv)
                         .arg(i)
                         .toLatin1());
     }
-    Measure("load 20000-line profile", 20, [&] {
-        sink = sink + PresetFile::Load(dir.filePath(QStringLiteral("profile.txt"))).Lines().size();
-    });
+    Measure("load 20000-line profile", 20,
+            [&] { sink = sink + PresetFile::Load(dir.filePath(QStringLiteral("profile.txt"))).Lines().size(); });
 
     return sink == -1;
 }

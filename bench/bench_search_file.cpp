@@ -17,7 +17,8 @@ int main(int argc, char **argv)
 
     // 50 folders on two levels with 80 entries each: 4,000 files, 1,000 of them titles.
     for (int i = 0; i < 25; ++i) {
-        for (const QString &folder : {QString("%1/d%2").arg(tmp.path()).arg(i), QString("%1/d%2/inner").arg(tmp.path()).arg(i)}) {
+        for (const QString &folder :
+             {QString("%1/d%2").arg(tmp.path()).arg(i), QString("%1/d%2/inner").arg(tmp.path()).arg(i)}) {
             QDir().mkpath(folder);
             for (int f = 0; f < 80; ++f) {
                 QFile file(folder + QString(f % 4 == 0 ? "/VTS_%1_1.VOB" : "/other_%1.dat").arg(f));

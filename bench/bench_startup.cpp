@@ -18,8 +18,8 @@ int main(int argc, char **argv)
 {
     TApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!dir.isValid() || !QFile::copy(QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt"),
-                                       dir.filePath(QStringLiteral("profile.txt"))))
+    if (!dir.isValid() ||
+        !QFile::copy(QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt"), dir.filePath(QStringLiteral("profile.txt"))))
         return 1;
     const QString exe = dir.filePath(QStringLiteral("DVD_zento"));
 

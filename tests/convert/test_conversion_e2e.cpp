@@ -3,7 +3,7 @@
 #include "convert/file_size.h"
 #include "convert/progress_form.h"
 #include "options/catalogue.h"
-#include "platform/dialogs.h"
+#include "support/test_support.h"
 #include "widgets/browse_edit.h"
 #include "widgets/check_list_box.h"
 #include "widgets/color_button.h"
@@ -21,8 +21,7 @@
 
 using namespace zento;
 
-namespace
-{
+namespace {
 
 int RowWithId(Catalogue catalogue, const QString &id)
 {
@@ -33,81 +32,48 @@ int RowWithId(Catalogue catalogue, const QString &id)
     qFatal("no catalogue row %s", qPrintable(id));
 }
 
-bool Run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+// Runs a tool to its end; its output, or "failed: ..." when it did not succeed.
+QString Run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return false;
-    const QByteArray all = process.readAll();
-    if (output)
-        *output = all;
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), all.right(600).constData());
-        return false;
-    }
-    return true;
+    const bool ok =
+        process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const QString output = QString::fromUtf8(process.readAll()).trimmed();
+    return ok ? output : "failed: " + output.right(600);
 }
 
-// "format=avi streams=mpeg4,mp3"
+// The codecs of the streams and then the container, e.g. "mpeg4,mp3,avi".
 QString Probe(const QString &file)
 {
-    QByteArray output;
-    if (!Run(QStringLiteral("ffprobe"),
-             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-              QStringLiteral("format=format_name:stream=codec_name"), QStringLiteral("-of"),
-              QStringLiteral("default=nw=1"), file},
-             &output))
-        return QStringLiteral("unreadable");
-    QString format;
-    QStringList streams;
-    for (const QByteArray &line : output.split('\n')) {
-        if (line.startsWith("format_name="))
-            format = QString::fromUtf8(line.mid(12));
-        else if (line.startsWith("codec_name="))
-            streams << QString::fromUtf8(line.mid(11));
-    }
-    return QStringLiteral("format=%1 streams=%2").arg(format, streams.join(QLatin1Char(',')));
+    return Run("ffprobe", {"-v", "error", "-show_entries", "format=format_name:stream=codec_name", "-of",
+                           "default=nw=1:nk=1", file})
+        .replace('\n', ',');
 }
 
 } // namespace
 
-class TestConversionE2e : public QObject
-{
+class TestConversionE2e : public QObject {
     Q_OBJECT
-  private:
     QTemporaryDir root_;
-    QString disc_;
-    QString program_;
+    const QString disc_ = root_.filePath("disc");
+    test::ProgramFolder program_;
 
-  private slots:
+private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty() || QStandardPaths::findExecutable("ffprobe").isEmpty())
             QFAIL("the encoder ffmpeg (with ffprobe) must be on PATH");
-        QVERIFY(root_.isValid());
-        disc_ = root_.filePath(QStringLiteral("disc"));
-        program_ = root_.filePath(QStringLiteral("program"));
-        QVERIFY(QDir().mkpath(disc_ + QStringLiteral("/VIDEO_TS")));
-        QVERIFY(QDir().mkpath(program_));
-        QVERIFY(QFile::copy(QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt"),
-                            program_ + QStringLiteral("/profile.txt")));
-        // a little over 5 s each: the thumbnail is taken 5 s in
-        for (int n = 1; n <= 2; ++n) {
-            const QString vob = disc_ + QStringLiteral("/VIDEO_TS/VTS_01_%1.VOB").arg(n);
-            QVERIFY(
-                Run(QStringLiteral("ffmpeg"),
-                    {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
-                     QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                     QStringLiteral("testsrc=size=352x240:rate=30000/1001"), QStringLiteral("-f"),
-                     QStringLiteral("lavfi"), QStringLiteral("-i"),
-                     QStringLiteral("sine=frequency=%1:sample_rate=48000").arg(440 * n), QStringLiteral("-t"),
-                     QStringLiteral("5.6"), QStringLiteral("-target"), QStringLiteral("ntsc-dvd"),
-                     QStringLiteral("-s"), QStringLiteral("352x240"), QStringLiteral("-y"), vob}));
-        }
+        QVERIFY(program_.IsValid() && QDir().mkpath(disc_ + "/VIDEO_TS"));
+        for (int n = 1; n <= 2; ++n) // a little over 5 s each: the thumbnail is taken 5 s in
+            QCOMPARE(
+                Run("ffmpeg",
+                    {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001", "-f",
+                     "lavfi", "-i", QString("sine=frequency=%1:sample_rate=48000").arg(440 * n), "-t", "5.6", "-target",
+                     "ntsc-dvd", "-s", "352x240", "-y", disc_ + QString("/VIDEO_TS/VTS_01_%1.VOB").arg(n)}),
+                QString());
     }
 
     void convertsListedTitles_data()
@@ -118,15 +84,15 @@ class TestConversionE2e : public QObject
         QTest::addColumn<bool>("twoPass");
         QTest::addColumn<QString>("extension");
         QTest::addColumn<QString>("probe");
-        const int avi = RowWithId(Catalogue::Containers, QStringLiteral("AVI"));
-        const int mpeg4 = RowWithId(Catalogue::VideoCodecs, QStringLiteral("MPEG4"));
-        const int mp3 = RowWithId(Catalogue::AudioCodecs, QStringLiteral("LIBMP3LAME"));
+        const int avi = RowWithId(Catalogue::Containers, "AVI");
+        const int mpeg4 = RowWithId(Catalogue::VideoCodecs, "MPEG4");
+        const int mp3 = RowWithId(Catalogue::AudioCodecs, "LIBMP3LAME");
         QTest::newRow("AVI MPEG4 MP3 one pass") << avi << mpeg4 << mp3 << false << "avi"
-                                                << "format=avi streams=mpeg4,mp3";
+                                                << "mpeg4,mp3,avi";
         QTest::newRow("AVI MPEG4 MP3 two passes") << avi << mpeg4 << mp3 << true << "avi"
-                                                  << "format=avi streams=mpeg4,mp3";
+                                                  << "mpeg4,mp3,avi";
         QTest::newRow("source container, streams copied") << 0 << 0 << 0 << false << "VOB"
-                                                          << "format=mpeg streams=mpeg2video,ac3";
+                                                          << "mpeg2video,ac3,mpeg";
     }
     void convertsListedTitles()
     {
@@ -137,17 +103,14 @@ class TestConversionE2e : public QObject
         QFETCH(QString, extension);
         QFETCH(QString, probe);
 
-        QStringList messages;
-        int beeps = 0;
-        SetDialogHooks({[&](const QString &text) { messages << text; }, [&] { ++beeps; }, nullptr});
-        const QString out =
-            root_.filePath(QStringLiteral("out/%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+        test::DialogRecorder dialogs;
+        const QString out = root_.filePath(QString("out/%1").arg(QTest::currentDataTag()).replace(' ', '_'));
         QTemporaryDir current; // the program's current folder: nothing may land there
         const QString oldCurrent = QDir::currentPath();
         QDir::setCurrent(current.path());
 
         {
-            TMainForm1 w(program_ + QStringLiteral("/DVD_zento"));
+            TMainForm1 w(program_.Executable());
             w.DriveComboBox1->SetDrive(disc_);
             w.CButton12Click();
             QCOMPARE(w.CheckListBox1->Count(), 2);
@@ -175,31 +138,30 @@ class TestConversionE2e : public QObject
                     picture = picture || form->HasPicture();
                     sizes << form->Label2->text();
                 }
-                thumbnailLeft = thumbnailLeft || QFile::exists(program_ + QStringLiteral("/_thumb.jpg"));
+                thumbnailLeft = thumbnailLeft || QFile::exists(program_.File("_thumb.jpg"));
             });
             sampler.start(40);
             w.CButton10->click();
             sampler.stop();
 
-            QCOMPARE(messages, QStringList());
-            QCOMPARE(beeps, 1);
+            QCOMPARE(dialogs.messages, QStringList());
+            QCOMPARE(dialogs.beeps, 1);
             QVERIFY(w.isEnabled());
             QVERIFY(w.ProgressForm1.isNull());
             QVERIFY(picture);
             QVERIFY(!thumbnailLeft);
-            QVERIFY(!QFile::exists(program_ + QStringLiteral("/_thumb.jpg")));
+            QVERIFY(!QFile::exists(program_.File("_thumb.jpg")));
             const QString sourceKb = QString::number(FileSize(w.CheckListBox1->ItemText(0)) / 1000);
-            QVERIFY2(sizes.contains(QRegularExpression(QStringLiteral("^%1KB -> \\d+KB$").arg(sourceKb))),
+            QVERIFY2(sizes.contains(QRegularExpression(QString("^%1KB -> \\d+KB$").arg(sourceKb))),
                      qPrintable(sizes.join(QLatin1Char('|'))));
             for (int i = 0; i < 2; ++i)
                 QVERIFY(w.CheckListBox2->IsItemChecked(i));
         }
         QDir::setCurrent(oldCurrent);
-        SetDialogHooks({});
 
         QStringList expected;
         for (int n = 1; n <= 2; ++n) {
-            const QString file = out + QStringLiteral("/VTS_01_%1.%2").arg(n).arg(extension);
+            const QString file = out + QString("/VTS_01_%1.%2").arg(n).arg(extension);
             expected << QFileInfo(file).fileName();
             QCOMPARE(Probe(file), probe);
         }

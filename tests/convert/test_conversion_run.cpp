@@ -1,284 +1,173 @@
-// The conversion run against a small fake encoder: a bash script named ffmpeg
-// in the program folder that logs every call and behaves as each test says.
+// The conversion run against a fake encoder: a bash script named ffmpeg in the
+// program folder. It logs every call into calls.log beside that folder and reads
+// fake.conf next to it: THUMB, a file copied to the thumbnail path; SLEEP, seconds
+// of every run; SLEEP_PASS1, extra seconds of pass 1 of VTS_01_1.VOB; END and
+// END_<n>, "fail" (exit 1) or "crash" (SIGSEGV), for all sources or VTS_01_<n>.VOB.
 #include "app/main_form.h"
 #include "convert/progress_form.h"
 #include "options/catalogue.h"
-#include "platform/dialogs.h"
+#include "support/test_support.h"
 #include "widgets/browse_edit.h"
 #include "widgets/check_list_box.h"
 #include "widgets/color_button.h"
 #include "widgets/multi_col_combo_box.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
-#include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
-#include <algorithm>
 #include <memory>
 
 using namespace zento;
+using test::ReadFile;
+using test::WriteFile;
 
-namespace
-{
+namespace {
 
-// Reads FAKE_* from the environment:
-//   FAKE_THUMB       file copied to the thumbnail path (none: no thumbnail)
-//   FAKE_SLEEP       seconds every encoder run takes
-//   FAKE_SLEEP_PASS1 extra seconds of pass 1 of VTS_01_1.VOB
-//   FAKE_END, FAKE_END_<n>  "fail" (exit 1) or "crash" (SIGSEGV), for all
-//                    sources or for VTS_01_<n>.VOB only
 const char kFakeEncoder[] = R"SH(#!/bin/bash
-log='@LOG@'
-out="${@: -1}"
-src="$2"
+dir=$(dirname "$0"); log="$dir/../calls.log"; out="${@: -1}"; src="$2"
+[ -f "$dir/fake.conf" ] && . "$dir/fake.conf"
 if [[ " $* " == *" image2 "* ]]; then
-    echo "thumb $(basename "$src")" >> "$log"
-    if [ -n "$FAKE_THUMB" ]; then cp "$FAKE_THUMB" "$out"; fi
-    exit 0
+    echo "thumb $(basename "$src")" >> "$log"; [ -n "$THUMB" ] && cp "$THUMB" "$out"; exit 0
 fi
-pass=0; prev=
-for a in "$@"; do [ "$prev" = "-pass" ] && pass=$a; prev=$a; done
-if [ -e "$out" ]; then pre=yes; else pre=no; fi
+pass=0; [[ " $* " =~ " -pass "([12])" " ]] && pass=${BASH_REMATCH[1]}
+pre=no; [ -e "$out" ] && pre=yes
 echo "encode $(basename "$src") pass=$pass pre=$pre stdin=$(readlink /proc/self/fd/0) cwd=$(pwd) out=$out" >> "$log"
 printf 'partial' > "$out"
 n=$(basename "$src" .VOB); n=${n##*_}
-sleep "${FAKE_SLEEP:-0}"
-if [ "$pass" = "1" ] && [ "$n" = "1" ]; then sleep "${FAKE_SLEEP_PASS1:-0}"; fi
-eval "end=\${FAKE_END_$n:-\$FAKE_END}"
+sleep "${SLEEP:-0}"; [ "$pass$n" = 11 ] && sleep "${SLEEP_PASS1:-0}"
+eval "end=\${END_$n:-\$END}"
 echo "frame=  100 fps=0.0 q=2.0 size=1kB time=00:00:04.00" >&2
-case "$end" in
-    crash) kill -SEGV $$ ;;
-    fail) echo "Conversion failed!" >&2; exit 1 ;;
-esac
+[ "$end" = crash ] && kill -SEGV $$
+[ "$end" = fail ] && { echo "Conversion failed!" >&2; exit 1; }
 printf 'complete' > "$out"
-exit 0
 )SH";
 
-const char *const kFakeVariables[] = {"FAKE_THUMB", "FAKE_SLEEP", "FAKE_SLEEP_PASS1", "FAKE_END",
-                                      "FAKE_END_1", "FAKE_END_2", "FAKE_END_3"};
-
-void WriteFile(const QString &path, const QByteArray &bytes)
+int VisibleProgressForms()
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QList<TProgressForm1 *> VisibleProgressForms()
-{
-    QList<TProgressForm1 *> forms;
+    int count = 0;
     for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *form = qobject_cast<TProgressForm1 *>(widget); form && form->isVisible())
-            forms << form;
-    return forms;
+        count += qobject_cast<TProgressForm1 *>(widget) && widget->isVisible();
+    return count;
 }
 
+// A message (a beep: no text) and the state of the windows at that moment.
 struct Dialog {
-    QString text;        // empty for a beep
-    bool mainEnabled;    // the main window's state at that moment
-    int progressWindows; // visible progress windows at that moment
+    QString text;
+    bool mainEnabled;
+    int progressWindows; // visible ones
 };
 
-// One program folder with the fake encoder, a VIDEO_TS with sources, an
-// output folder and the main window.
+// A program folder with the fake encoder, a VIDEO_TS with sources (all ticked
+// unless `ticks` says otherwise), an output folder and the main window set to AVI.
 struct Fixture {
     QTemporaryDir root;
-    QString program, videoTs, out, log;
+    QString program = root.filePath("program"), out = root.filePath("out/video");
     std::unique_ptr<TMainForm1> w;
+    QList<bool> ticks;
     QList<Dialog> dialogs;
+    QStringList messages;
+    int beeps = 0;
 
-    explicit Fixture(int sources, bool withEncoder = true)
+    explicit Fixture(int sources, const QList<bool> &ticked = {}) : ticks(ticked)
     {
-        if (!root.isValid())
-            qFatal("no temporary folder");
-        program = root.filePath(QStringLiteral("program"));
-        videoTs = root.filePath(QStringLiteral("VIDEO_TS"));
-        out = root.filePath(QStringLiteral("out/video"));
-        log = root.filePath(QStringLiteral("calls.log"));
-        QDir().mkpath(program);
-        QDir().mkpath(videoTs);
-        QFile::copy(QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt"),
-                    program + QStringLiteral("/profile.txt"));
-        if (withEncoder)
-            WriteEncoder(QByteArray(kFakeEncoder).replace("@LOG@", QFile::encodeName(log)));
+        WriteFile(program + "/profile.txt", test::ShippedProfile());
+        WriteEncoder(kFakeEncoder);
         for (int n = 1; n <= sources; ++n)
             WriteFile(Source(n), QByteArray(5000 * n, 'v'));
-        w = std::make_unique<TMainForm1>(program + QStringLiteral("/DVD_zento"));
+        w = std::make_unique<TMainForm1>(program + "/DVD_zento");
         w->C1_03->SetText(out);
-        w->C2_01->SetItemIndex(FindCatalogueRow(Catalogue::Containers, QStringLiteral("AVI,")));
+        w->C2_01->SetItemIndex(FindCatalogueRow(Catalogue::Containers, "AVI,"));
         for (int n = 1; n <= sources; ++n) {
             w->CheckListBox1->SetItemChecked(w->CheckListBox1->AddItem(Source(n)), true);
-            w->CheckListBox2->SetItemChecked(w->CheckListBox2->AddItem(QStringLiteral("01_%1").arg(n)), true);
+            w->CheckListBox2->SetItemChecked(w->CheckListBox2->AddItem(QString("01_%1").arg(n)),
+                                             ticks.value(n - 1, true));
         }
-        SetDialogHooks(
-            {[this](const QString &text) { Record(text); }, [this] { Record(QString()); }, nullptr});
+        const auto record = [this](const QString &text) {
+            dialogs.append({text, w->isEnabled(), VisibleProgressForms()});
+            text.isEmpty() ? void(++beeps) : void(messages << text);
+        };
+        SetDialogHooks({record, [record] { record(QString()); }, nullptr});
     }
-    ~Fixture()
+    ~Fixture() { SetDialogHooks({}); }
+    void Fake(const QByteArray &conf) { WriteFile(program + "/fake.conf", conf); }
+    void WriteEncoder(const QByteArray &script) // none: no encoder at all
     {
-        SetDialogHooks({});
-        for (const char *name : kFakeVariables)
-            qunsetenv(name);
+        QFile::remove(program + "/ffmpeg");
+        if (!script.isEmpty() && WriteFile(program + "/ffmpeg", script))
+            QFile::setPermissions(program + "/ffmpeg", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-
-    void WriteEncoder(const QByteArray &script)
+    QString Source(int n) const { return root.filePath("VIDEO_TS/VTS_01_%1.VOB").arg(n); }
+    QString Output(int n) const { return out + QString("/VTS_01_%1.avi").arg(n); }
+    QStringList Calls(bool full = true) const // without the parts that vary unless full
     {
-        const QString path = program + QStringLiteral("/ffmpeg");
-        WriteFile(path, script);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    void Record(const QString &text)
-    {
-        dialogs.append({text, w->isEnabled(), int(VisibleProgressForms().size())});
-    }
-    QString Source(int n) const { return videoTs + QStringLiteral("/VTS_01_%1.VOB").arg(n); }
-    QString Output(int n) const { return out + QStringLiteral("/VTS_01_%1.avi").arg(n); }
-    QStringList Calls() const
-    {
-        return QString::fromUtf8(ReadFile(log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-    // The calls without the parts that vary from run to run.
-    QStringList CallsShort() const
-    {
-        QStringList calls;
-        for (const QString &call : Calls())
-            calls << call.section(QLatin1String(" pre="), 0, 0);
+        QStringList calls = QString::fromUtf8(ReadFile(root.filePath("calls.log"))).split('\n', Qt::SkipEmptyParts);
+        for (QString &call : calls)
+            call = full ? call : call.section(" pre=", 0, 0);
         return calls;
     }
-    QStringList Messages() const
-    {
-        QStringList texts;
-        for (const Dialog &dialog : dialogs)
-            if (!dialog.text.isEmpty())
-                texts << dialog.text;
-        return texts;
-    }
-    int Beeps() const
-    {
-        return int(
-            std::count_if(dialogs.begin(), dialogs.end(), [](const Dialog &d) { return d.text.isEmpty(); }));
-    }
-    QList<bool> Ticks() const
-    {
-        QList<bool> ticks;
-        for (int i = 0; i < w->CheckListBox2->Count(); ++i)
-            ticks << w->CheckListBox2->IsItemChecked(i);
-        return ticks;
-    }
     void Run() { w->CButton10Click(w->CButton10); }
-    // After the run the main window is usable and no progress window is left.
+    void Cancel() { w->ProgressForm1->CButton1Click(w->ProgressForm1->CButton1); }
+    // After the run the main window is usable, no progress window or thumbnail is
+    // left and the ticks are as they were.
     void CheckClosed() const
     {
+        for (int i = 0; i < w->CheckListBox2->Count(); ++i)
+            QCOMPARE(w->CheckListBox2->IsItemChecked(i), ticks.value(i, true));
         QVERIFY(w->isEnabled());
         QVERIFY(w->ProgressForm1.isNull());
-        QVERIFY(VisibleProgressForms().isEmpty());
-        QVERIFY(!QFile::exists(program + QStringLiteral("/_thumb.jpg")));
-    }
-    QString ThumbnailSource() const
-    {
-        const QString path = root.filePath(QStringLiteral("thumb_source.jpg"));
-        if (!QFile::exists(path)) {
-            QImage image(80, 60, QImage::Format_RGB32);
-            image.fill(QColor(10, 200, 10));
-            image.save(path, "JPG");
-        }
-        return path;
+        QCOMPARE(VisibleProgressForms(), 0);
+        QVERIFY(!QFile::exists(program + "/_thumb.jpg"));
     }
 };
 
 } // namespace
 
-class TestConversionRun : public QObject
-{
+class TestConversionRun : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void emptyListDoesNothing()
     {
         Fixture f(0);
         f.Run();
-        QVERIFY(f.dialogs.isEmpty());
-        QVERIFY(f.Calls().isEmpty());
-        QVERIFY(f.w->isEnabled());
+        QVERIFY(f.dialogs.isEmpty() && f.Calls().isEmpty());
         QVERIFY(!QFileInfo::exists(f.out)); // not even the folder
-    }
-
-    void untickedListEndsWithTheSound()
-    {
-        Fixture f(2);
-        f.w->CheckListBox2->SetItemChecked(0, false);
-        f.w->CheckListBox2->SetItemChecked(1, false);
-        f.Run();
-        QVERIFY(f.Calls().isEmpty());
-        QCOMPARE(f.dialogs.size(), 1);
-        QCOMPARE(f.Beeps(), 1);
-        QCOMPARE(f.dialogs[0].progressWindows, 1); // shown, then closed after the sound
-        QVERIFY(!f.dialogs[0].mainEnabled);
-        QCOMPARE(f.Ticks(), (QList<bool>{false, false}));
-        f.CheckClosed();
-        QVERIFY(QFileInfo(f.out).isDir()); // created with its parents
     }
 
     void onlyTheThirdOfThreeTicked()
     {
-        Fixture f(3);
-        f.w->CheckListBox2->SetItemChecked(0, false);
-        f.w->CheckListBox2->SetItemChecked(1, false);
-        qputenv("FAKE_SLEEP", "1.5");
-        qputenv("FAKE_THUMB", QFile::encodeName(f.ThumbnailSource()));
-        // what the progress window shows while the encoder runs
-        QSet<QString> bars, labels, sizes;
-        bool picture = false;
+        Fixture f(3, {false, false});
+        f.Fake("SLEEP=1.5\n");
+        const QString oldCurrent = QDir::currentPath();
+        QDir::setCurrent(f.root.path());
+        f.w->C1_03->SetText("out/video");  // relative: taken against the current folder
+        QSet<QString> bars, labels, sizes; // what the progress window shows meanwhile
         QTimer sampler;
         QObject::connect(&sampler, &QTimer::timeout, [&] {
             if (TProgressForm1 *form = f.w->ProgressForm1) {
-                bars << QStringLiteral("%1/%2 %3")
-                            .arg(form->ProgressBar1->value())
-                            .arg(form->ProgressBar1->maximum())
-                            .arg(form->ProgressBar1->text());
+                const QProgressBar *bar = form->ProgressBar1;
+                bars << QString("%1/%2 %3").arg(bar->value()).arg(bar->maximum()).arg(bar->text());
                 labels << form->Label1->text();
                 sizes << form->Label2->text();
-                picture = picture || form->HasPicture();
                 QVERIFY(!f.w->isEnabled());
             }
         });
         sampler.start(50);
         f.Run();
         sampler.stop();
-
-        QCOMPARE(bars, QSet<QString>{QStringLiteral("2/3 67 %")});
-        QCOMPARE(labels, QSet<QString>{QStringLiteral("VTS_01_3.VOB -> VTS_01_3.avi")});
-        QVERIFY2(sizes.contains(QStringLiteral("15KB -> 0KB")),
-                 qPrintable(QStringList(sizes.values()).join('|')));
-        QVERIFY(picture);
-        const QStringList calls = f.Calls();
-        QCOMPARE(calls.size(), 2);
-        QCOMPARE(calls[0], QStringLiteral("thumb VTS_01_3.VOB"));
-        QVERIFY2(
-            calls[1].startsWith(QStringLiteral("encode VTS_01_3.VOB pass=0 pre=no stdin=/dev/null cwd=")),
-            qPrintable(calls[1]));
-        QVERIFY(calls[1].endsWith(QStringLiteral("out=") + f.Output(3)));
-        QCOMPARE(ReadFile(f.Output(3)), QByteArray("complete"));
-        QVERIFY(!QFile::exists(f.Output(1)) && !QFile::exists(f.Output(2)));
-        QCOMPARE(f.Messages(), QStringList());
-        QCOMPARE(f.Beeps(), 1);
-        QCOMPARE(f.Ticks(), (QList<bool>{false, false, true}));
-        QCOMPARE(f.w->CurrentSourcePath, f.Source(3)); // the last pass's state stays
-        QCOMPARE(f.w->CurrentOutputPath, f.Output(3));
+        QDir::setCurrent(oldCurrent);
+        QCOMPARE(bars, QSet<QString>{"2/3 67 %"});
+        QCOMPARE(labels, QSet<QString>{"VTS_01_3.VOB -> VTS_01_3.avi"});
+        QVERIFY2(sizes.contains("15KB -> 0KB"), qPrintable(QStringList(sizes.values()).join('|')));
+        QCOMPARE(f.Calls(false), (QStringList{"thumb VTS_01_3.VOB", "encode VTS_01_3.VOB pass=0"}));
+        const QString call = f.Calls().at(1);
+        QVERIFY2(call.contains(" stdin=/dev/null cwd=") && call.endsWith("out=" + f.Output(3)), qPrintable(call));
+        QCOMPARE(ReadFile(f.Output(3)), "complete");
+        QCOMPARE(f.messages, QStringList());
+        QCOMPARE(f.beeps, 1);
         f.CheckClosed();
     }
 
@@ -286,212 +175,137 @@ class TestConversionRun : public QObject
     {
         Fixture f(2);
         f.w->CheckBox1->setChecked(true);
-        qputenv("FAKE_SLEEP_PASS1", "20");
-        // served in the first event round of the run: pass 1 of the first entry
-        int round = 0;
-        QTimer::singleShot(0, [&] {
-            ++round;
-            QVERIFY(f.w->ProgressForm1);
-            f.w->ProgressForm1->CButton1Click(f.w->ProgressForm1->CButton1);
-        });
-        QElapsedTimer clock;
-        clock.start();
+        f.Fake("SLEEP_PASS1=20\n");
+        QTimer::singleShot(0, [&] { f.Cancel(); }); // the run's first event round: pass 1 of entry 1
+        const QDeadlineTimer deadline(15000);
         f.Run();
-        QCOMPARE(round, 1);
-        QVERIFY2(clock.elapsed() < 15000, "the cancel did not end pass 1");
-        QCOMPARE(f.CallsShort(), (QStringList{
-                                     QStringLiteral("thumb VTS_01_1.VOB"),
-                                     QStringLiteral("encode VTS_01_1.VOB pass=1"),
-                                     QStringLiteral("thumb VTS_01_1.VOB"),
-                                     QStringLiteral("encode VTS_01_1.VOB pass=2"),
-                                     QStringLiteral("thumb VTS_01_2.VOB"),
-                                     QStringLiteral("encode VTS_01_2.VOB pass=1"),
-                                     QStringLiteral("thumb VTS_01_2.VOB"),
-                                     QStringLiteral("encode VTS_01_2.VOB pass=2"),
-                                 }));
+        QVERIFY2(!deadline.hasExpired(), "the cancel did not end pass 1");
+        QStringList expected;
+        for (const char *entry : {"VTS_01_1.VOB", "VTS_01_2.VOB"})
+            for (int pass = 1; pass <= 2; ++pass)
+                expected << QString("thumb ") + entry << QString("encode %1 pass=%2").arg(entry).arg(pass);
+        QCOMPARE(f.Calls(false), expected);
         const QStringList calls = f.Calls();
-        // the cut-off output of pass 1 was deleted before pass 2 began
-        QVERIFY2(calls[3].contains(QStringLiteral(" pre=no ")), qPrintable(calls[3]));
-        QVERIFY(calls[7].contains(QStringLiteral(" pre=yes ")));
-        QCOMPARE(ReadFile(f.Output(1)), QByteArray("complete"));
-        QCOMPARE(ReadFile(f.Output(2)), QByteArray("complete"));
-        QCOMPARE(f.Messages(), QStringList()); // a cancel is no failure
-        QCOMPARE(f.Beeps(), 1);
-        // every pass ran in one working folder of the run, gone afterwards
-        QSet<QString> folders;
-        for (const QString &call : calls)
-            if (call.startsWith(QStringLiteral("encode")))
-                folders << call.section(QStringLiteral("cwd="), 1).section(QStringLiteral(" out="), 0, 0);
-        QCOMPARE(folders.size(), 1);
-        const QString work = *folders.begin();
-        QVERIFY(work != QDir::currentPath() && work != f.out);
-        QVERIFY(!QFileInfo::exists(work));
+        QVERIFY2(calls[3].contains(" pre=no "), qPrintable(calls[3])); // cut-off pass 1 output deleted
+        QVERIFY(calls[7].contains(" pre=yes "));
+        QCOMPARE(ReadFile(f.Output(1)), "complete");
+        QCOMPARE(ReadFile(f.Output(2)), "complete");
+        QCOMPARE(f.messages, QStringList()); // a cancel is no failure
+        QCOMPARE(f.beeps, 1);
+        const QString work = calls[1].section("cwd=", 1).section(" out=", 0, 0); // the run's own folder:
+        for (int i = 1; i < calls.size(); i += 2)                                // every pass in it, gone afterwards
+            QVERIFY2(calls[i].contains("cwd=" + work + " out="), qPrintable(calls[i]));
+        QVERIFY(work != QDir::currentPath() && work != f.out && !QFileInfo::exists(work));
         f.CheckClosed();
     }
 
-    void cancelAfterTheEncoderEnded()
+    void cancelFindingNothingToStop_data()
     {
+        QTest::addColumn<bool>("afterEnd"); // else the second of two cancels in one event round
+        QTest::newRow("after the encoder ended") << true;
+        QTest::newRow("two cancels in one round") << false;
+    }
+    void cancelFindingNothingToStop()
+    {
+        QFETCH(bool, afterEnd);
         Fixture f(1);
-        qputenv("FAKE_SLEEP", "0.3");
+        f.Fake(afterEnd ? "SLEEP=0.3\n" : "SLEEP=20\n");
         QTimer::singleShot(0, [&] {
-            // the encoder ends meanwhile; no event is handled, so the run has not noticed
-            QElapsedTimer clock;
-            clock.start();
-            while (ReadFile(f.Output(1)) != "complete" && clock.elapsed() < 10000)
-                QThread::msleep(20);
-            QThread::msleep(300); // its last step after the write: the exit
-            f.w->ProgressForm1->CButton1Click(f.w->ProgressForm1->CButton1);
+            const QDeadlineTimer wait(10000); // the encoder ends meanwhile, unnoticed: no event is handled
+            while (afterEnd && ReadFile(f.Output(1)) != "complete" && !wait.hasExpired())
+                QTest::qSleep(20);
+            QTest::qSleep(afterEnd ? 300 : 0); // its last step after the write: the exit
+            if (!afterEnd)
+                f.Cancel();
+            f.Cancel();
         });
+        const QDeadlineTimer deadline(15000);
         f.Run();
-        QCOMPARE(f.Messages(), QStringList{QStringLiteral("変換を中止できませんでした。")});
-        QCOMPARE(f.Beeps(), 2); // before the message, and at the end
+        QVERIFY(!deadline.hasExpired());
+        QCOMPARE(f.messages, QStringList{"変換を中止できませんでした。"});
+        QCOMPARE(f.beeps, 2); // before the message, and at the end
         QCOMPARE(f.dialogs[0].progressWindows, 1);
-        QCOMPARE(ReadFile(f.Output(1)), QByteArray("complete")); // kept: it may be complete
-        f.CheckClosed();
-    }
-
-    void twoCancelsInOneRound()
-    {
-        Fixture f(1);
-        qputenv("FAKE_SLEEP", "20");
-        QTimer::singleShot(0, [&] {
-            f.w->ProgressForm1->CButton1Click(f.w->ProgressForm1->CButton1);
-            f.w->ProgressForm1->CButton1Click(f.w->ProgressForm1->CButton1);
-        });
-        QElapsedTimer clock;
-        clock.start();
-        f.Run();
-        QVERIFY(clock.elapsed() < 15000);
-        QCOMPARE(f.Messages(), QStringList{QStringLiteral("変換を中止できませんでした。")});
-        QVERIFY(!QFile::exists(f.Output(1))); // the first cut it off: deleted
-        f.CheckClosed();
-    }
-
-    void encoderCannotBeStarted_data()
-    {
-        QTest::addColumn<QByteArray>("script"); // empty: no encoder at all
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("missing") << QByteArray()
-                                 << QStringLiteral("エンコーダ ffmpeg が見つかりませんでした。");
-        QTest::newRow("not startable") << QByteArray("#!/nonexistent/interpreter\n")
-                                       << QStringLiteral("を起動できませんでした。処理を中止します。");
-    }
-    void encoderCannotBeStarted()
-    {
-        QFETCH(QByteArray, script);
-        QFETCH(QString, expected);
-        Fixture f(2, false);
-        if (!script.isEmpty())
-            f.WriteEncoder(script);
-        QTemporaryDir emptyPath;
-        const QByteArray oldPath = qgetenv("PATH");
-        qputenv("PATH", QFile::encodeName(emptyPath.path()));
-        f.Run();
-        qputenv("PATH", oldPath);
-        const QStringList messages = f.Messages();
-        QCOMPARE(messages.size(), 1);
-        QVERIFY2(messages[0].contains(expected), qPrintable(messages[0]));
-        QVERIFY(messages[0].contains(f.program + QStringLiteral("/ffmpeg"))); // where it was looked for
-        QCOMPARE(f.Beeps(), 1);                                               // the failure's beep only
-        QCOMPARE(f.dialogs.last().progressWindows, 1);
-        QVERIFY(!QFile::exists(f.Output(1)) && !QFile::exists(f.Output(2)));
+        // kept when it may be complete; deleted when the first cancel cut it off
+        QCOMPARE(QFile::exists(f.Output(1)), afterEnd);
         f.CheckClosed();
     }
 
     void failedAndCrashedRunsAreReported()
     {
         Fixture f(3);
-        qputenv("FAKE_END_1", "fail");
-        qputenv("FAKE_END_2", "crash");
+        f.Fake("END_1=fail\nEND_2=crash\n");
         f.Run();
-        QCOMPARE(f.CallsShort().size(), 6); // the run went on after each
+        QCOMPARE(f.Calls().size(), 6); // the run went on after each
         QCOMPARE(f.dialogs.size(), 2);
         QVERIFY(f.dialogs[0].text.isEmpty()); // the end's sound first
         const Dialog report = f.dialogs[1];
         QVERIFY(report.mainEnabled); // after the closing steps
         QCOMPARE(report.progressWindows, 0);
-        QVERIFY(report.text.startsWith(QStringLiteral("変換できなかったファイルがあります。")));
-        QVERIFY(report.text.contains(
-            QStringLiteral("VTS_01_1.VOB -> VTS_01_1.avi\n  エンコーダの終了コード: 1")));
-        QVERIFY(report.text.contains(QStringLiteral("Conversion failed!")));
-        QVERIFY(report.text.contains(
-            QStringLiteral("VTS_01_2.VOB -> VTS_01_2.avi\n  エンコーダが異常終了しました。")));
-        QVERIFY(!report.text.contains(QStringLiteral("VTS_01_3")));
-        QCOMPARE(ReadFile(f.Output(3)), QByteArray("complete"));
-        QCOMPARE(ReadFile(f.Output(1)), QByteArray("partial")); // a failure is not a cancel: kept
+        QVERIFY(report.text.startsWith("変換できなかったファイルがあります。"));
+        for (const char *part : {"VTS_01_1.VOB -> VTS_01_1.avi\n  エンコーダの終了コード: 1", "Conversion failed!",
+                                 "VTS_01_2.VOB -> VTS_01_2.avi\n  エンコーダが異常終了しました。"})
+            QVERIFY2(report.text.contains(QString::fromUtf8(part)), qPrintable(report.text));
+        QVERIFY(!report.text.contains("VTS_01_3"));
+        QCOMPARE(ReadFile(f.Output(3)), "complete");
+        QCOMPARE(ReadFile(f.Output(1)), "partial"); // a failure is not a cancel: kept
         f.CheckClosed();
     }
 
-    void sourceIsNeverTheOutput_data()
+    // Runs that encode nothing. Each beeps once and shows one message (none when nothing is
+    // ticked): an abort's over the progress window, the report of entries not converted
+    // (output = source) after the release.
+    void runsThatEncodeNothing_data()
     {
-        QTest::addColumn<QString>("folder"); // relative to the temporary root
-        QTest::newRow("same folder") << QStringLiteral("VIDEO_TS");
-        QTest::newRow("spelled otherwise") << QStringLiteral("out/../VIDEO_TS/.");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("parts"); // the message holds each
+        const QStringList unsupported{"非対応フォーマットが含まれていました。処理を中止します。"};
+        const QStringList same{"VTS_01_1.VOB -> VTS_01_1.VOB (1パス目)", "出力先が変換元と同じファイル"};
+        QTest::newRow("nothing ticked") << "unticked" << QStringList();
+        QTest::newRow("missing encoder") << "no encoder"
+                                         << QStringList{"エンコーダ ffmpeg が見つかりませんでした。",
+                                                        "/program/ffmpeg"};
+        QTest::newRow("encoder not startable")
+            << "#!/nonexistent/interpreter\n"
+            << QStringList{"を起動できませんでした。処理を中止します。", "/program/ffmpeg"};
+        QTest::newRow("empty output folder") << "no folder" << unsupported;
+        QTest::newRow("unreadable thumbnail") << "bad thumbnail" << unsupported;
+        QTest::newRow("output is the source") << "VIDEO_TS" << same;
+        QTest::newRow("output is the source spelled otherwise") << "out/../VIDEO_TS/." << same;
     }
-    void sourceIsNeverTheOutput()
+    void runsThatEncodeNothing()
     {
-        QFETCH(QString, folder);
-        Fixture f(1);
-        f.w->CheckBox1->setChecked(true);
-        f.w->C2_01->SetItemIndex(0); // the source's own extension
-        QDir().mkpath(f.root.filePath(QStringLiteral("out")));
-        f.w->C1_03->SetText(f.root.path() + QLatin1Char('/') + folder);
-        const QByteArray before = ReadFile(f.Source(1));
-        f.Run();
-        QVERIFY(f.Calls().isEmpty());
-        QCOMPARE(ReadFile(f.Source(1)), before);
-        const QStringList messages = f.Messages();
-        QCOMPARE(messages.size(), 1);
-        QVERIFY(messages[0].contains(QStringLiteral("VTS_01_1.VOB -> VTS_01_1.VOB (1パス目)")));
-        QVERIFY(messages[0].contains(QStringLiteral("出力先が変換元と同じファイル")));
-        QVERIFY(!messages[0].contains(QStringLiteral("2パス目")));
-        f.CheckClosed();
-    }
-
-    void abortedRuns_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<bool>("badThumbnail");
-        QTest::newRow("empty output folder") << QString() << false;
-        QTest::newRow("unreadable thumbnail") << QStringLiteral("x") << true;
-    }
-    void abortedRuns()
-    {
-        QFETCH(QString, folder);
-        QFETCH(bool, badThumbnail);
-        Fixture f(2);
-        if (folder.isEmpty())
+        QFETCH(QString, setup);
+        QFETCH(QStringList, parts);
+        const bool encoderRow = setup == "no encoder" || setup.startsWith("#!");
+        Fixture f(2, QList<bool>(2, setup != "unticked"));
+        if (encoderRow)
+            f.WriteEncoder(setup == "no encoder" ? QByteArray() : setup.toUtf8());
+        if (setup == "no folder")
             f.w->C1_03->SetText(QString());
-        if (badThumbnail) {
-            const QString bad = f.root.filePath(QStringLiteral("bad.jpg"));
-            WriteFile(bad, "this is no picture");
-            qputenv("FAKE_THUMB", QFile::encodeName(bad));
+        if (setup == "bad thumbnail")
+            f.Fake("THUMB=\"$dir/profile.txt\"\n"); // no picture
+        const bool sameFile = setup.contains("VIDEO_TS");
+        if (sameFile) {
+            f.w->CheckBox1->setChecked(true);
+            f.w->C2_01->SetItemIndex(0); // the source's own extension
+            f.w->C1_03->SetText(f.root.filePath(setup));
         }
+        const QByteArray oldPath = qgetenv("PATH");
+        if (encoderRow)
+            qputenv("PATH", "/nonexistent");
         f.Run();
-        QCOMPARE(f.Messages(),
-                 QStringList{QStringLiteral("非対応フォーマットが含まれていました。処理を中止します。")});
-        QCOMPARE(f.Beeps(), 1);
-        QCOMPARE(f.dialogs.last().progressWindows, 1); // the message comes before the release
-        // no encoder run; the unreadable file is gone and cannot stop the next run
-        QCOMPARE(f.CallsShort(),
-                 badThumbnail ? QStringList{QStringLiteral("thumb VTS_01_1.VOB")} : QStringList());
-        f.CheckClosed();
-        QCOMPARE(f.Ticks(), (QList<bool>{true, true}));
-    }
-
-    void relativeOutputFolder()
-    {
-        Fixture f(1);
-        const QString old = QDir::currentPath();
-        QDir::setCurrent(f.root.path());
-        f.w->C1_03->SetText(QStringLiteral("rel/out"));
-        f.Run();
-        QDir::setCurrent(old);
-        const QString expected = f.root.path() + QStringLiteral("/rel/out/VTS_01_1.avi");
-        QCOMPARE(ReadFile(expected), QByteArray("complete"));
-        QVERIFY(f.Calls().constLast().endsWith(QStringLiteral("out=") + expected));
-        QCOMPARE(f.w->CurrentOutputPath, expected);
-        QCOMPARE(f.Messages(), QStringList());
+        qputenv("PATH", oldPath);
+        QCOMPARE(f.messages.size(), parts.isEmpty() ? 0 : 1);
+        for (const QString &part : parts)
+            QVERIFY2(f.messages[0].contains(part) && !f.messages[0].contains("2パス目"), qPrintable(f.messages[0]));
+        QCOMPARE(f.beeps, 1);
+        QVERIFY(setup != "unticked" || QFileInfo(f.out).isDir()); // created with its parents
+        QCOMPARE(f.dialogs.last().progressWindows, sameFile ? 0 : 1);
+        QCOMPARE(f.dialogs.last().mainEnabled, sameFile);
+        // no encoder run; an unreadable thumbnail is gone and cannot stop the next run
+        QCOMPARE(f.Calls(false), setup == "bad thumbnail" ? QStringList{"thumb VTS_01_1.VOB"} : QStringList());
+        QVERIFY(!QFile::exists(f.Output(1)) && !QFile::exists(f.Output(2)));
+        QCOMPARE(ReadFile(f.Source(1)), QByteArray(5000, 'v'));
         f.CheckClosed();
     }
 };

@@ -19,9 +19,8 @@ void TestCommaText::split_data()
 
     // Plain rows of the catalogues and presets.
     QTest::newRow("id and label") << "AVI,XviD/MS-MPEG4/etc..." << QStringList{"AVI", "XviD/MS-MPEG4/etc..."};
-    QTest::newRow("id alone") << "MPEG4" << QStringList{"MPEG4"};
     QTest::newRow("preset") << "DVD,AVI,640x480,LIBXVID,30fps,1000kbps,LIBMP3LAME,44100Hz,128kbps"
-                            << QStringList{"DVD",  "AVI",        "640x480", "LIBXVID", "30fps",
+                            << QStringList{"DVD",      "AVI",        "640x480", "LIBXVID", "30fps",
                                            "1000kbps", "LIBMP3LAME", "44100Hz", "128kbps"};
 
     // Empty texts and empty parts.
@@ -29,45 +28,35 @@ void TestCommaText::split_data()
     QTest::newRow("separators only") << " \t \x01" << QStringList{};
     QTest::newRow("trailing comma") << "a," << QStringList{"a", ""};
     QTest::newRow("adjacent commas") << "a,,b" << QStringList{"a", "", "b"};
-    QTest::newRow("two trailing commas") << "a,," << QStringList{"a", "", ""};
     QTest::newRow("leading comma") << ",a" << QStringList{"", "a"};
-    QTest::newRow("comma alone") << "," << QStringList{"", ""};
     QTest::newRow("blank between commas") << "a, ,b" << QStringList{"a", "", "b"};
     QTest::newRow("comma then blank at end") << "a, " << QStringList{"a"};
 
     // Blanks and control characters separate like commas and are skipped around them.
     QTest::newRow("unquoted blank") << "a b,c" << QStringList{"a", "b", "c"};
     QTest::newRow("blanks around comma") << "  a  ,  b  " << QStringList{"a", "b"};
-    QTest::newRow("tab") << "a\tb" << QStringList{"a", "b"};
-    QTest::newRow("control characters") << QString::fromUtf8("a\x01\x1f" "b\x7f" "c")
-                                        << QStringList{"a", QString::fromUtf8("b\x7f" "c")};
+    QTest::newRow("control characters") << QString::fromUtf8("a\x01\x1f"
+                                                             "b\x7f"
+                                                             "c")
+                                        << QStringList{"a", QString::fromUtf8("b\x7f"
+                                                                              "c")};
     QTest::newRow("line break") << "a\r\nb" << QStringList{"a", "b"};
-    QTest::newRow("nul is text") << QString::fromUtf16(u"a\u0000b", 3) << QStringList{QString::fromUtf16(u"a\u0000b", 3)};
+    QTest::newRow("nul is text") << QString::fromUtf16(u"a\u0000b", 3)
+                                 << QStringList{QString::fromUtf16(u"a\u0000b", 3)};
 
     // Double quotes.
     QTest::newRow("quoted blank") << "\"a b\",c" << QStringList{"a b", "c"};
     QTest::newRow("quoted comma") << "\"a,b\",c" << QStringList{"a,b", "c"};
     QTest::newRow("doubled quotes") << "\"say \"\"hi\"\"\",x" << QStringList{"say \"hi\"", "x"};
-    QTest::newRow("empty quoted") << "\"\",x" << QStringList{"", "x"};
     QTest::newRow("only a quote inside") << "\"\"\"\"" << QStringList{"\""};
     QTest::newRow("text after closing quote") << "\"a\"b,c" << QStringList{"a", "b", "c"};
     QTest::newRow("quote inside a plain part") << "a\"b,c" << QStringList{"a\"b", "c"};
-    QTest::newRow("blank after quoted part") << "\"a\" ,b" << QStringList{"a", "b"};
     QTest::newRow("unterminated quote") << "x,\"abc def" << QStringList{"x", "abc def"};
-    QTest::newRow("unterminated with doubled") << "\"a\"\"b" << QStringList{"a\"b"};
     QTest::newRow("lone quote") << "\"" << QStringList{""};
 
     // Japanese text: full-width comma and space are ordinary characters.
     QTest::newRow("full-width comma and space")
         << QString::fromUtf8("私の，設定　その1,AVI") << QStringList{QString::fromUtf8("私の，設定　その1"), "AVI"};
-    QTest::newRow("manual row")
-        << QString::fromUtf8("手動,[形式],[幅x高さ],[動画圧縮],[描画数],[情報量],[音声圧縮],[周波数],[情報量]")
-        << QString::fromUtf8("手動|[形式]|[幅x高さ]|[動画圧縮]|[描画数]|[情報量]|[音声圧縮]|[周波数]|[情報量]")
-               .split(u'|');
-    QTest::newRow("half-width katakana")
-        << QString::fromUtf8("ADPCM_ADX,CRI-ADX-ADPCM(ｾｶﾞ/ﾄﾞﾘｰﾑｷｬｽﾄ)")
-        << QStringList{"ADPCM_ADX", QString::fromUtf8("CRI-ADX-ADPCM(ｾｶﾞ/ﾄﾞﾘｰﾑｷｬｽﾄ)")};
-    QTest::newRow("surrogate pair") << QString::fromUtf8("😀,a") << QStringList{QString::fromUtf8("😀"), "a"};
 }
 
 void TestCommaText::split()
@@ -84,7 +73,6 @@ void TestCommaText::longLine()
     for (int i = 0; i < 500; ++i)
         expected.append(QString(40, QChar(u'A' + i % 26)));
     const QString line = expected.join(u',');
-    QVERIFY(line.size() > 20000);
     QCOMPARE(SplitCommaText(line), expected);
     QCOMPARE(SplitCommaText(line + u','), expected + QStringList{QString()});
 }

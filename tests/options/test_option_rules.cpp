@@ -7,40 +7,30 @@
 using namespace zento;
 
 Q_DECLARE_METATYPE(zento::PresetValues)
-Q_DECLARE_METATYPE(zento::RgbColor)
 
 namespace {
 
 PresetValues Values(int container, int width, int height, int video, int fps, int vkbps, int audio, int hz, int akbps)
 {
-    PresetValues v;
-    v.container = container;
-    v.width = width;
-    v.height = height;
-    v.videoCodec = video;
-    v.frameRate = fps;
-    v.videoBitRate = vkbps;
-    v.audioCodec = audio;
-    v.sampleRate = hz;
-    v.audioBitRate = akbps;
-    return v;
+    return {container, width, height, video, fps, vkbps, audio, hz, akbps};
 }
-
 } // namespace
 
 namespace QTest {
-template <>
-char *toString(const PresetValues &v)
+template <> char *toString(const PresetValues &v)
 {
     return qstrdup(QStringLiteral("container %1, %2x%3, video %4, %5fps, %6kbps, audio %7, %8Hz, %9kbps")
-                       .arg(v.container).arg(v.width).arg(v.height).arg(v.videoCodec).arg(v.frameRate)
-                       .arg(v.videoBitRate).arg(v.audioCodec).arg(v.sampleRate).arg(v.audioBitRate)
-                       .toUtf8().constData());
-}
-template <>
-char *toString(const RgbColor &c)
-{
-    return qstrdup(QStringLiteral("(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue).toUtf8().constData());
+                       .arg(v.container)
+                       .arg(v.width)
+                       .arg(v.height)
+                       .arg(v.videoCodec)
+                       .arg(v.frameRate)
+                       .arg(v.videoBitRate)
+                       .arg(v.audioCodec)
+                       .arg(v.sampleRate)
+                       .arg(v.audioBitRate)
+                       .toUtf8()
+                       .constData());
 }
 } // namespace QTest
 
@@ -56,18 +46,13 @@ private slots:
         QTest::newRow("digits") << "640" << true << 640;
         QTest::newRow("minus") << "-5" << true << -5;
         QTest::newRow("plus") << "+30" << true << 30;
-        QTest::newRow("zero") << "0" << true << 0;
         QTest::newRow("empty") << "" << false << 0;
-        QTest::newRow("sign alone") << "-" << false << 0;
         QTest::newRow("decimal point") << "29.97" << false << 0;
         QTest::newRow("unit") << "30fps" << false << 0;
-        QTest::newRow("letter") << "x" << false << 0;
         QTest::newRow("blank") << " 30" << false << 0;
-        QTest::newRow("dollar hex") << "$10" << false << 0;
         QTest::newRow("0x hex") << "0x10" << false << 0;
         QTest::newRow("full-width digits") << QStringLiteral("３０") << false << 0;
         QTest::newRow("beyond int saturates") << "99999999999999999999" << true << INT_MAX;
-        QTest::newRow("beyond int negative") << "-99999999999999999999" << true << -INT_MAX;
     }
 
     void wholeNumber()
@@ -96,16 +81,17 @@ private slots:
         QTest::newRow("size out of range") << "a,,12345x-5" << Values(0, 9999, 0, 0, 0, 0, 0, 0, 0);
         QTest::newRow("29.97fps") << "a,,,,29.97fps,500kbps" << Values(0, 0, 0, 0, 0, 500, 0, 0, 0);
         QTest::newRow("fps missing") << "a,,,,30" << Values(0, 0, 0, 0, 0, 0, 0, 0, 0);
-        QTest::newRow("ranges") << "a,,,,5000fps,-3kbps,,200000Hz,1000kbps" << Values(0, 0, 0, 0, 999, 0, 0, 99999, 999);
+        QTest::newRow("ranges") << "a,,,,5000fps,-3kbps,,200000Hz,1000kbps"
+                                << Values(0, 0, 0, 0, 999, 0, 0, 99999, 999);
         QTest::newRow("avi small letters") << "a,avi,,avi,,,avi" << Values(0, 0, 0, 0, 0, 0, 0, 0, 0);
         QTest::newRow("automatic rows") << "a,自動,,自動,,,自動" << Values(0, 0, 0, 0, 0, 0, 0, 0, 0);
         QTest::newRow("four columns") << "a,MP4,320x240,H263P" << Values(4, 320, 240, 10, 0, 0, 0, 0, 0);
         // "30 fps": the blank splits the column and every later value moves
         // one column on, where nothing reads as meant.
-        QTest::newRow("blank inside a column")
-            << "DVD,AVI,640x480,LIBXVID,30 fps,1000kbps,LIBMP3LAME,44100Hz,128kbps"
-            << Values(1, 640, 480, 31, 0, 0, 0, 0, 0);
-        QTest::newRow("unit anywhere counts first") << "a,,,,25fps30fps,1kbpskbps" << Values(0, 0, 0, 0, 25, 1, 0, 0, 0);
+        QTest::newRow("blank inside a column") << "DVD,AVI,640x480,LIBXVID,30 fps,1000kbps,LIBMP3LAME,44100Hz,128kbps"
+                                               << Values(1, 640, 480, 31, 0, 0, 0, 0, 0);
+        QTest::newRow("unit anywhere counts first")
+            << "a,,,,25fps30fps,1kbpskbps" << Values(0, 0, 0, 0, 25, 1, 0, 0, 0);
         QTest::newRow("Hz case matters") << "a,,,,,,,44100hz" << Values(0, 0, 0, 0, 0, 0, 0, 0, 0);
     }
 
@@ -122,26 +108,14 @@ private slots:
         QCOMPARE(PresetValuesFromColumns({"name", "FLV"}), Values(11, 0, 0, 0, 0, 0, 0, 0, 0));
     }
 
-    void colours_data()
-    {
-        QTest::addColumn<RgbColor>("colour");
-        QTest::addColumn<RgbColor>("expected");
-        QTest::newRow("box on row 0") << CatalogueBoxColor(0) << kUnsetColor;
-        QTest::newRow("box on a row") << CatalogueBoxColor(5) << kSetColor;
-        QTest::newRow("box on no row") << CatalogueBoxColor(-1) << kSetColor;
-        QTest::newRow("number 0") << NumberColor(0) << kUnsetColor;
-        QTest::newRow("number set") << NumberColor(128) << kSetColor;
-        QTest::newRow("pair both set") << PairColor(640, 480) << kSetColor;
-        QTest::newRow("pair first 0") << PairColor(0, 480) << kUnsetColor;
-        QTest::newRow("pair second 0") << PairColor(640, 0) << kUnsetColor;
-        QTest::newRow("pair both 0") << PairColor(0, 0) << kUnsetColor;
-    }
-
     void colours()
     {
-        QFETCH(RgbColor, colour);
-        QFETCH(RgbColor, expected);
-        QCOMPARE(colour, expected);
+        // Light yellow where the option reaches the command line, silver where it does not.
+        QCOMPARE(CatalogueBoxColor(0), kUnsetColor);
+        QVERIFY(CatalogueBoxColor(5) == kSetColor && CatalogueBoxColor(-1) == kSetColor);
+        QVERIFY(NumberColor(0) == kUnsetColor && NumberColor(128) == kSetColor);
+        QCOMPARE(PairColor(640, 480), kSetColor);
+        QVERIFY(PairColor(0, 480) == kUnsetColor && PairColor(640, 0) == kUnsetColor && PairColor(0, 0) == kUnsetColor);
     }
 };
 
