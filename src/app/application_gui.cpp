@@ -157,7 +157,11 @@ void InstallHintStyle()
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
-    setApplicationDisplayName(ApplicationTitle());
+    // The title as the application's name, not as its display name: the
+    // platform appends a display name to every other window's caption
+    // ("名前の入力 — DVD変換Zento"), while the name alone stands in only
+    // where a caption is empty.
+    setApplicationName(ApplicationTitle());
     InstallFontSubstitutes();
     setFont(UiFont(12));
     InstallHintStyle();

@@ -540,6 +540,13 @@ void TMainForm1::showEvent(QShowEvent *event)
 
 void TMainForm1::closeEvent(QCloseEvent *event)
 {
+    // While a conversion runs the window is disabled; the window manager can
+    // still ask it to close (a key, the taskbar), which would leave the run
+    // going on without a window. It stays until the run is over.
+    if (!ProgressForm1.isNull()) {
+        event->ignore();
+        return;
+    }
     // The window closes even when the settings cannot be written.
     RunGuarded([this] { FormClose(this); });
     event->accept();

@@ -24,6 +24,7 @@ namespace {
 
 const char *const kSettingsFileName = "DVD_zento.ini";
 constexpr int kTopBarHeight = 20;
+constexpr int kFarAway = 1000000; // pixels from the origin
 constexpr int kPresetColumns = 9;
 
 // The settings file beside the program (a root folder already ends in "/").
@@ -77,12 +78,19 @@ void SelectStored(TMultiColComboBox *box, int index)
 QPoint ReachablePosition(const QPoint &stored, int width)
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
-    if (screens.isEmpty())
-        return stored;
-    const QRect topBar(stored, QSize(qMax(width, 1), kTopBarHeight));
-    for (const QScreen *screen : screens)
-        if (screen->geometry().intersects(topBar))
+    // A position this far out is on no screen; checked first, since the
+    // rectangle of a window there would not fit in int.
+    const bool farAway = qAbs(qint64(stored.x())) > kFarAway || qAbs(qint64(stored.y())) > kFarAway;
+    if (!farAway) {
+        if (screens.isEmpty())
             return stored;
+        const QRect topBar(stored, QSize(qMax(width, 1), kTopBarHeight));
+        for (const QScreen *screen : screens)
+            if (screen->geometry().intersects(topBar))
+                return stored;
+    }
+    if (screens.isEmpty())
+        return QPoint(20, 20);
     const QScreen *primary = QGuiApplication::primaryScreen();
     const QRect area = primary ? primary->availableGeometry() : screens.first()->availableGeometry();
     return area.topLeft() + QPoint(20, 20);
@@ -260,11 +268,11 @@ void TMainForm1::FormActivate(QObject *)
     const QString set3 = QStringLiteral("SET3");
     const QString set4 = QStringLiteral("SET4");
 
-    move(ini.ReadInteger(set, QStringLiteral("M_LEFT"), x()), y());
-    move(x(), ini.ReadInteger(set, QStringLiteral("M_TOP"), y()));
-    const QPoint reachable = ReachablePosition(pos(), width());
-    if (reachable != pos())
-        move(reachable);
+    // Both coordinates are checked before the window goes there: a hand-edited
+    // value near the end of the int range would overflow its rectangle.
+    const int left = ini.ReadInteger(set, QStringLiteral("M_LEFT"), x());
+    const int top = ini.ReadInteger(set, QStringLiteral("M_TOP"), y());
+    move(ReachablePosition(QPoint(left, top), width()));
 
     C1_03->SetText(ini.ReadString(set1, QStringLiteral("C1_03"), C1_03->Text()));
     if (C1_03->Text().isEmpty())

@@ -1,12 +1,15 @@
 #include "convert/file_size.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace zento {
 
 qint64 FileSize(const QString &path)
 {
-    if (path.isEmpty())
+    // Only a regular file is opened: opening a named pipe or a device for
+    // reading can wait for a writer forever, and the window with it.
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return -1;
     QFile file(path);
     // Qt refuses to open a folder; a missing file is never created by ReadOnly.

@@ -7,7 +7,8 @@ namespace zento {
 
 // The size in bytes of an existing file, opened for reading while others may
 // go on writing it; -1 when it cannot be opened (missing, a folder, no right,
-// an empty path). Files of 2 GB and more give their true size.
+// an empty path) or is no regular file (a pipe, a device). Files of 2 GB and
+// more give their true size.
 qint64 FileSize(const QString &path);
 
 // The size line of the progress window: "<source>KB -> <output>KB", each size

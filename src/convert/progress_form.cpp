@@ -6,6 +6,7 @@
 #include "widgets/color_button.h"
 #include "widgets/shadow_label.h"
 
+#include <QCloseEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLinearGradient>
@@ -147,6 +148,7 @@ bool TProgressForm1::HasPicture() const
 
 void TProgressForm1::Release()
 {
+    released_ = true;
     close();
     deleteLater();
 }
@@ -207,6 +209,14 @@ void TProgressForm1::showEvent(QShowEvent *event)
     if (owner_ && windowHandle() && owner_->window()->windowHandle())
         windowHandle()->setTransientParent(owner_->window()->windowHandle());
     QWidget::showEvent(event);
+}
+
+void TProgressForm1::closeEvent(QCloseEvent *event)
+{
+    if (released_)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void TProgressForm1::paintEvent(QPaintEvent *)

@@ -69,6 +69,9 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // Only Release closes the window: closed any other way (the window
+    // manager's close key) it would hide the cancel for the rest of the run.
+    void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -82,6 +85,7 @@ private:
     const QPointer<QProcess> *encoder_ = nullptr;
     QPoint dragOffset_;
     bool dragging_ = false;
+    bool released_ = false;
 };
 
 } // namespace zento

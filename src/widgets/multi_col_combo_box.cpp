@@ -13,6 +13,7 @@
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 #include <QStyledItemDelegate>
+#include <QWheelEvent>
 #include <algorithm>
 #include <stdexcept>
 
@@ -245,6 +246,9 @@ TMultiColComboBox::TMultiColComboBox(QWidget *parent) : QComboBox(parent), d(std
     d->color = palette().color(QPalette::Active, QPalette::Base);
     d->columns.Add();
     setInsertPolicy(QComboBox::NoInsert);
+    // A wheel turned over the window must not pick a row by itself: for the
+    // preset box that would overwrite every option the user has set.
+    setFocusPolicy(Qt::StrongFocus);
     setItemDelegate(new ColumnDelegate(this));
     if (auto *list = qobject_cast<QListView *>(view()))
         list->setUniformItemSizes(true);
@@ -491,6 +495,15 @@ void TMultiColComboBox::changeEvent(QEvent *event)
             d->columns[c].OwnerFontChanged();
         ColumnsChanged();
     }
+}
+
+void TMultiColComboBox::wheelEvent(QWheelEvent *event)
+{
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
 }
 
 void TMultiColComboBox::ColumnsChanged()

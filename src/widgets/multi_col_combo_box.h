@@ -109,6 +109,8 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+    // The wheel turns the rows only of a box that has the focus already.
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void ColumnsChanged(); // a column's look changed: repaint the open list

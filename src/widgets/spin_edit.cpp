@@ -9,6 +9,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPalette>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -55,6 +56,8 @@ TSpinEdit::TSpinEdit(QWidget *parent) : QSpinBox(parent), d(std::make_unique<Pri
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     setKeyboardTracking(true);
     setAccelerated(false);
+    // A wheel passing over the field must not change it or take the focus.
+    setFocusPolicy(Qt::StrongFocus);
     SetColor(d->color);
     d->lastText = lineEdit()->text();
     // Typed text arrives from the field; stepped and put-in values from the
@@ -153,6 +156,15 @@ int TSpinEdit::valueFromText(const QString &text) const
 QString TSpinEdit::textFromValue(int value) const
 {
     return QString::number(value);
+}
+
+void TSpinEdit::wheelEvent(QWheelEvent *event)
+{
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QSpinBox::wheelEvent(event);
 }
 
 void TSpinEdit::keyPressEvent(QKeyEvent *event)

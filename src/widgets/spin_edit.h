@@ -43,6 +43,8 @@ protected:
     int valueFromText(const QString &text) const override;
     QString textFromValue(int value) const override;
     void keyPressEvent(QKeyEvent *event) override;
+    // The wheel steps the value only while the field has the focus.
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     bool RoomFor(qsizetype characters) const;

@@ -1,5 +1,6 @@
 #include "app/application_gui.h"
 #include "app/main_form.h"
+#include "convert/progress_form.h"
 #include "options/catalogue.h"
 #include "platform/error.h"
 #include "support/test_support.h"
@@ -152,6 +153,9 @@ private slots:
         QCOMPARE(window->minimumSize(), window->maximumSize()); // not resizable
         QVERIFY(window->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(window->windowTitle(), QString("DVD変換Zento"));
+        // The title is the program's name; as a display name the platform
+        // would append it to the caption of every other window.
+        QCOMPARE(QCoreApplication::applicationName(), QString("DVD変換Zento"));
         QCOMPARE(window->CheckListBox2->Count(), 0);
         QVERIFY(!window->CButton10->isEnabled());
         QVERIFY(!window->CheckListBox1->isVisibleTo(window.get()));
@@ -334,6 +338,23 @@ private slots:
         window->showNormal();
         QTest::mouseClick(window->CButton1, Qt::LeftButton);
         QVERIFY(!window->isVisible());
+    }
+
+    // During a run the window refuses to close; afterwards it closes and
+    // writes its settings.
+    void closeWaitsForTheRun()
+    {
+        const auto window = MakeWindow();
+        window->show();
+        auto progress = std::make_unique<TProgressForm1>(window.get());
+        window->ProgressForm1 = progress.get();
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QVERIFY(!QFile::exists(program_->File("DVD_zento.ini")));
+        progress.reset();
+        QVERIFY(window->close());
+        QVERIFY(!window->isVisible());
+        QVERIFY(QFile::exists(program_->File("DVD_zento.ini")));
     }
 
     void handlerErrorsShownAndProgramGoesOn()

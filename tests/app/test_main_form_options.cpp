@@ -127,6 +127,8 @@ private slots:
         QTest::newRow("off to the left") << Stored{.ini = "[SET]\r\nM_LEFT=-5000\r\n", .position = home};
         QTest::newRow("above the top") << Stored{.ini = "[SET]\r\nM_TOP=-20\r\n", .position = home};
         QTest::newRow("below the bottom") << Stored{.ini = "[SET]\r\nM_TOP=100000\r\n", .position = home};
+        QTest::newRow("extreme position")
+            << Stored{.ini = "[SET]\r\nM_LEFT=2147483647\r\nM_TOP=-2147483648\r\n", .position = home};
     }
     void storedSettings()
     {

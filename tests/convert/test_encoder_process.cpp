@@ -4,6 +4,10 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace zento;
 
 class TestEncoderProcess : public QObject {
@@ -43,7 +47,16 @@ private slots:
         QVERIFY(!IsSameFile(source, dir.filePath("VTS_01_1.avi")));
         QCOMPARE(FileSize(dir.filePath("missing")), qint64(-1));
         QCOMPARE(FileSize(dir.path()), qint64(-1)); // a folder
-        QFile big(other);                           // past 2 GB, the true size (a sparse file takes no room)
+        // a named pipe is never opened (it could wait for a writer forever); the pipe
+        // is held open here, so that a wrong open returns at once
+        const QByteArray fifo = QFile::encodeName(dir.filePath("VTS_01_2.VOB"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const int held = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
+        QVERIFY(held >= 0);
+        const qint64 fifoSize = FileSize(QFile::decodeName(fifo));
+        ::close(held);
+        QCOMPARE(fifoSize, qint64(-1));
+        QFile big(other); // past 2 GB, the true size (a sparse file takes no room)
         QVERIFY(big.open(QIODevice::ReadWrite) && big.resize(qint64(5) << 30));
         QCOMPARE(FileSize(other), qint64(5) << 30);
 

@@ -29,6 +29,20 @@ private slots:
         QVERIFY(!form.Timer1->isActive());
     }
 
+    // Closed any other way than by the run's release, it would hide the cancel.
+    void closedOnlyByRelease()
+    {
+        QPointer<TProgressForm1> form = new TProgressForm1;
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QVERIFY(!form->close());
+        QVERIFY(form->isVisible());
+        form->Release();
+        QVERIFY(!form->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(form.isNull());
+    }
+
     void percentText_data()
     {
         QTest::addColumn<int>("position");

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QStyleOptionComboBox>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <numeric>
 
@@ -144,12 +145,25 @@ private slots:
         for (int index : {3, 0, -1, 0})
             b.box->SetItemIndex(index);
         QVERIFY(b.Show());
+        // The wheel turns only a box that has the focus (and does not give it).
+        const auto wheel = [&] {
+            const QPointF at(b.box->rect().center());
+            QWheelEvent event(at, b.box->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(b.box, &event);
+        };
+        wheel();
+        QVERIFY(b.box->ItemIndex() == 0 && picks.isEmpty() && !b.box->hasFocus());
+        b.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&b.window));
         b.box->setFocus();
+        QTRY_VERIFY(b.box->hasFocus());
         QTest::keyClick(b.box, Qt::Key_Down);
+        wheel();
+        QCOMPARE(b.box->ItemIndex(), 2);
         QVERIFY(b.Open());
         QTest::mouseClick(b.box->view()->viewport(), Qt::LeftButton, {}, b.Row(4).center());
         QTRY_COMPARE(b.box->ItemIndex(), 4);
-        QCOMPARE(picks, (QList<int>{1, 4}));
+        QCOMPARE(picks, (QList<int>{1, 2, 4}));
         QCOMPARE(b.box->GetSelectedText(), "MP4");
     }
 

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace zento;
 
@@ -106,6 +107,22 @@ void TestSpinEdit::stepsAndChanges()
     QTest::keyClick(&spin, Qt::Key_PageUp);
     QCOMPARE(spin.Value(), 9999);
     QCOMPARE(dialogs.beeps, 0);
+    // A wheel turns the value only while the field has the focus.
+    const auto wheel = [&spin] {
+        const QPointF at(5, 5);
+        QWheelEvent event(at, spin.mapToGlobal(at), {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&spin, &event);
+    };
+    spin.clearFocus();
+    wheel();
+    QCOMPARE(spin.Value(), 9999);
+    QVERIFY(!spin.hasFocus());
+    spin.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&spin));
+    spin.setFocus();
+    QVERIFY(spin.hasFocus());
+    wheel();
+    QCOMPARE(spin.Value(), 9998);
 }
 
 QTEST_MAIN(TestSpinEdit)
