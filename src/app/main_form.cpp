@@ -554,36 +554,20 @@ void TMainForm1::closeEvent(QCloseEvent *event)
 
 void TMainForm1::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (!drag_.Press(*this, event))
         QWidget::mousePressEvent(event);
-        return;
-    }
-    event->accept();
-    if (QWindow *window = windowHandle(); window && window->startSystemMove())
-        return;
-    // The platform cannot move the window itself: follow the mouse.
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - pos();
 }
 
 void TMainForm1::mouseMoveEvent(QMouseEvent *event)
 {
-    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - dragOffset_);
-        event->accept();
-        return;
-    }
-    QWidget::mouseMoveEvent(event);
+    if (!drag_.Move(*this, event))
+        QWidget::mouseMoveEvent(event);
 }
 
 void TMainForm1::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && dragging_) {
-        dragging_ = false;
-        event->accept();
-        return;
-    }
-    QWidget::mouseReleaseEvent(event);
+    if (!drag_.Release(event))
+        QWidget::mouseReleaseEvent(event);
 }
 
 void TMainForm1::paintEvent(QPaintEvent *)

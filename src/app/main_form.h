@@ -4,6 +4,7 @@
 #include "options/preset_file.h"
 #include "source/search_file.h"
 
+#include "widgets/window_drag.h"
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -120,8 +121,7 @@ private:
     QString executablePath_;
     QString programFolder_;
     PresetFile presets_;
-    QPoint dragOffset_;
-    bool dragging_ = false;
+    TWindowDrag drag_;
 };
 
 } // namespace zento

@@ -237,36 +237,20 @@ void TProgressForm1::paintEvent(QPaintEvent *)
 
 void TProgressForm1::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (!drag_.Press(*this, event))
         QWidget::mousePressEvent(event);
-        return;
-    }
-    event->accept();
-    if (windowHandle() && windowHandle()->startSystemMove())
-        return;
-    // The platform cannot move the window itself: follow the mouse.
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
 }
 
 void TProgressForm1::mouseMoveEvent(QMouseEvent *event)
 {
-    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - dragOffset_);
-        event->accept();
-        return;
-    }
-    QWidget::mouseMoveEvent(event);
+    if (!drag_.Move(*this, event))
+        QWidget::mouseMoveEvent(event);
 }
 
 void TProgressForm1::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (dragging_ && event->button() == Qt::LeftButton) {
-        dragging_ = false;
-        event->accept();
-        return;
-    }
-    QWidget::mouseReleaseEvent(event);
+    if (!drag_.Release(event))
+        QWidget::mouseReleaseEvent(event);
 }
 
 } // namespace zento

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/window_drag.h"
+
 #include <QPoint>
 #include <QPointer>
 #include <QProgressBar>
@@ -83,8 +85,7 @@ private:
     const QString *sourcePath_ = nullptr;
     const QString *outputPath_ = nullptr;
     const QPointer<QProcess> *encoder_ = nullptr;
-    QPoint dragOffset_;
-    bool dragging_ = false;
+    TWindowDrag drag_;
     bool released_ = false;
 };
 
