@@ -1,6 +1,7 @@
 #include "platform/drives.h"
 
 #include <QDir>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -71,7 +72,8 @@ private slots:
         QTemporaryDir folder;
         const QString drive = provider->DriveOf(folder.path());
         QVERIFY2(ids.contains(drive) && folder.path().startsWith(drive), qPrintable(drive + " in " + ids.join(", ")));
-        QCOMPARE(provider->DriveOf("/"), QString("/"));
+        // "/" is its own volume, except where no mount covers it (a chroot).
+        QCOMPARE(provider->DriveOf("/"), QStorageInfo(QStringLiteral("/")).isValid() ? QString("/") : QString());
         QCOMPARE(provider->CurrentRoot(folder.path()), folder.path());
         QCOMPARE(provider->CurrentRoot("/dev/no-such-drive"), QString());
     }
