@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include "app/application_gui.h"
+#include "convert/command_line.h"
 #include "options/catalogue.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
@@ -44,13 +45,6 @@ constexpr int kWindowHeight = 574;
 constexpr int kFieldLeft = 108; // every field starts here; its label ends just before
 
 const char *const kInformationHost = "https://www.dvd-zento.example";
-
-QString PathIn(const QString &folder, const QString &name)
-{
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + QLatin1Char('/') + name;
-}
 
 QFont FieldFont()
 {
@@ -136,7 +130,7 @@ TMainForm1::TMainForm1(const QString &executablePath, QWidget *parent)
     programFolder_ = ProgramFolderOf(executablePath_);
     // 4. Hints of the colour buttons are on (every control shows its own).
     // 5. The preset box: the manual row, then one row per line of the file.
-    presets_ = PresetFile::Load(PathIn(programFolder_, QStringLiteral("profile.txt")));
+    presets_ = PresetFile::Load(PathInFolder(programFolder_, QStringLiteral("profile.txt")));
     C2_00->AddItem(QString::fromUtf8(kManualPresetRow));
     for (const QString &line : presets_.Lines())
         C2_00->AddItem(PresetBoxRow(line, presets_.Encoding()));
@@ -474,7 +468,7 @@ QString TMainForm1::InformationPageAddress() const
 
 QString TMainForm1::ManualPath() const
 {
-    return PathIn(programFolder_, QStringLiteral("Readme.txt"));
+    return PathInFolder(programFolder_, QStringLiteral("Readme.txt"));
 }
 
 void TMainForm1::C1_03Change(QObject *)

@@ -4,6 +4,7 @@
 #include "app/main_form.h"
 
 #include "app/ini_file.h"
+#include "convert/command_line.h"
 #include "options/option_rules.h"
 #include "options/preset_file.h"
 #include "options/preset_store.h"
@@ -27,11 +28,10 @@ constexpr int kTopBarHeight = 20;
 constexpr int kFarAway = 1000000; // pixels from the origin
 constexpr int kPresetColumns = 9;
 
-// The settings file beside the program (a root folder already ends in "/").
+// The settings file beside the program.
 QString SettingsPath(const QString &programFolder)
 {
-    const QString name = QLatin1String(kSettingsFileName);
-    return programFolder.endsWith(QLatin1Char('/')) ? programFolder + name : programFolder + QLatin1Char('/') + name;
+    return PathInFolder(programFolder, QLatin1String(kSettingsFileName));
 }
 
 QColor ToQColor(const RgbColor &c)

@@ -43,14 +43,6 @@ QString ChosenId(const CatalogueChoice &choice)
     return CatalogueRowId(choice.row);
 }
 
-QString JoinFolder(const QString &folder, const QString &name, PathStyle style)
-{
-    // On Linux the root folder "/" already ends in the separator.
-    if (style == PathStyle::Posix && folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + JoiningSeparator(style) + name;
-}
-
 // One argument as the command text shows it in double quotes: the quoting that
 // parses back to the same argument (backslashes before a quote doubled, the
 // quote escaped); a path without quotes or a trailing backslash is unchanged.
@@ -107,6 +99,13 @@ QString EncoderCommand::commandLine() const
     return program + QLatin1Char(' ') + parameters();
 }
 
+QString PathInFolder(const QString &folder, const QString &name, PathStyle style)
+{
+    if (style == PathStyle::Posix && folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + JoiningSeparator(style) + name;
+}
+
 QString PathFileName(const QString &path, PathStyle style)
 {
     return path.mid(LastSeparator(path, style) + 1);
@@ -128,7 +127,7 @@ QString BuildOutputPath(const QString &sourcePath, const ConversionSettings &set
     const QString extension = containerId.isEmpty() ? (dot < 0 ? QString() : sourcePath.mid(dot))
                                                     : QLatin1Char('.') + EncoderName(containerId);
     const QString renamed = (dot < 0 ? sourcePath : sourcePath.left(dot)) + extension;
-    return JoinFolder(settings.C1_03, PathFileName(renamed, style), style);
+    return PathInFolder(settings.C1_03, PathFileName(renamed, style), style);
 }
 
 EncoderCommand BuildEncoderCommandLine(const QString &sourcePath, const QString &outputPath,
@@ -171,10 +170,7 @@ EncoderCommand BuildThumbnailParameters(const QString &sourcePath, const QString
     EncoderCommand command;
     command.style = style;
     command.program = ProgramName(style);
-    // On Windows the folder is joined as written, a drive root included (C:\\_thumb.jpg).
-    const QString thumbnail = style == PathStyle::Windows
-                                  ? programFolder + QStringLiteral("\\_thumb.jpg")
-                                  : JoinFolder(programFolder, QStringLiteral("_thumb.jpg"), style);
+    const QString thumbnail = PathInFolder(programFolder, QStringLiteral("_thumb.jpg"), style);
     command.arguments = {QStringLiteral("-i"),       sourcePath,
                          QStringLiteral("-f"),       QStringLiteral("image2"),
                          QStringLiteral("-ss"),      QStringLiteral("5"),

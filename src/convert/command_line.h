@@ -37,6 +37,11 @@ EncoderCommand BuildEncoderCommandLine(const QString &sourcePath, const QString 
 EncoderCommand BuildThumbnailParameters(const QString &sourcePath, const QString &programFolder,
                                         PathStyle style = NativePathStyle());
 
+// A file in a folder: folder, separator, name. On Linux the root folder "/"
+// already ends in the separator and gets no second one; the Windows form is
+// joined as written (a drive root included).
+QString PathInFolder(const QString &folder, const QString &name, PathStyle style = NativePathStyle());
+
 // The file name part of a path: after the last separator of the style.
 QString PathFileName(const QString &path, PathStyle style = NativePathStyle());
 

@@ -1,5 +1,7 @@
 #include "convert/encoder_process.h"
 
+#include "convert/command_line.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -22,9 +24,7 @@ QString EncoderProgramName()
 
 QString LocalEncoderPath(const QString &programFolder)
 {
-    if (programFolder.endsWith(QLatin1Char('/')))
-        return programFolder + EncoderProgramName();
-    return programFolder + QLatin1Char('/') + EncoderProgramName();
+    return PathInFolder(programFolder, EncoderProgramName());
 }
 
 QString FindEncoder(const QString &programFolder)
