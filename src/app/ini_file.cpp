@@ -1,12 +1,12 @@
 #include "app/ini_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/text_encoding.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
 
 #include <climits>
 
@@ -177,14 +177,7 @@ void Save(const QString &path, const Document &doc)
     const QFileInfo info(path);
     if (info.exists() && !info.isWritable())
         ThrowCannotWrite(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        ThrowCannotWrite(path);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        ThrowCannotWrite(path);
-    }
-    if (!file.commit())
+    if (!WriteFileAtomically(path, bytes))
         ThrowCannotWrite(path);
 }
 

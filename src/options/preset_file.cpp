@@ -1,10 +1,10 @@
 #include "options/preset_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace zento {
 
@@ -114,17 +114,7 @@ void PresetFile::AppendLine(const QString &line)
     const QByteArray bytes = EncodedFile(encoding, rawLines);
 
     const QString createError = FormatMessage(QStringLiteral("ファイル %s を作成できません"), FullPath(filePath_));
-    QSaveFile file(filePath_);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(createError);
-    // A full disk can show only at the flush, and commit() does not always
-    // report it: check that every byte reached the new file before it
-    // replaces the old one.
-    if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
-        file.cancelWriting();
-        throw Error(createError);
-    }
-    if (!file.commit())
+    if (!WriteFileAtomically(filePath_, bytes))
         throw Error(createError);
 
     encoding_ = encoding;
