@@ -3,6 +3,7 @@
 #include "app/application_gui.h"
 #include "convert/command_line.h"
 #include "options/catalogue.h"
+#include "options/option_rules.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "source/title_listing.h"
@@ -318,18 +319,18 @@ void TMainForm1::BuildControls()
     C2_01->OnChange = [this](TMultiColComboBox &sender) { RunGuarded([&] { C2_01Change(&sender); }); };
 
     fieldLabel(QStringLiteral("L2_02"), QStringLiteral("幅x高さ ："), 302);
-    C2_02_01 = spinEdit(QStringLiteral("C2_02_01"), {108, 302, 60, 19}, 9999, 3, QStringLiteral(" 動画のサイズ(幅)"),
-                        &TMainForm1::C2_02_01Change);
+    C2_02_01 = spinEdit(QStringLiteral("C2_02_01"), {108, 302, 60, 19}, kSizeRange.maximum, 3,
+                        QStringLiteral(" 動画のサイズ(幅)"), &TMainForm1::C2_02_01Change);
     unitLabel(QStringLiteral("x"), 171, 302, 10);
-    C2_02_02 = spinEdit(QStringLiteral("C2_02_02"), {182, 302, 60, 19}, 9999, 3, QStringLiteral(" 動画のサイズ(高さ)"),
-                        &TMainForm1::C2_02_02Change);
+    C2_02_02 = spinEdit(QStringLiteral("C2_02_02"), {182, 302, 60, 19}, kSizeRange.maximum, 3,
+                        QStringLiteral(" 動画のサイズ(高さ)"), &TMainForm1::C2_02_02Change);
     unitLabel(QStringLiteral("pixel"), 246, 302, 40);
 
     fieldLabel(QStringLiteral("L2_03"), QStringLiteral("縦横比率 ："), 322);
-    C2_03_01 = spinEdit(QStringLiteral("C2_03_01"), {108, 322, 60, 19}, 99, 3,
+    C2_03_01 = spinEdit(QStringLiteral("C2_03_01"), {108, 322, 60, 19}, kAspectRange.maximum, 3,
                         QStringLiteral(" 動画のアスペクト比(横)"), &TMainForm1::C2_03_01Change);
     unitLabel(QStringLiteral(":"), 173, 322, 8);
-    C2_03_02 = spinEdit(QStringLiteral("C2_03_02"), {182, 322, 60, 19}, 99, 3,
+    C2_03_02 = spinEdit(QStringLiteral("C2_03_02"), {182, 322, 60, 19}, kAspectRange.maximum, 3,
                         QStringLiteral(" 動画のアスペクト比(縦)"), &TMainForm1::C2_03_02Change);
 
     fieldLabel(QStringLiteral("L2_04"), QStringLiteral("圧縮形式 ："), 346);
@@ -338,12 +339,12 @@ void TMainForm1::BuildControls()
     C2_04->OnChange = [this](TMultiColComboBox &sender) { RunGuarded([&] { C2_04Change(&sender); }); };
 
     fieldLabel(QStringLiteral("L2_06"), QStringLiteral("1秒間の描画数 ："), 366);
-    C2_06 = spinEdit(QStringLiteral("C2_06"), {108, 366, 60, 19}, 999, 3,
+    C2_06 = spinEdit(QStringLiteral("C2_06"), {108, 366, 60, 19}, kFrameRateRange.maximum, 3,
                      QStringLiteral(" 動画のフレームレート(fps単位)"), &TMainForm1::C2_06Change);
     unitLabel(QStringLiteral("fps"), 172, 366, 40);
 
     fieldLabel(QStringLiteral("L2_05"), QStringLiteral("1秒間の情報量 ："), 386);
-    C2_05 = spinEdit(QStringLiteral("C2_05"), {108, 386, 60, 19}, 10000, 5,
+    C2_05 = spinEdit(QStringLiteral("C2_05"), {108, 386, 60, 19}, kVideoBitRateRange.maximum, 5,
                      QStringLiteral(" 動画のビットレート(kbps単位)"), &TMainForm1::C2_05Change);
     unitLabel(QStringLiteral("kbps"), 172, 386, 40);
 
@@ -355,13 +356,13 @@ void TMainForm1::BuildControls()
     C3_01->OnChange = [this](TMultiColComboBox &sender) { RunGuarded([&] { C3_01Change(&sender); }); };
 
     fieldLabel(QStringLiteral("L3_03"), QStringLiteral("周波数 ："), 468);
-    C3_03 = spinEdit(QStringLiteral("C3_03"), {108, 468, 60, 19}, 99999, 5, QStringLiteral(" 音声のサンプリングレート"),
-                     &TMainForm1::C3_03Change);
+    C3_03 = spinEdit(QStringLiteral("C3_03"), {108, 468, 60, 19}, kSampleRateRange.maximum, 5,
+                     QStringLiteral(" 音声のサンプリングレート"), &TMainForm1::C3_03Change);
     unitLabel(QStringLiteral("Hz"), 172, 468, 40);
 
     fieldLabel(QStringLiteral("L3_02"), QStringLiteral("1秒間の情報量 ："), 488);
-    C3_02 = spinEdit(QStringLiteral("C3_02"), {108, 488, 60, 19}, 999, 3, QStringLiteral(" 音声のビットレート"),
-                     &TMainForm1::C3_02Change);
+    C3_02 = spinEdit(QStringLiteral("C3_02"), {108, 488, 60, 19}, kAudioBitRateRange.maximum, 3,
+                     QStringLiteral(" 音声のビットレート"), &TMainForm1::C3_02Change);
     unitLabel(QStringLiteral("kbps"), 172, 488, 40);
 
     // Two passes.

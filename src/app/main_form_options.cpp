@@ -56,23 +56,6 @@ void PaintPair(TSpinEdit *first, TSpinEdit *second)
     second->SetColor(colour);
 }
 
-CatalogueChoice Choice(const TMultiColComboBox *box)
-{
-    CatalogueChoice choice;
-    const int index = box->ItemIndex();
-    if (index >= 0 && index < box->ItemCount()) {
-        choice.index = index;
-        choice.row = box->Item(index);
-    }
-    return choice;
-}
-
-// Selects the stored row; an index that names no row selects none.
-void SelectStored(TMultiColComboBox *box, int index)
-{
-    box->SetItemIndex(index >= 0 && index < box->ItemCount() ? index : -1);
-}
-
 // A borderless window whose top bar lies on no screen could never be dragged
 // back; such a position is moved onto the primary screen.
 QPoint ReachablePosition(const QPoint &stored, int width)
@@ -228,20 +211,9 @@ void TMainForm1::CButton11Click(QObject *)
         return;
     }
 
-    ConversionSettings s;
-    s.C2_01 = Choice(C2_01);
-    s.C2_04 = Choice(C2_04);
-    s.C3_01 = Choice(C3_01);
-    s.C2_02_01 = C2_02_01->Value();
-    s.C2_02_02 = C2_02_02->Value();
-    s.C2_05 = C2_05->Value();
-    s.C2_06 = C2_06->Value();
-    s.C3_02 = C3_02->Value();
-    s.C3_03 = C3_03->Value();
-
     try {
         // On failure the line stays in the list and goes out with the next store.
-        Presets().AppendLine(ComposePresetLine(name, s));
+        Presets().AppendLine(ComposePresetLine(name, CurrentSettings()));
     } catch (const std::exception &e) {
         ShowErrorBox(ExceptionMessage(e));
         return;
@@ -278,10 +250,11 @@ void TMainForm1::FormActivate(QObject *)
     if (C1_03->Text().isEmpty())
         C1_03->SetText(ProgramFolder());
 
-    // The preset row is only selected; its values are not applied.
-    SelectStored(C2_00, ini.ReadInteger(set2, QStringLiteral("C2_00"), C2_00->ItemIndex()));
+    // The preset row is only selected; its values are not applied. A stored
+    // index that names no row selects none.
+    C2_00->SetItemIndex(ini.ReadInteger(set2, QStringLiteral("C2_00"), C2_00->ItemIndex()));
 
-    SelectStored(C2_01, ini.ReadInteger(set2, QStringLiteral("C2_01"), C2_01->ItemIndex()));
+    C2_01->SetItemIndex(ini.ReadInteger(set2, QStringLiteral("C2_01"), C2_01->ItemIndex()));
     C2_01Change();
 
     C2_02_01->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_02_01"), C2_02_01->Value()));
@@ -293,7 +266,7 @@ void TMainForm1::FormActivate(QObject *)
     C2_03_02->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_03_02"), C2_03_02->Value()));
     C2_03_02Change();
 
-    SelectStored(C2_04, ini.ReadInteger(set2, QStringLiteral("C2_04"), C2_04->ItemIndex()));
+    C2_04->SetItemIndex(ini.ReadInteger(set2, QStringLiteral("C2_04"), C2_04->ItemIndex()));
     C2_04Change();
 
     C2_05->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_05"), C2_05->Value()));
@@ -301,7 +274,7 @@ void TMainForm1::FormActivate(QObject *)
     C2_06->SetValue(ini.ReadInteger(set2, QStringLiteral("C2_06"), C2_06->Value()));
     C2_06Change();
 
-    SelectStored(C3_01, ini.ReadInteger(set3, QStringLiteral("C3_01"), C3_01->ItemIndex()));
+    C3_01->SetItemIndex(ini.ReadInteger(set3, QStringLiteral("C3_01"), C3_01->ItemIndex()));
     C3_01Change();
 
     C3_02->SetValue(ini.ReadInteger(set3, QStringLiteral("C3_02"), C3_02->Value()));
