@@ -1,5 +1,7 @@
 #include "convert/progress_form.h"
 
+#include "app/application_gui.h"
+
 #include "convert/file_size.h"
 #include "convert/jpeg_image.h"
 #include "platform/dialogs.h"
@@ -27,21 +29,12 @@ const QColor kLight(226, 226, 199); // 13099746
 const QColor kGrey(128, 128, 128);
 const QColor kBarText(70, 70, 70);
 
-QFont WindowFont(int pixels)
-{
-    QFont font;
-    font.setFamilies(
-        {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
-    font.setPixelSize(pixels);
-    return font;
-}
-
 } // namespace
 
 TProgressFormBar::TProgressFormBar(QWidget *parent) : QProgressBar(parent)
 {
     setTextVisible(true);
-    setFont(WindowFont(11));
+    setFont(UiFont(11));
     // A click on the bar is the bar's own: it must not start a drag of the window.
     setAttribute(Qt::WA_NoMousePropagation);
 }
@@ -82,7 +75,7 @@ TProgressForm1::TProgressForm1(QWidget *owner)
 {
     setObjectName(QStringLiteral("ProgressForm1"));
     setFixedSize(401, 72);
-    setFont(WindowFont(12));
+    setFont(UiFont(12));
     setAutoFillBackground(false);
 
     Image1 = new QLabel(this);
@@ -105,7 +98,7 @@ TProgressForm1::TProgressForm1(QWidget *owner)
     button->setCursor(Qt::PointingHandCursor);
     button->SetColor(kLight);
     button->SetTextColor(kGrey);
-    button->setFont(WindowFont(12));
+    button->setFont(UiFont(12));
     CButton1 = button;
     CButton1->raise();
     connect(CButton1, &QPushButton::clicked, this, [this] { CButton1Click(CButton1); });
