@@ -79,10 +79,7 @@ TSpinEdit::~TSpinEdit() = default;
 
 int TSpinEdit::Value() const
 {
-    int value = 0;
-    if (!ParseNumber(lineEdit()->text().trimmed(), value))
-        value = 0;
-    return std::clamp(value, minimum(), maximum());
+    return valueFromText(lineEdit()->text());
 }
 
 void TSpinEdit::SetValue(int value)
@@ -139,12 +136,10 @@ QValidator::State TSpinEdit::validate(QString &input, int &) const
 
 void TSpinEdit::fixup(QString &input) const
 {
-    int value = 0;
-    if (!ParseNumber(input.trimmed(), value))
-        value = 0;
-    input = textFromValue(std::clamp(value, minimum(), maximum()));
+    input = textFromValue(valueFromText(input));
 }
 
+// The number a text shows, in range; an empty or unreadable text counts as 0.
 int TSpinEdit::valueFromText(const QString &text) const
 {
     int value = 0;
