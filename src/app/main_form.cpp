@@ -11,6 +11,7 @@
 #include "widgets/check_list_box.h"
 #include "widgets/color_button.h"
 #include "widgets/drive_combo_box.h"
+#include "widgets/grad_box.h"
 #include "widgets/handler_guard.h"
 #include "widgets/multi_col_combo_box.h"
 #include "widgets/shadow_label.h"
@@ -35,8 +36,6 @@ namespace zento {
 namespace {
 
 const QColor kSilver(192, 192, 192);
-const QColor kGrey(128, 128, 128);
-const QColor kBarColor(226, 226, 199); // the light end of every bar and panel
 const QColor kLightYellow(255, 255, 128);
 const QColor kLightGrey(240, 240, 240);
 const QColor kFieldText(70, 70, 70);
@@ -93,27 +92,14 @@ void SetUpColumns(TMultiColComboBox *box, const QList<QPair<int, QColor>> &colum
 
 // One decorative panel: a black shadow 4 pixels to the lower right, then the
 // gradient from grey at the bottom to the bar colour at the top, grey outline.
+// A section panel: a gradient box over its black shadow 4 pixels further right and down.
 void PaintPanel(QPainter &painter, const QRect &panel)
 {
     const QRect shadow = panel.translated(4, 4);
     painter.fillRect(shadow, Qt::black);
-    painter.setPen(kGrey);
+    painter.setPen(kGradGrey);
     painter.drawRect(shadow.adjusted(0, 0, -1, -1));
-    QLinearGradient gradient(panel.bottomLeft(), panel.topLeft());
-    gradient.setColorAt(0.0, kGrey);
-    gradient.setColorAt(1.0, kBarColor);
-    painter.fillRect(panel, gradient);
-    painter.setPen(kGrey);
-    painter.drawRect(panel.adjusted(0, 0, -1, -1));
-}
-
-void PaintBar(QPainter &painter, const QRect &bar, Qt::Orientation orientation, bool reversed = false)
-{
-    QLinearGradient gradient = orientation == Qt::Vertical ? QLinearGradient(bar.topLeft(), bar.bottomLeft())
-                                                           : QLinearGradient(bar.topLeft(), bar.topRight());
-    gradient.setColorAt(reversed ? 1.0 : 0.0, kGrey);
-    gradient.setColorAt(reversed ? 0.0 : 1.0, kBarColor);
-    painter.fillRect(bar, gradient);
+    PaintGradBox(painter, panel);
 }
 
 } // namespace
@@ -226,13 +212,13 @@ void TMainForm1::BuildControls()
     };
 
     // Top bar.
-    CButton4 = colorButton(QStringLiteral("CButton4"), QStringLiteral("情報"), {296, 3, 66, 14}, kBarColor,
+    CButton4 = colorButton(QStringLiteral("CButton4"), QStringLiteral("情報"), {296, 3, 66, 14}, kGradLight,
                            QStringLiteral(" 情報の表示"));
-    CButton3 = colorButton(QStringLiteral("CButton3"), QStringLiteral("？"), {372, 3, 18, 14}, kBarColor,
+    CButton3 = colorButton(QStringLiteral("CButton3"), QStringLiteral("？"), {372, 3, 18, 14}, kGradLight,
                            QStringLiteral(" 説明書"));
-    CButton2 = colorButton(QStringLiteral("CButton2"), QStringLiteral("＿"), {392, 3, 18, 14}, kBarColor,
+    CButton2 = colorButton(QStringLiteral("CButton2"), QStringLiteral("＿"), {392, 3, 18, 14}, kGradLight,
                            QStringLiteral(" 最小化"));
-    CButton1 = colorButton(QStringLiteral("CButton1"), QStringLiteral("×"), {412, 3, 18, 14}, kBarColor,
+    CButton1 = colorButton(QStringLiteral("CButton1"), QStringLiteral("×"), {412, 3, 18, 14}, kGradLight,
                            QStringLiteral(" 終了"));
     for (TdxfColorButton *button : {CButton1, CButton2, CButton3, CButton4})
         button->setFont(UiFont(11));
@@ -273,7 +259,7 @@ void TMainForm1::BuildControls()
     CheckListBox2 = checkList(QStringLiteral("CheckListBox2"));
     CheckListBox2->raise();
     fieldLabel(QStringLiteral("L0_02"), QStringLiteral("チャプター ："), 68, 17);
-    CButton12 = colorButton(QStringLiteral("CButton12"), QStringLiteral("更新→"), {46, 146, 58, 16}, kBarColor,
+    CButton12 = colorButton(QStringLiteral("CButton12"), QStringLiteral("更新→"), {46, 146, 58, 16}, kGradLight,
                             QStringLiteral(" 一覧の更新"));
     CButton12->setFont(FieldFont());
     CButton12->OnClick = [this](TdxfColorButton &sender) { CButton12Click(&sender); };
@@ -575,10 +561,10 @@ void TMainForm1::paintEvent(QPaintEvent *)
     background.setColorAt(1.0, kSilver);
     painter.fillRect(all, background);
     // Bars: top, bottom, sides.
-    PaintBar(painter, QRect(0, 0, kWindowWidth, 20), Qt::Vertical);
-    PaintBar(painter, QRect(0, kWindowHeight - 16, kWindowWidth, 16), Qt::Vertical, true);
-    PaintBar(painter, QRect(0, 20, 10, kWindowHeight - 36), Qt::Horizontal);
-    PaintBar(painter, QRect(kWindowWidth - 10, 20, 10, kWindowHeight - 36), Qt::Horizontal, true);
+    PaintGradient(painter, QRect(0, 0, kWindowWidth, 20), Qt::Vertical);
+    PaintGradient(painter, QRect(0, kWindowHeight - 16, kWindowWidth, 16), Qt::Vertical, true);
+    PaintGradient(painter, QRect(0, 20, 10, kWindowHeight - 36), Qt::Horizontal);
+    PaintGradient(painter, QRect(kWindowWidth - 10, 20, 10, kWindowHeight - 36), Qt::Horizontal, true);
     // Section panels with their shadows.
     PaintPanel(painter, QRect(16, 28, 400, 194));  // source and output folder
     PaintPanel(painter, QRect(16, 230, 350, 184)); // preset and video

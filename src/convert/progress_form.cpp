@@ -6,6 +6,7 @@
 #include "convert/jpeg_image.h"
 #include "platform/dialogs.h"
 #include "widgets/color_button.h"
+#include "widgets/grad_box.h"
 #include "widgets/shadow_label.h"
 
 #include <QCloseEvent>
@@ -25,8 +26,6 @@ namespace zento {
 namespace {
 
 const QColor kBackground(240, 240, 240);
-const QColor kLight(226, 226, 199); // 13099746
-const QColor kGrey(128, 128, 128);
 const QColor kBarText(70, 70, 70);
 
 } // namespace
@@ -49,7 +48,7 @@ void TProgressFormBar::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QRect all = rect();
     // lowered bevel
-    painter.setPen(kGrey);
+    painter.setPen(kGradGrey);
     painter.drawLine(all.topLeft(), all.topRight());
     painter.drawLine(all.topLeft(), all.bottomLeft());
     painter.setPen(Qt::white);
@@ -61,8 +60,8 @@ void TProgressFormBar::paintEvent(QPaintEvent *)
     if (range > 0 && value() > minimum()) {
         const int filled = int(qint64(inner.width()) * (qint64(value()) - minimum()) / range);
         QLinearGradient gradient(inner.topLeft(), inner.topRight());
-        gradient.setColorAt(0, kGrey);
-        gradient.setColorAt(1, kLight);
+        gradient.setColorAt(0, kGradGrey);
+        gradient.setColorAt(1, kGradLight);
         painter.fillRect(QRect(inner.left(), inner.top(), qMin(filled, inner.width()), inner.height()), gradient);
     }
     painter.setPen(kBarText);
@@ -96,8 +95,8 @@ TProgressForm1::TProgressForm1(QWidget *owner)
     button->setGeometry(332, 4, 66, 16);
     button->setToolTip(QStringLiteral(" 変換中止"));
     button->setCursor(Qt::PointingHandCursor);
-    button->SetColor(kLight);
-    button->SetTextColor(kGrey);
+    button->SetColor(kGradLight);
+    button->SetTextColor(kGradGrey);
     button->setFont(UiFont(12));
     CButton1 = button;
     CButton1->raise();
@@ -216,12 +215,7 @@ void TProgressForm1::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
-    QLinearGradient gradient(0, height(), 0, 0); // bottom to top
-    gradient.setColorAt(0, kGrey);
-    gradient.setColorAt(1, kLight);
-    painter.fillRect(rect(), gradient);
-    painter.setPen(kGrey);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    PaintGradBox(painter, rect());
     // the frame of the picture
     painter.setPen(Qt::white);
     painter.setBrush(Qt::black);
