@@ -1,5 +1,7 @@
 #include "source/title_listing.h"
 
+#include "convert/command_line.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -7,7 +9,7 @@ namespace zento {
 
 QString TitleDisplayText(const QString &path)
 {
-    QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    QString name = PathFileName(path);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);
