@@ -446,7 +446,7 @@ void TMainForm1::CButton4Click(QObject *)
 
 QString TMainForm1::InformationPageAddress() const
 {
-    QString name = executablePath_.mid(executablePath_.lastIndexOf(QLatin1Char('/')) + 1);
+    QString name = PathFileName(executablePath_);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);
