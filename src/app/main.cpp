@@ -1,21 +1,17 @@
 #include "app/application_gui.h"
 #include "app/main_form.h"
-#include "platform/dialogs.h"
-#include "platform/error.h"
-
-#include <exception>
+#include "widgets/handler_guard.h"
 
 int main(int argc, char **argv)
 {
     zento::TApplication app(argc, argv);
-    try {
+    // An error that escapes start-up is shown in the error box; the program
+    // then ends.
+    int result = 1;
+    zento::RunGuarded([&] {
         zento::TMainForm1 form(QCoreApplication::applicationFilePath());
         form.show();
-        return app.exec();
-    } catch (const std::exception &e) {
-        zento::ShowErrorBox(zento::ExceptionMessage(e));
-    } catch (...) {
-        zento::ShowErrorBox(QString());
-    }
-    return 1;
+        result = app.exec();
+    });
+    return result;
 }
