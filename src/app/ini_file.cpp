@@ -19,6 +19,10 @@ const char *const kCannotWrite = "%s に書き込めません";
 struct Line {
     QString text;
     QString lineBreak; // "\r\n", "\r", "\n" or empty for a last line without one
+    // The line's bytes as read. A line nobody changed goes back as these
+    // bytes, so that bytes the encoding has no character for are not lost.
+    QByteArray raw;
+    bool changed = true;
 };
 
 struct Document {
@@ -44,26 +48,30 @@ QString TrimBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-QList<Line> SplitLines(const QString &text)
+// Cuts the bytes into lines. CR and LF are never part of a character of
+// Shift-JIS or UTF-8, so the bytes can be cut before they are decoded.
+QList<Line> SplitLines(const QByteArray &bytes, TextEncoding encoding)
 {
     QList<Line> lines;
+    const auto add = [&](qsizetype start, qsizetype end, const char *lineBreak) {
+        const QByteArray raw = bytes.mid(start, end - start);
+        lines.append({DecodeAs(raw, encoding), QString::fromLatin1(lineBreak), raw, false});
+    };
     qsizetype start = 0;
     qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            qsizetype breakLength = 1;
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                breakLength = 2;
-            lines.append({text.mid(start, i - start), text.mid(i, breakLength)});
-            i += breakLength;
+    while (i < bytes.size()) {
+        const char c = bytes.at(i);
+        if (c == '\r' || c == '\n') {
+            const bool crlf = c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n';
+            add(start, i, crlf ? "\r\n" : (c == '\r' ? "\r" : "\n"));
+            i += crlf ? 2 : 1;
             start = i;
         } else {
             ++i;
         }
     }
-    if (start < text.size())
-        lines.append({text.mid(start), QString()});
+    if (start < bytes.size())
+        add(start, bytes.size(), "");
     return lines;
 }
 
@@ -141,8 +149,9 @@ bool Load(const QString &path, Document &doc)
         return true;
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const DecodedText decoded = DecodeText(file.readAll());
-    doc.lines = SplitLines(decoded.text);
+    const QByteArray bytes = file.readAll();
+    const DecodedText decoded = DecodeText(bytes);
+    doc.lines = SplitLines(decoded.byteOrderMark ? bytes.mid(3) : bytes, decoded.encoding);
     doc.encoding = decoded.encoding;
     doc.byteOrderMark = decoded.byteOrderMark;
     return true;
@@ -165,13 +174,48 @@ QString FullPath(const QString &path)
     throw Error(FormatMessage(QString::fromUtf8(kCannotWrite), FullPath(path)));
 }
 
-void Save(const QString &path, const Document &doc)
+QString WholeText(const Document &doc)
 {
     QString text;
     for (const Line &line : doc.lines)
         text += line.text + line.lineBreak;
+    return text;
+}
+
+// The file's bytes: lines nobody changed as they were read, changed ones
+// encoded now. When a changed line needs more than Shift-JIS holds, the
+// whole file becomes UTF-8.
+QByteArray Encode(const Document &doc, TextEncoding &encoding)
+{
+    encoding = doc.encoding;
+    QByteArray bytes;
+    if (doc.byteOrderMark && doc.encoding == TextEncoding::Utf8)
+        bytes.append("\xEF\xBB\xBF");
+    for (const Line &line : doc.lines) {
+        if (line.changed) {
+            const QByteArray encoded = EncodeText(line.text, encoding);
+            if (encoding != doc.encoding) {
+                encoding = doc.encoding;
+                return EncodeText(WholeText(doc), encoding, doc.byteOrderMark);
+            }
+            bytes.append(encoded);
+        } else {
+            bytes.append(line.raw);
+        }
+        bytes.append(line.lineBreak.toLatin1());
+    }
+    return bytes;
+}
+
+void Save(const QString &path, const Document &doc)
+{
+    const QString text = WholeText(doc);
     TextEncoding encoding = doc.encoding;
-    const QByteArray bytes = EncodeText(text, encoding, doc.byteOrderMark);
+    QByteArray bytes = Encode(doc, encoding);
+    // Shift-JIS bytes that happen to be valid UTF-8 (an ASCII file that gets
+    // "ﾃｽ", C3 BD) would be read back as UTF-8: write UTF-8 instead.
+    if (encoding == TextEncoding::ShiftJis && DecodeText(bytes).encoding == TextEncoding::Utf8)
+        bytes = text.toUtf8();
 
     // A file marked read-only stays as it is, as it would on Windows.
     const QFileInfo info(path);
@@ -282,16 +326,17 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         QString oldValue;
         SplitKeyLine(line.text, oldKey, oldValue);
         line.text = oldKey + QLatin1Char('=') + cleanValue;
+        line.changed = true;
     } else if (place.section >= 0) {
         Line &before = doc.lines[place.lastLine];
         if (before.lineBreak.isEmpty())
             before.lineBreak = crlf;
-        doc.lines.insert(place.lastLine + 1, {cleanKey + QLatin1Char('=') + cleanValue, crlf});
+        doc.lines.insert(place.lastLine + 1, {cleanKey + QLatin1Char('=') + cleanValue, crlf, {}, true});
     } else {
         if (!doc.lines.isEmpty() && doc.lines.last().lineBreak.isEmpty())
             doc.lines.last().lineBreak = crlf;
-        doc.lines.append({QLatin1Char('[') + cleanSection + QLatin1Char(']'), crlf});
-        doc.lines.append({cleanKey + QLatin1Char('=') + cleanValue, crlf});
+        doc.lines.append({QLatin1Char('[') + cleanSection + QLatin1Char(']'), crlf, {}, true});
+        doc.lines.append({cleanKey + QLatin1Char('=') + cleanValue, crlf, {}, true});
     }
     Save(path_, doc);
 }

@@ -92,16 +92,32 @@ QByteArray PresetFile::EncodedFile(TextEncoding &encoding, QList<QByteArray> &ra
         }
     }
 
-    QByteArray bytes;
-    if (byteOrderMark_ && encoding == TextEncoding::Utf8)
-        bytes.append(kByteOrderMark);
-    for (qsizetype i = 0; i < rawLines.size(); ++i) {
-        if (i > 0)
+    const auto joined = [&] {
+        QByteArray bytes;
+        // A first line that begins with U+FEFF would be taken for the mark at
+        // the next load and lose that character: a mark goes before it.
+        const bool firstLooksLikeMark = !rawLines.isEmpty() && rawLines.first().startsWith(kByteOrderMark);
+        if ((byteOrderMark_ || firstLooksLikeMark) && encoding == TextEncoding::Utf8)
+            bytes.append(kByteOrderMark);
+        for (qsizetype i = 0; i < rawLines.size(); ++i) {
+            if (i > 0)
+                bytes.append("\r\n");
+            bytes.append(rawLines.at(i));
+        }
+        if (endsWithBreak_ && !rawLines.isEmpty())
             bytes.append("\r\n");
-        bytes.append(rawLines.at(i));
+        return bytes;
+    };
+    QByteArray bytes = joined();
+    // Shift-JIS bytes that happen to be valid UTF-8 (an ASCII file that gets
+    // "ﾃｽ", C3 BD) would be read as UTF-8 at the next start: write UTF-8.
+    if (encoding == TextEncoding::ShiftJis && DecodeText(bytes).encoding == TextEncoding::Utf8) {
+        encoding = TextEncoding::Utf8;
+        rawLines.clear();
+        for (const QString &line : lines_)
+            rawLines.append(line.toUtf8());
+        bytes = joined();
     }
-    if (endsWithBreak_ && !rawLines.isEmpty())
-        bytes.append("\r\n");
     return bytes;
 }
 

@@ -161,6 +161,13 @@ private slots:
         ini.WriteString("SET1", "C1_03", "/한국");
         QCOMPARE(ReadFile(Path()), QStringLiteral("[SET1]\r\nC1_03=/한국\r\n").toUtf8());
         QCOMPARE(ini.ReadString("SET1", "C1_03", QString()), QStringLiteral("/한국"));
+
+        // Shift-JIS bytes that are also valid UTF-8 ("ﾃｽ" is C3 BD, "ý") are
+        // written as UTF-8, so the value reads back as it was written.
+        QVERIFY(WriteFile(Path(), "[SET]\r\nM_LEFT=20\r\n"));
+        ini.WriteString("SET1", "C1_03", "/ﾃｽ");
+        QCOMPARE(ReadFile(Path()), QStringLiteral("[SET]\r\nM_LEFT=20\r\n[SET1]\r\nC1_03=/ﾃｽ\r\n").toUtf8());
+        QCOMPARE(ini.ReadString("SET1", "C1_03", QString()), QStringLiteral("/ﾃｽ"));
     }
 
     void failedWrite()

@@ -111,6 +111,28 @@ private slots:
         QCOMPARE(PresetFile::Load(path_).Lines(), QStringList({U("手動,AVI"), U("😀한,MP4")}));
     }
 
+    void appendKeepsNamesThatLookLikeUtf8()
+    {
+        // "ﾃｽ" is C3 BD in Shift-JIS, which is also UTF-8 ("ý"): after an ASCII
+        // file it is written as UTF-8, so the next start reads the same name.
+        for (const QByteArray &file : {QByteArray(), QByteArray("a,AVI\r\n")}) {
+            QVERIFY(WriteFile(path_, file));
+            PresetFile presets = PresetFile::Load(path_);
+            presets.AppendLine(U("ﾃｽ,AVI"));
+            QCOMPARE(ReadFile(path_), file + U("ﾃｽ,AVI\r\n").toUtf8());
+            const PresetFile again = PresetFile::Load(path_);
+            QCOMPARE(again.Lines().last(), U("ﾃｽ,AVI"));
+            QCOMPARE(again.Encoding(), TextEncoding::Utf8);
+        }
+        // A name that begins with U+FEFF keeps it: a mark goes before it.
+        const QString name = QChar(0xFEFF) + U("한,AVI");
+        QVERIFY(WriteFile(path_, QByteArray()));
+        PresetFile presets = PresetFile::Load(path_);
+        presets.AppendLine(name);
+        presets.AppendLine(U("b"));
+        QCOMPARE(PresetFile::Load(path_).Lines(), QStringList({name, U("b")}));
+    }
+
     void overlongLine()
     {
         // 3000 double-byte characters: 6000 bytes, written back whole; the box shows the
@@ -176,16 +198,17 @@ private slots:
 
     void shippedProfile()
     {
-        // Shift-JIS with CR LF breaks; nine columns a line, whose IDs name catalogue rows.
+        // Shift-JIS with CR LF breaks; nine columns a line, whose IDs name catalogue rows
+        // (the automatic row included: a preset may keep the title's own format).
         const QByteArray bytes = test::ShippedProfile();
         QVERIFY(bytes.endsWith("\r\n") && bytes.count('\n') == bytes.count("\r\n"));
         const PresetFile presets = PresetFile::Load(ZENTO_SOURCE_DIR "/data/profile.txt");
         QVERIFY(presets.Encoding() == TextEncoding::ShiftJis && presets.Lines().size() >= 5);
         for (const QString &line : presets.Lines()) {
             const QStringList c = SplitCommaText(line);
-            QVERIFY2(c.size() == 9 && FindCatalogueRow(Catalogue::Containers, c[1]) > 0 &&
-                         FindCatalogueRow(Catalogue::VideoCodecs, c[3]) > 0 &&
-                         FindCatalogueRow(Catalogue::AudioCodecs, c[6]) > 0,
+            QVERIFY2(c.size() == 9 && FindCatalogueRow(Catalogue::Containers, c[1]) >= 0 &&
+                         FindCatalogueRow(Catalogue::VideoCodecs, c[3]) >= 0 &&
+                         FindCatalogueRow(Catalogue::AudioCodecs, c[6]) >= 0,
                      qPrintable(line));
         }
     }

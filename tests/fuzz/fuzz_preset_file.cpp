@@ -1,0 +1,114 @@
+// profile.txt: any bytes, in either encoding, loaded; a line appended and the
+// file rewritten. The loaded lines are the file's lines; the rewritten file is
+// the loaded one with CR LF breaks and the new line (nothing else changes);
+// reading it again gives the old lines and the new one; and a file the
+// program wrote keeps every byte when it is rewritten again.
+
+#include "fuzz_support.h"
+
+#include "options/preset_file.h"
+#include "platform/text_encoding.h"
+
+#include <QFile>
+
+using namespace zento;
+using namespace zento::fuzz;
+
+namespace {
+
+void Write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        std::abort();
+}
+
+QByteArray Read(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        std::abort();
+    return file.readAll();
+}
+
+// The file's lines as bytes: breaks are CR LF, CR or LF; a break at the end
+// starts no further line.
+QList<QByteArray> RawLines(QByteArray bytes, bool &endsWithBreak)
+{
+    bytes.replace("\r\n", "\n");
+    bytes.replace('\r', '\n');
+    QList<QByteArray> lines = bytes.split('\n');
+    endsWithBreak = bytes.isEmpty() || bytes.endsWith('\n');
+    if (endsWithBreak)
+        lines.removeLast();
+    return lines;
+}
+
+QByteArray Joined(const QList<QByteArray> &lines, bool endsWithBreak)
+{
+    QByteArray bytes;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        bytes += (i ? "\r\n" : "") + lines.at(i);
+    if (endsWithBreak && !lines.isEmpty())
+        bytes += "\r\n";
+    return bytes;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Reader reader(data, size);
+    QString line = reader.Utf8Text();
+    line.remove(QLatin1Char('\r'));
+    line.remove(QLatin1Char('\n'));
+    if (line.isEmpty())
+        line = QStringLiteral(","); // a stored preset line always holds its commas
+    const QByteArray original = reader.Rest();
+    const QString path = ScratchFolder() + QStringLiteral("/profile.txt");
+    Write(path, original);
+
+    PresetFile preset = PresetFile::Load(path);
+    const DecodedText decoded = DecodeText(original);
+    FUZZ_CHECK(preset.Encoding() == decoded.encoding, QString::fromLatin1(original.toHex()));
+    bool endsWithBreak = true;
+    const QList<QByteArray> raw = RawLines(decoded.byteOrderMark ? original.mid(3) : original, endsWithBreak);
+    FUZZ_CHECK(preset.Lines().size() == raw.size(), QString::fromLatin1(original.toHex()));
+    FUZZ_CHECK(preset.EndsWithLineBreak() == endsWithBreak, QString::fromLatin1(original.toHex()));
+    for (qsizetype i = 0; decoded.encoding == TextEncoding::Utf8 && i < raw.size(); ++i)
+        FUZZ_CHECK(preset.Lines().at(i).toUtf8() == raw.at(i), QString::fromLatin1(original.toHex()));
+    const QStringList before = preset.Lines();
+
+    preset.AppendLine(line);
+    const QByteArray written = Read(path);
+    const QString hex = QString::fromLatin1(original.toHex()) + QStringLiteral(" + ") + Visible(line) +
+                        QStringLiteral(" wrote ") + QString::fromLatin1(written.toHex());
+    FUZZ_CHECK(preset.Lines() == before + QStringList{line}, hex);
+
+    // Read back as the next start would.
+    const PresetFile reloaded = PresetFile::Load(path);
+    FUZZ_CHECK(reloaded.Encoding() == preset.Encoding(), hex);
+    const QString expectedLine = preset.Encoding() == TextEncoding::ShiftJis ? MapForShiftJis(line) : line;
+    FUZZ_CHECK(reloaded.Lines() == before + QStringList{expectedLine}, hex + QStringLiteral(" read back as ") +
+                                                                            Visible(reloaded.Lines()));
+    FUZZ_CHECK(reloaded.EndsWithLineBreak() == endsWithBreak, hex);
+
+    // Staying in its encoding, the file keeps the bytes of every line.
+    if (preset.Encoding() == decoded.encoding) {
+        TextEncoding encoding = preset.Encoding();
+        const QByteArray lineBytes = EncodeText(line, encoding);
+        const QByteArray mark = decoded.byteOrderMark ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+        FUZZ_CHECK(written == mark + Joined(raw + QList<QByteArray>{lineBytes}, endsWithBreak), hex);
+    }
+
+    // A file the program wrote is rewritten byte for byte, plus the new line.
+    PresetFile again = PresetFile::Load(path);
+    again.AppendLine(expectedLine);
+    const QByteArray rewritten = Read(path);
+    TextEncoding encoding = again.Encoding();
+    const QByteArray lineBytes = EncodeText(expectedLine, encoding);
+    FUZZ_CHECK(encoding == reloaded.Encoding(), hex);
+    const QByteArray expected = endsWithBreak ? written + lineBytes + "\r\n" : written + "\r\n" + lineBytes;
+    FUZZ_CHECK(rewritten == expected, hex + QStringLiteral(" then ") + QString::fromLatin1(rewritten.toHex()));
+    return 0;
+}
