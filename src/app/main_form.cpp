@@ -2,10 +2,12 @@
 
 #include "app/application_gui.h"
 #include "convert/command_line.h"
+#include "convert/encoder_process.h"
 #include "options/catalogue.h"
 #include "options/option_rules.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/folder_access.h"
 #include "source/title_listing.h"
 #include "widgets/browse_edit.h"
 #include "widgets/check_list_box.h"
@@ -26,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShowEvent>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -100,6 +103,24 @@ void PaintPanel(QPainter &painter, const QRect &panel)
     painter.setPen(kGradGrey);
     painter.drawRect(shadow.adjusted(0, 0, -1, -1));
     PaintGradBox(painter, panel);
+}
+
+// The folder searched for the titles of a drive whose root is `root`. A folder
+// the user chose is the title folder itself when its name is VIDEO_TS (in any
+// letter case); every other drive and folder holds it below.
+QString SourceTitleFolder(const QString &root, bool chosenFolder)
+{
+    if (chosenFolder && PathFileName(root).compare(QString::fromLatin1(kTitleFolderName), Qt::CaseInsensitive) == 0)
+        return root;
+    return TitleFolder(root);
+}
+
+// Told once, after the window is up: settings and presets live in the program
+// folder, and a folder that cannot be written would lose them silently.
+void WarnWhenProgramFolderReadOnly(const QString &folder)
+{
+    if (!ProgramFolderWritable(folder))
+        ShowFailure(ReadOnlyFolderMessage(folder));
 }
 
 } // namespace
@@ -483,7 +504,8 @@ void TMainForm1::DriveComboBox1Select(QObject *)
     // The list is empty now, whatever the search does next.
     CButton10->setEnabled(false);
     // No disc in the drive, no title folder: nothing is listed, nothing is said.
-    const QString folder = TitleFolder(DriveComboBox1->DriveRoot());
+    const QString folder =
+        SourceTitleFolder(DriveComboBox1->DriveRoot(), DriveComboBox1->IsFolder(DriveComboBox1->Drive()));
     SearchFile1.Directory = folder;
     SearchFile1.SearchName = QString::fromLatin1(kTitleMask);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
@@ -516,7 +538,39 @@ bool TMainForm1::event(QEvent *event)
 void TMainForm1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    const bool firstActivation = Tag == 0;
     RunGuarded([this] { FormActivate(this); }); // once only: the handler keeps its own flag
+    if (firstActivation)
+        QTimer::singleShot(0, this, [this] { WarnWhenProgramFolderReadOnly(programFolder_); });
+    // The encoder is asked once the window is up, so it never delays it.
+    if (!encoderQuery_)
+        QTimer::singleShot(0, this, [this] { StartEncoderQuery(); });
+}
+
+void TMainForm1::StartEncoderQuery()
+{
+    if (encoderQuery_)
+        return;
+    encoderQuery_ = std::make_unique<EncoderQuery>();
+    encoderQuery_->Start(FindEncoder(programFolder_),
+                         [this](const EncoderCapabilities &capabilities) { SetCapabilities(capabilities); });
+}
+
+const EncoderCapabilities &TMainForm1::Capabilities()
+{
+    if (encoderQuery_)
+        encoderQuery_->Finish();
+    return capabilities_;
+}
+
+void TMainForm1::SetCapabilities(const EncoderCapabilities &capabilities)
+{
+    capabilities_ = capabilities;
+    const QList<QPair<TMultiColComboBox *, Catalogue>> boxes = {
+        {C2_01, Catalogue::Containers}, {C2_04, Catalogue::VideoCodecs}, {C3_01, Catalogue::AudioCodecs}};
+    for (const auto &[box, catalogue] : boxes)
+        for (int i = 0; i < box->ItemCount(); ++i)
+            box->SetItemUnavailable(i, IsRowUnavailable(catalogue, i, box->Item(i), capabilities_));
 }
 
 void TMainForm1::closeEvent(QCloseEvent *event)

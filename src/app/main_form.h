@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/conversion_settings.h"
+#include "convert/encoder_capabilities.h"
 #include "options/preset_file.h"
 #include "source/search_file.h"
 
@@ -107,6 +108,14 @@ public:
     QPointer<QProcess> EncoderProcess;      // the encoder started last, while it lives
     QPointer<TProgressForm1> ProgressForm1; // exists only during a run
 
+    // --- what the installed encoder offers -----------------------------------
+    // Asks the encoder once (the first showing does it), without waiting; the
+    // answer marks the option rows it cannot use. No encoder: nothing happens.
+    void StartEncoderQuery();
+    // What is known; a question still under way is waited for first.
+    const EncoderCapabilities &Capabilities();
+    void SetCapabilities(const EncoderCapabilities &capabilities);
+
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -122,6 +131,8 @@ private:
     QString programFolder_;
     PresetFile presets_;
     TWindowDrag drag_;
+    std::unique_ptr<EncoderQuery> encoderQuery_;
+    EncoderCapabilities capabilities_;
 };
 
 } // namespace zento

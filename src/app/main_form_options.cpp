@@ -11,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "widgets/browse_edit.h"
+#include "widgets/drive_combo_box.h"
 #include "widgets/multi_col_combo_box.h"
 #include "widgets/spin_edit.h"
 
@@ -284,6 +285,15 @@ void TMainForm1::FormActivate(QObject *)
 
     CheckBox1->setChecked(ini.ReadInteger(set4, QStringLiteral("C4_C1"), CheckBox1->isChecked() ? 1 : 0) != 0);
 
+    // The source folder of the last run gets its row back, even when it is not
+    // there now (a disc not plugged in); when it was the current drive it is
+    // current again, so the refresh button lists it. Nothing is listed here.
+    const QString source = QStringLiteral("SOURCE");
+    const QString folder = ini.ReadString(source, QStringLiteral("FOLDER"), QString());
+    if (!folder.isEmpty() && DriveComboBox1->AddFolder(folder) >= 0 &&
+        ini.ReadInteger(source, QStringLiteral("CURRENT"), 0) != 0 && !DriveComboBox1->KeptFolder().isEmpty())
+        DriveComboBox1->SetDrive(DriveComboBox1->KeptFolder());
+
     Tag = 1;
 }
 
@@ -318,6 +328,14 @@ void TMainForm1::FormClose(QObject *)
     ini.WriteInteger(set3, QStringLiteral("C3_02"), value(C3_02));
     ini.WriteInteger(set3, QStringLiteral("C3_03"), value(C3_03));
     ini.WriteInteger(QStringLiteral("SET4"), QStringLiteral("C4_C1"), CheckBox1->isChecked() ? 1 : 0);
+    // A chosen source folder, after every other key; without one the file
+    // keeps only the keys above.
+    const QString folder = DriveComboBox1->KeptFolder();
+    if (!folder.isEmpty()) {
+        ini.WriteString(QStringLiteral("SOURCE"), QStringLiteral("FOLDER"), folder);
+        ini.WriteInteger(QStringLiteral("SOURCE"), QStringLiteral("CURRENT"),
+                         DriveComboBox1->Drive() == folder ? 1 : 0);
+    }
 }
 
 } // namespace zento

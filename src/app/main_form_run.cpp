@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +29,7 @@ namespace {
 
 constexpr int kWaitSliceMs = 60;        // the encoder is waited for in slices, events handled between
 constexpr int kThumbnailPauseMs = 1000; // time the thumbnail run gets before its file is looked for
+constexpr int kThumbnailGraceMs = 1000; // more time for a thumbnail run still going after the pause
 
 const char kAbortMessage[] = "非対応フォーマットが含まれていました。処理を中止します。";
 
@@ -68,6 +70,29 @@ QString FailureReport(const QList<FailedPass> &failures)
             text += QStringLiteral("\n  ") + line;
     }
     return text;
+}
+
+// The output file as it stands before and after an encoder run.
+struct OutputState {
+    bool exists = false;
+    qint64 size = -1;
+    QDateTime modified;
+};
+
+OutputState StateOf(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    return {true, info.size(), info.lastModified()};
+}
+
+// An encoder that ended well but left the output missing, empty or as it
+// was before has written nothing.
+bool WroteNothing(const OutputState &before, const OutputState &after)
+{
+    return !after.exists || after.size == 0 ||
+           (before.exists && before.size == after.size && before.modified == after.modified);
 }
 
 // The short encoder run that writes the thumbnail. Nobody waits for it; the
@@ -176,7 +201,9 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
         form_->Label1->setText(PathFileName(source) + QStringLiteral(" -> ") + PathFileName(output));
         form_->repaint();
     }
-    const EncoderCommand command = BuildEncoderCommandLine(source, output, settings, pass);
+    // Names the installed encoder lacks give way to their successors.
+    const EncoderCommand command =
+        ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities());
 
     // The source itself must never be overwritten, nor deleted afterwards.
     if (IsSameFile(source, output)) {
@@ -193,10 +220,22 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
         form_->ClearPicture();
     const QString encoder = FindEncoder(w_.ProgramFolder());
     const EncoderCommand thumbnail = BuildThumbnailParameters(source, w_.ProgramFolder());
-    if (!encoder.isEmpty())
-        thumbnailRuns_.append(StartThumbnail(&w_, encoder, thumbnail));
+    QPointer<QProcess> thumbnailRun;
+    if (!encoder.isEmpty()) {
+        thumbnailRun = StartThumbnail(&w_, encoder, thumbnail);
+        thumbnailRuns_.append(thumbnailRun);
+    }
     QThread::msleep(kThumbnailPauseMs);
     const QString thumbnailFile = thumbnail.arguments.constLast();
+    // A thumbnail run still going may be in the middle of writing its file:
+    // judged now, a healthy source would stop the whole run as unreadable.
+    // It gets a little longer; one that is still not done gives no picture.
+    if (thumbnailRun && thumbnailRun->state() != QProcess::NotRunning
+        && !thumbnailRun->waitForFinished(kThumbnailGraceMs)) {
+        thumbnailRun->kill();
+        thumbnailRun->waitForFinished(1000);
+        QFile::remove(thumbnailFile);
+    }
     if (QFileInfo::exists(thumbnailFile)) {
         RgbImage picture;
         try {
@@ -225,6 +264,7 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
     QPointer<QProcess> process = new QProcess(&w_);
     w_.EncoderProcess = process;
     PrepareEncoderProcess(*process, encoder, command.arguments, workFolder_.isValid() ? workFolder_.path() : QString());
+    const OutputState before = StateOf(output);
     process->start();
     if (!process->waitForStarted(-1))
         throw EncoderStartFailure(StartFailedMessage(encoder));
@@ -246,6 +286,9 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
             lines << QStringLiteral("エンコーダの終了コード: %1").arg(process->exitCode());
         lines << tail.Lines();
         failures_.append({source, output, pass, passCount, lines});
+    } else if (process && !cancelled && WroteNothing(before, StateOf(output))) {
+        failures_.append(
+            {source, output, pass, passCount, {QStringLiteral("エンコーダは出力ファイルを書きませんでした。")}});
     }
     return true;
 }
@@ -268,11 +311,15 @@ void ConversionRun::WaitForEncoder(QProcess *process, OutputTail &tail)
 
 void ConversionRun::Release()
 {
-    // Thumbnail runs that have ended are collected now; the others end by
-    // themselves and are collected by the event loop.
+    // Thumbnail runs still going would write a picture nobody shows, and a
+    // hung one would stay as long as the program: they stop now, and a
+    // picture that came too late goes with them.
     for (const QPointer<QProcess> &process : thumbnailRuns_)
-        if (process && process->state() != QProcess::NotRunning)
-            process->waitForFinished(0);
+        if (process && process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(1000);
+        }
+    QFile::remove(BuildThumbnailParameters(QString(), w_.ProgramFolder()).arguments.constLast());
     if (form_) {
         form_->Timer1->stop();
         form_->Release();

@@ -36,6 +36,14 @@ QString ErrorBoxText(const QString &message);
 // a cancel gives the empty text.
 QString InputLine(const QString &title, const QString &prompt, int maxLength = 255);
 
+// The folder chooser: starts at `start` when it is not empty; the chosen
+// folder, or the empty text when the user cancels.
+QString ChooseFolder(const QString &title, const QString &start);
+// Answers the folder chooser instead of the real dialog; an empty function
+// brings the real dialog back.
+using FolderChooserHook = std::function<QString(const QString &title, const QString &start)>;
+void SetFolderChooserHook(FolderChooserHook hook);
+
 // The owner window of the dialogs (the main window); may be null.
 void SetDialogParent(QWidget *parent);
 

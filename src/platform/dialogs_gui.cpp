@@ -1,6 +1,7 @@
 #include "platform/dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +15,12 @@ DialogHooks &Hooks()
 {
     static DialogHooks hooks;
     return hooks;
+}
+
+FolderChooserHook &FolderHook()
+{
+    static FolderChooserHook hook;
+    return hook;
 }
 
 QPointer<QWidget> &Parent()
@@ -98,6 +105,18 @@ QString InputLine(const QString &title, const QString &prompt, int maxLength)
     if (dialog.exec() != QDialog::Accepted)
         return QString();
     return dialog.textValue().left(maxLength);
+}
+
+void SetFolderChooserHook(FolderChooserHook hook)
+{
+    FolderHook() = std::move(hook);
+}
+
+QString ChooseFolder(const QString &title, const QString &start)
+{
+    if (FolderHook())
+        return FolderHook()(title, start);
+    return QFileDialog::getExistingDirectory(Parent(), title, start, QFileDialog::ShowDirsOnly);
 }
 
 } // namespace zento

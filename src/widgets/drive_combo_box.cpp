@@ -1,5 +1,7 @@
 #include "widgets/drive_combo_box.h"
 
+#include "platform/dialogs.h"
+
 #include <QAbstractItemView>
 #include <QDir>
 #include <QEvent>
@@ -9,6 +11,7 @@
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 #include <QStyledItemDelegate>
+#include <QWheelEvent>
 
 namespace zento {
 
@@ -16,6 +19,10 @@ namespace {
 
 constexpr int DriveIdRole = Qt::UserRole;
 constexpr int DriveTypeRole = Qt::UserRole + 1;
+constexpr int RowKindRole = Qt::UserRole + 2;
+
+// What a row stands for.
+enum class RowKind { Drive = 0, Folder = 1, Chooser = 2 };
 
 // Space between the icon and the row text.
 constexpr int TextGap = 6;
@@ -55,8 +62,10 @@ void PaintDriveRow(QPainter *painter, const QRect &rect, const QIcon &icon, cons
         icon.paint(painter, QRect(rect.left(), rect.top(), size, size));
     painter->setFont(font);
     painter->setPen(textColor);
-    painter->drawText(rect.adjusted(size + TextGap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                      text);
+    // A long folder path keeps its both ends in view.
+    const QRect textRect = rect.adjusted(size + TextGap, 0, 0, 0);
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      QFontMetrics(font).elidedText(text, Qt::ElideMiddle, textRect.width()));
 }
 
 class DriveRowDelegate final : public QStyledItemDelegate {
@@ -87,11 +96,32 @@ private:
     TDriveComboBox *owner_;
 };
 
+// A folder as its row keeps it: absolute and cleaned, without a trailing "/"
+// except "/" itself; empty for the empty text.
+QString FolderId(const QString &folder)
+{
+    if (folder.isEmpty())
+        return QString();
+    return QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+QIcon FolderIcon(const QStyle *style)
+{
+    return QIcon::fromTheme(QStringLiteral("folder"), style->standardIcon(QStyle::SP_DirIcon));
+}
+
+RowKind KindOf(const QComboBox &box, int index)
+{
+    return static_cast<RowKind>(box.itemData(index, RowKindRole).toInt());
+}
+
 } // namespace
 
 struct TDriveComboBox::Private {
     std::shared_ptr<DriveProvider> provider;
     QString drive;
+    QStringList folders; // the chosen folders, kept for the whole run
+    QString lastFolder;  // the folder chosen or added last
 };
 
 TDriveComboBox::TDriveComboBox(QWidget *parent, std::shared_ptr<DriveProvider> provider)
@@ -135,8 +165,93 @@ void TDriveComboBox::BuildList()
             continue;
         addItem(DriveIcon(drive.type, style()), DriveRowText(drive), drive.id);
         setItemData(count() - 1, static_cast<int>(drive.type), DriveTypeRole);
+        setItemData(count() - 1, static_cast<int>(RowKind::Drive), RowKindRole);
     }
+    for (const QString &folder : std::as_const(d->folders))
+        AddFolderRow(count(), folder);
+    AddChooserRow();
     SelectRowOf(d->drive);
+}
+
+QString TDriveComboBox::ChooseFolderRowText()
+{
+    return QStringLiteral("フォルダを選択…");
+}
+
+void TDriveComboBox::AddFolderRow(int row, const QString &folder)
+{
+    insertItem(row, FolderIcon(style()), folder, folder);
+    setItemData(row, static_cast<int>(RowKind::Folder), RowKindRole);
+}
+
+void TDriveComboBox::AddChooserRow()
+{
+    addItem(QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)),
+            ChooseFolderRowText(), QString());
+    setItemData(count() - 1, static_cast<int>(RowKind::Chooser), RowKindRole);
+}
+
+int TDriveComboBox::AddFolder(const QString &folder)
+{
+    const QString id = FolderId(folder);
+    if (id.isEmpty())
+        return -1;
+    const int existing = findData(id, DriveIdRole, Qt::MatchExactly);
+    if (existing >= 0) {
+        if (KindOf(*this, existing) == RowKind::Folder)
+            d->lastFolder = id;
+        return existing;
+    }
+    // The new row goes right above the chooser row, which stays last; the
+    // selection stays on the row it was on.
+    const QSignalBlocker blocker(this);
+    d->folders << id;
+    d->lastFolder = id;
+    const int row = count() - 1;
+    AddFolderRow(row, id);
+    return row;
+}
+
+QStringList TDriveComboBox::Folders() const
+{
+    return d->folders;
+}
+
+bool TDriveComboBox::IsFolder(const QString &drive) const
+{
+    return !drive.isEmpty() && d->folders.contains(drive);
+}
+
+QString TDriveComboBox::KeptFolder() const
+{
+    if (IsFolder(d->drive))
+        return d->drive;
+    return IsFolder(d->lastFolder) ? d->lastFolder : QString();
+}
+
+void TDriveComboBox::PickFolder()
+{
+    QString start = IsFolder(d->drive) ? d->drive : d->lastFolder;
+    if (start.isEmpty())
+        start = QDir::homePath();
+    const QString chosen = ChooseFolder(QStringLiteral("入力元のフォルダを選択"), start);
+    if (chosen.isEmpty()) {
+        // Nothing changes: the previous drive's row comes back.
+        SelectRowOf(d->drive);
+        return;
+    }
+    const int row = AddFolder(chosen);
+    if (row < 0) {
+        SelectRowOf(d->drive);
+        return;
+    }
+    if (OnClick)
+        OnClick(*this);
+    ApplyDrive(itemData(row, DriveIdRole).toString());
+    if (OnChange)
+        OnChange(*this);
+    if (OnSelect)
+        OnSelect(*this);
 }
 
 void TDriveComboBox::SelectRowOf(const QString &drive)
@@ -169,6 +284,8 @@ QString TDriveComboBox::DriveRoot() const
 {
     if (d->drive.isEmpty())
         return QString();
+    if (IsFolder(d->drive))
+        return d->drive; // a chosen folder is its own root
     return d->provider->CurrentRoot(d->drive);
 }
 
@@ -176,6 +293,10 @@ void TDriveComboBox::Picked(int index)
 {
     if (index < 0 || index >= count())
         return;
+    if (KindOf(*this, index) == RowKind::Chooser) {
+        PickFolder();
+        return;
+    }
     if (OnClick)
         OnClick(*this);
     ApplyDrive(itemData(index, DriveIdRole).toString());
@@ -195,6 +316,17 @@ void TDriveComboBox::changeEvent(QEvent *event)
         BuildList();
         view()->reset();
     }
+}
+
+void TDriveComboBox::wheelEvent(QWheelEvent *event)
+{
+    // Scrolling through the rows stops before the chooser row: the chooser
+    // opens only when the user picks that row.
+    if (event->angleDelta().y() < 0 && currentIndex() + 1 >= count() - 1) {
+        event->accept();
+        return;
+    }
+    QComboBox::wheelEvent(event);
 }
 
 void TDriveComboBox::paintEvent(QPaintEvent *)

@@ -24,6 +24,8 @@ namespace {
 // The whole text of a row sits beside its key text in the item model, so the
 // two can never get out of step.
 constexpr int kWholeTextRole = Qt::UserRole + 0x100;
+// Rows the installed encoder cannot use are marked beside them in the same way.
+constexpr int kUnavailableRole = Qt::UserRole + 0x101;
 
 // Styles that open the list like a menu over the box ignore the number of
 // visible rows; the box always drops its list below itself.
@@ -37,6 +39,12 @@ Qt::Alignment ToQtAlignment(TAlignment alignment)
     case TAlignment::taLeftJustify: break;
     }
     return Qt::AlignLeft;
+}
+
+// Halfway between two colours.
+QColor Blend(const QColor &a, const QColor &b)
+{
+    return QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2, (a.blue() + b.blue()) / 2);
 }
 
 // Draws the rows of the open list: one cell per column, in the column's colour
@@ -59,6 +67,10 @@ public:
             row.setRight(std::max(row.right(), view->viewport()->width() - 1));
 
         const QStringList parts = SplitCommaText(box_->Item(index.row()));
+        const bool unavailable = box_->ItemUnavailable(index.row());
+        // A row of no use keeps its cells' colours; only its text goes grey.
+        const QColor cellText = unavailable ? TMultiColComboBox::UnavailableTextColor() : text;
+        const QColor selectedText = unavailable ? Blend(highlightText, highlight) : highlightText;
         const TCBColumns &columns = box_->Columns();
         QColor background = selected ? highlight : box_->Color();
         int x = row.left();
@@ -78,7 +90,7 @@ public:
                     else
                         textArea.setLeft(cell.left() + box_->Indent());
                     painter->setFont(column.Font());
-                    painter->setPen(selected ? highlightText : text);
+                    painter->setPen(selected ? selectedText : cellText);
                     painter->drawText(textArea,
                                       int(ToQtAlignment(column.Alignment()) | Qt::AlignVCenter) | Qt::TextSingleLine |
                                           Qt::TextShowMnemonic,
@@ -336,6 +348,32 @@ QStringList TMultiColComboBox::Items() const
 int TMultiColComboBox::ItemCount() const
 {
     return count();
+}
+
+void TMultiColComboBox::SetItemUnavailable(int index, bool unavailable)
+{
+    if (index < 0 || index >= count())
+        return;
+    setItemData(index, unavailable ? QVariant(true) : QVariant(), kUnavailableRole);
+    setItemData(index, unavailable ? QVariant(UnavailableHint()) : QVariant(), Qt::ToolTipRole);
+    setItemData(index, unavailable ? QVariant(UnavailableTextColor()) : QVariant(), Qt::ForegroundRole);
+    if (view())
+        view()->viewport()->update();
+}
+
+bool TMultiColComboBox::ItemUnavailable(int index) const
+{
+    return index >= 0 && index < count() && itemData(index, kUnavailableRole).toBool();
+}
+
+QString TMultiColComboBox::UnavailableHint()
+{
+    return QStringLiteral(" この ffmpeg では使えません");
+}
+
+QColor TMultiColComboBox::UnavailableTextColor()
+{
+    return QColor(150, 150, 150);
 }
 
 int TMultiColComboBox::ItemIndex() const

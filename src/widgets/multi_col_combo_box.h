@@ -81,6 +81,14 @@ public:
     QStringList Items() const;     // every whole text
     int ItemCount() const;
 
+    // A row the installed encoder cannot use: drawn in grey in the open list,
+    // with UnavailableHint() over it; it keeps its place and can be picked.
+    // The mark moves with its row when rows are inserted or deleted.
+    void SetItemUnavailable(int index, bool unavailable);
+    bool ItemUnavailable(int index) const;
+    static QString UnavailableHint();
+    static QColor UnavailableTextColor();
+
     int ItemIndex() const;
     void SetItemIndex(int index); // by code: raises no OnChange; out of range selects none
 

@@ -1,5 +1,7 @@
 #include "widgets/drive_combo_box.h"
 
+#include "platform/dialogs.h"
+
 #include <QAbstractItemView>
 #include <QDir>
 #include <QTemporaryDir>
@@ -34,11 +36,27 @@ class TestDriveComboBox : public QObject {
     Q_OBJECT
     std::shared_ptr<FakeDrives> fake_;
     std::unique_ptr<TDriveComboBox> box_;
-    QStringList events_; // each event with the drive as its handler sees it
+    QStringList events_;         // each event with the drive as its handler sees it
+    QStringList chooserAnswers_; // one per opening; none left is a cancel
+    QStringList chooserStarts_;  // the folder each opening started at
+
+    QStringList RowTexts() const
+    {
+        QStringList texts;
+        for (int i = 0; i < box_->count(); ++i)
+            texts << box_->itemText(i);
+        return texts;
+    }
 
 private slots:
     void init()
     {
+        chooserAnswers_.clear();
+        chooserStarts_.clear();
+        SetFolderChooserHook([this](const QString &, const QString &start) {
+            chooserStarts_ << start;
+            return chooserAnswers_.isEmpty() ? QString() : chooserAnswers_.takeFirst();
+        });
         fake_ = std::make_shared<FakeDrives>();
         box_ = std::make_unique<TDriveComboBox>(nullptr, fake_);
         box_->resize(300, 20);
@@ -55,7 +73,8 @@ private slots:
             texts << box_->itemText(i);
             QVERIFY(!box_->itemIcon(i).isNull());
         }
-        QCOMPARE(texts, (QStringList{"a", "c [system]", "d []", "/mnt/Net //server/share", "/tmp []"}));
+        QCOMPARE(texts,
+                 (QStringList{"a", "c [system]", "d []", "/mnt/Net //server/share", "/tmp []", "フォルダを選択…"}));
         QCOMPARE(box_->currentText(), "c [system]"); // the drive of the current folder
         // Changes by code raise nothing; the list built again reads the labels
         // again and selects the drive's row.
@@ -121,6 +140,138 @@ private slots:
         }
         QCOMPARE(events_, (QStringList{"click c", "change " + drive, "select " + drive}));
         QCOMPARE(box_->currentText(), box_->itemText(row < 0 ? 2 : row));
+    }
+
+    void cleanup() { SetFolderChooserHook(nullptr); }
+
+    void pickFolder_data()
+    {
+        QTest::addColumn<QStringList>("answers"); // one pick each; "" cancels
+        QTest::addColumn<QStringList>("folders"); // rows between the drives and the chooser
+        QTest::addColumn<QString>("drive");
+        QTest::addColumn<QString>("current"); // the selected row's text
+        QTest::addColumn<QStringList>("events");
+        const QStringList picked{"click c", "change /home/u/DVD", "select /home/u/DVD"};
+        QTest::newRow("chosen folder") << QStringList{"/home/u/DVD"} << QStringList{"/home/u/DVD"} << "/home/u/DVD"
+                                       << "/home/u/DVD" << picked;
+        QTest::newRow("cancel") << QStringList{""} << QStringList{} << "c"
+                                << "c [system]" << QStringList{};
+        QTest::newRow("same folder twice, one row")
+            << QStringList{"/home/u/DVD", "/home/u/DVD"} << QStringList{"/home/u/DVD"} << "/home/u/DVD"
+            << "/home/u/DVD"
+            << QStringList{picked + QStringList{"click /home/u/DVD", "change /home/u/DVD", "select /home/u/DVD"}};
+        QTest::newRow("rows kept in order of choice")
+            << QStringList{"/srv/b", "/srv/a"} << QStringList{"/srv/b", "/srv/a"} << "/srv/a"
+            << "/srv/a" << QStringList{"click c",      "change /srv/b", "select /srv/b",
+                                       "click /srv/b", "change /srv/a", "select /srv/a"};
+        QTest::newRow("a drive's own folder is that drive")
+            << QStringList{"/tmp"} << QStringList{} << "/tmp"
+            << "/tmp []" << QStringList{"click c", "change /tmp", "select /tmp"};
+    }
+
+    void pickFolder()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, folders);
+        QFETCH(QString, drive);
+        QFETCH(QString, current);
+        QFETCH(QStringList, events);
+        chooserAnswers_ = answers;
+        for (qsizetype i = 0; i < answers.size(); ++i)
+            box_->PickFolder();
+        QVERIFY(chooserAnswers_.isEmpty());
+        const QStringList drives{"a", "c [system]", "d []", "/mnt/Net //server/share", "/tmp []"};
+        QCOMPARE(RowTexts(), drives + folders + QStringList{"フォルダを選択…"});
+        QCOMPARE(box_->Folders(), folders);
+        QCOMPARE(box_->Drive(), drive);
+        QCOMPARE(box_->currentText(), current);
+        QCOMPARE(events_, events);
+        QCOMPARE(box_->IsFolder(drive), folders.contains(drive));
+        QCOMPARE(box_->KeptFolder(), folders.isEmpty() ? QString() : folders.last());
+        // The rows stay when the list is built again.
+        box_->BuildList();
+        QCOMPARE(RowTexts(), drives + folders + QStringList{"フォルダを選択…"});
+        QCOMPARE(box_->currentText(), current);
+    }
+
+    void chooserRowPickedByTheUser_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("chosen") << "/home/u/DVD";
+        QTest::newRow("cancelled") << "";
+    }
+
+    void chooserRowPickedByTheUser()
+    {
+        QFETCH(QString, answer);
+        box_->AddFolder("/srv/old"); // a row of its own, nothing selected or raised
+        QCOMPARE(box_->currentText(), "c [system]");
+        QCOMPARE(events_, QStringList{});
+        chooserAnswers_ << answer;
+        box_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box_.get()));
+        box_->setFocus();
+        QTest::keyClick(box_.get(), Qt::Key_End); // the last row: the chooser
+        // The chooser starts at the folder chosen last.
+        QCOMPARE(chooserStarts_, QStringList{"/srv/old"});
+        if (answer.isEmpty()) {
+            QCOMPARE(box_->currentText(), "c [system]");
+            QCOMPARE(box_->Drive(), "c");
+            QCOMPARE(events_, QStringList{});
+            QCOMPARE(box_->KeptFolder(), "/srv/old");
+        } else {
+            QCOMPARE(box_->currentText(), answer);
+            QCOMPARE(box_->currentIndex(), box_->count() - 2);
+            QCOMPARE(events_, (QStringList{"click c", "change " + answer, "select " + answer}));
+            QCOMPARE(box_->DriveRoot(), answer); // the folder is its own root
+        }
+        QCOMPARE(box_->itemText(box_->count() - 1), "フォルダを選択…");
+    }
+
+    void wheel_data()
+    {
+        QTest::addColumn<QString>("drive"); // current at the start
+        QTest::addColumn<int>("delta");     // > 0 up, < 0 down
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("down to the next drive")
+            << "c" << -120 << "d []" << QStringList{"click c", "change d", "select d"};
+        QTest::newRow("down stops before the chooser") << "/tmp" << -120 << "/tmp []" << QStringList{};
+    }
+
+    void wheel()
+    {
+        QFETCH(QString, drive);
+        QFETCH(int, delta);
+        QFETCH(QString, current);
+        QFETCH(QStringList, events);
+        box_->SetDrive(drive);
+        events_.clear();
+        QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box_.get(), &event);
+        QCOMPARE(box_->currentText(), current);
+        QCOMPARE(events_, events);
+        QCOMPARE(chooserStarts_, QStringList{}); // the chooser never opened
+    }
+
+    void keptFolder()
+    {
+        QCOMPARE(box_->KeptFolder(), QString());
+        QCOMPARE(box_->AddFolder(""), -1);
+        // A relative folder is kept as the absolute one.
+        const int row = box_->AddFolder("rel/../dvd");
+        QCOMPARE(box_->itemText(row), QDir::currentPath() + "/dvd");
+        QCOMPARE(box_->KeptFolder(), QDir::currentPath() + "/dvd");
+        chooserAnswers_ << "/srv/a"
+                        << "/srv/b";
+        box_->PickFolder();
+        box_->PickFolder();
+        box_->SetDrive("/srv/a");
+        QCOMPARE(box_->KeptFolder(), "/srv/a"); // the current one
+        box_->SetDrive("d");
+        QCOMPARE(box_->KeptFolder(), "/srv/b"); // else the one chosen last
+        QCOMPARE(box_->DriveRoot(), QString()); // a drive still asks the machine
     }
 
     void driveRoot()

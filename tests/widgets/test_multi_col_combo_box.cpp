@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QStyleOptionComboBox>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <numeric>
@@ -29,6 +30,17 @@ int Find(const QImage &image, const QRect &area, const QColor &colour, bool equa
             if ((QColor(image.pixel(x, y)) == colour) == equal)
                 return x;
     return -1;
+}
+
+// The darkest grey level in the area (0 black, 255 white).
+int Darkest(const QImage &image, const QRect &area)
+{
+    int darkest = 255;
+    const QRect inside = area.intersected(image.rect());
+    for (int x = inside.left(); x <= inside.right(); ++x)
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            darkest = std::min(darkest, qGray(image.pixel(x, y)));
+    return darkest;
 }
 
 // A box in a window, set up as the main window sets it up, with fixed colours.
@@ -306,6 +318,91 @@ private slots:
         const QImage focused = b.Closed();
         QCOMPARE(background(focused), kHighlight.rgb());
         QVERIFY(Find(focused, field, kHighlightText, true) >= 0);
+    }
+
+    void unavailableMarkFollowsItsRow_data()
+    {
+        // Rows A to E, B and D marked, then one change through the row API.
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("rows");   // the keys afterwards
+        QTest::addColumn<QString>("marked"); // the marked keys afterwards
+        QTest::newRow("nothing") << "" << "ABCDE" << "BD";
+        QTest::newRow("insert before") << "insert 0 X" << "XABCDE" << "BD";
+        QTest::newRow("insert between") << "insert 2 X" << "ABXCDE" << "BD";
+        QTest::newRow("delete a marked row") << "delete 1" << "ACDE" << "D";
+        QTest::newRow("delete before") << "delete 0" << "BCDE" << "BD";
+        QTest::newRow("unmark") << "unmark 3" << "ABCDE" << "B";
+        QTest::newRow("mark beyond the rows") << "mark 9" << "ABCDE" << "BD";
+        QTest::newRow("clear and refill") << "clear" << "AB" << "";
+    }
+    void unavailableMarkFollowsItsRow()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, rows);
+        QFETCH(QString, marked);
+        TMultiColComboBox box;
+        for (QChar key : QStringLiteral("ABCDE"))
+            box.AddItem(QString(key) + ",label");
+        box.SetItemUnavailable(1, true);
+        box.SetItemUnavailable(3, true);
+        const QStringList words = change.split(u' ');
+        if (words[0] == "insert")
+            box.InsertItem(words[1].toInt(), words[2] + ",label");
+        else if (words[0] == "delete")
+            box.DeleteItem(words[1].toInt());
+        else if (words[0] == "unmark")
+            box.SetItemUnavailable(words[1].toInt(), false);
+        else if (words[0] == "mark")
+            box.SetItemUnavailable(words[1].toInt(), true);
+        else if (words[0] == "clear") {
+            box.ClearItems();
+            box.AddItem("A");
+            box.AddItem("B");
+        }
+        QString keys, marks;
+        for (int i = 0; i < box.ItemCount(); ++i) {
+            keys += box.itemText(i);
+            if (box.ItemUnavailable(i))
+                marks += box.itemText(i);
+            // the hint sits exactly on the marked rows
+            const QString tip = box.model()->index(i, 0).data(Qt::ToolTipRole).toString();
+            QCOMPARE(tip, box.ItemUnavailable(i) ? QString(" この ffmpeg では使えません") : QString());
+        }
+        QCOMPARE(keys, rows);
+        QCOMPARE(marks, marked);
+        QVERIFY(!box.ItemUnavailable(-1) && !box.ItemUnavailable(box.ItemCount()));
+    }
+
+    void unavailableRowsInTheOpenList()
+    {
+        Box b({60, 80}, {Qt::white, kLightYellow}, 200, {"AVI,XviD", "AMR,AMR-NB", "MP4,H.264"});
+        b.box->SetItemUnavailable(1, true);
+        QList<int> picks;
+        b.box->OnChange = [&](TMultiColComboBox &sender) { picks.append(sender.ItemIndex()); };
+        QVERIFY(b.Show());
+        QVERIFY(b.Open());
+        // Grey text on the cells' own colours; the other rows keep black text.
+        for (int c = 0, x = 0; c < 2; x += b.box->Columns()[c++].Width()) {
+            const auto cell = [&](int row) { return QRect(x, b.Row(row).top() + 1, 60, 11); };
+            QVERIFY2(Darkest(b.list, cell(0)) < 60, "row 0");
+            QVERIFY2(Darkest(b.list, cell(2)) < 60, "row 2");
+            const int grey = Darkest(b.list, cell(1));
+            QVERIFY2(grey >= 120 && grey <= qGray(TMultiColComboBox::UnavailableTextColor().rgb()) + 10,
+                     qPrintable(QString::number(grey)));
+            QCOMPARE(b.Pixel(x + 58, b.Row(1).center().y()), (c == 0 ? QColor(Qt::white) : kLightYellow));
+        }
+        // The hint over the row in the open list.
+        QWidget *viewport = b.box->view()->viewport();
+        const QPoint at = b.Row(1).center();
+        QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &help);
+        QTRY_COMPARE(QToolTip::text(), QString(" この ffmpeg では使えません"));
+        QToolTip::hideText();
+        // It can still be picked.
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTRY_COMPARE(b.box->ItemIndex(), 1);
+        QCOMPARE(picks, QList<int>{1});
+        QCOMPARE(b.box->GetSelectedText(), QString("AMR"));
     }
 };
 

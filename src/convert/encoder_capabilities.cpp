@@ -1,0 +1,343 @@
+#include "convert/encoder_capabilities.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+
+namespace zento {
+
+namespace {
+
+// Names retired in today's encoder and the ones that do their work now.
+struct CodecSuccessorRow {
+    const char *retired;
+    const char *successor;
+};
+constexpr CodecSuccessorRow kCodecSuccessors[] = {
+    {"libfaac", "aac"},
+    {"vorbis", "libvorbis"}, // still listed, but only as an experimental encoder
+};
+
+// The output extensions of the container rows (and the title files' own):
+// the format the encoder picks for each by itself, and the one to name
+// instead where it picks none.
+struct ExtensionRow {
+    const char *extension;
+    const char *format;
+    const char *successor;
+};
+constexpr ExtensionRow kExtensions[] = {
+    {".avi", "avi", ""}, {".mpg", "mpeg", ""}, {".m2p", "", "vob"}, {".mp4", "mp4", ""}, {".3gp", "3gp", ""},
+    {".wmv", "asf", ""}, {".asf", "asf", ""},  {".mov", "mov", ""}, {".rm", "rm", ""},   {".ogm", "", "ogg"},
+    {".flv", "flv", ""}, {".swf", "swf", ""},  {".vob", "vob", ""},
+};
+
+const ExtensionRow *FindExtension(const QString &extension)
+{
+    const QString wanted = extension.toLower();
+    for (const ExtensionRow &row : kExtensions)
+        if (wanted == QLatin1String(row.extension))
+            return &row;
+    return nullptr;
+}
+
+// The lines of a listing without their line ends; names are plain ASCII.
+QStringList ListingLines(const QByteArray &listing)
+{
+    QStringList lines;
+    for (const QByteArray &line : listing.split('\n'))
+        lines << QString::fromLatin1(line).remove(QLatin1Char('\r'));
+    return lines;
+}
+
+// A listing larger than this is no listing: the run is stopped.
+constexpr qsizetype kMaxListingBytes = 1 << 20;
+
+} // namespace
+
+QSet<QString> ParseEncoderList(const QByteArray &listing)
+{
+    // " V....D libx264   description": six flag columns (kind first, "X" in
+    // the fourth for experimental), then the name. The legend's lines have
+    // "=" where the name stands.
+    static const QRegularExpression entry(QStringLiteral("^\\s*([VAS][A-Z.]{5})\\s+(\\S+)"));
+    QSet<QString> names;
+    for (const QString &line : ListingLines(listing)) {
+        const QRegularExpressionMatch match = entry.match(line);
+        if (!match.hasMatch() || match.captured(2) == QLatin1String("="))
+            continue;
+        if (match.captured(1).at(3) == QLatin1Char('X'))
+            continue;
+        names.insert(match.captured(2));
+    }
+    return names;
+}
+
+QSet<QString> ParseMuxerList(const QByteArray &listing)
+{
+    // "  E avi   description", "  E sdl,sdl2 description"; a device flag may
+    // follow the muxing flag.
+    static const QRegularExpression entry(QStringLiteral("^\\s*([D.]?E[d.]?)\\s+(\\S+)"));
+    QSet<QString> names;
+    for (const QString &line : ListingLines(listing)) {
+        const QRegularExpressionMatch match = entry.match(line);
+        if (!match.hasMatch() || match.captured(2) == QLatin1String("="))
+            continue;
+        for (const QString &name : match.captured(2).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            names.insert(name);
+    }
+    return names;
+}
+
+bool EncoderCapabilities::HasEncoder(const QString &name) const
+{
+    return encoders_ && encoders_->contains(name);
+}
+
+bool EncoderCapabilities::HasMuxer(const QString &name) const
+{
+    return muxers_ && muxers_->contains(name);
+}
+
+QString CodecSuccessor(const QString &encoderName)
+{
+    for (const CodecSuccessorRow &row : kCodecSuccessors)
+        if (encoderName == QLatin1String(row.retired))
+            return QString::fromLatin1(row.successor);
+    return QString();
+}
+
+QString FormatOfExtension(const QString &extension)
+{
+    const ExtensionRow *row = FindExtension(extension);
+    return row ? QString::fromLatin1(row->format) : QString();
+}
+
+QString FormatSuccessor(const QString &extension)
+{
+    const ExtensionRow *row = FindExtension(extension);
+    return row ? QString::fromLatin1(row->successor) : QString();
+}
+
+bool IsKnownExtension(const QString &extension)
+{
+    return FindExtension(extension) != nullptr;
+}
+
+QString UsableEncoderName(const QString &encoderName, const EncoderCapabilities &capabilities)
+{
+    if (!capabilities.LacksEncoder(encoderName))
+        return encoderName;
+    const QString successor = CodecSuccessor(encoderName);
+    return !successor.isEmpty() && capabilities.HasEncoder(successor) ? successor : encoderName;
+}
+
+QString OutputFormatFor(const QString &extension, const EncoderCapabilities &capabilities)
+{
+    if (!capabilities.KnowsMuxers() || !IsKnownExtension(extension))
+        return QString();
+    const QString own = FormatOfExtension(extension);
+    if (!own.isEmpty() && capabilities.HasMuxer(own))
+        return QString();
+    const QString successor = FormatSuccessor(extension);
+    return !successor.isEmpty() && capabilities.HasMuxer(successor) ? successor : QString();
+}
+
+EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const EncoderCapabilities &capabilities)
+{
+    EncoderCommand result = command;
+    QStringList &a = result.arguments;
+    if (a.size() < 3)
+        return result;
+    // Options come after the source ("-i" and its path) and before the output,
+    // the last argument.
+    const qsizetype output = a.size() - 1;
+    for (qsizetype i = 2; i + 1 < output; ++i) {
+        if (a.at(i) != QLatin1String("-vcodec") && a.at(i) != QLatin1String("-acodec"))
+            continue;
+        ++i;
+        if (a.at(i) != QLatin1String("copy"))
+            a[i] = UsableEncoderName(a.at(i), capabilities);
+    }
+    const QString name = PathFileName(a.at(output), command.style);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString format = dot < 0 ? QString() : OutputFormatFor(name.mid(dot), capabilities);
+    if (!format.isEmpty()) {
+        a.insert(output, format);
+        a.insert(output, QStringLiteral("-f"));
+        for (int &position : result.quoted)
+            if (position >= output)
+                position += 2;
+    }
+    return result;
+}
+
+bool IsRowUnavailable(Catalogue catalogue, int index, const QString &row, const EncoderCapabilities &capabilities)
+{
+    const QString id = CatalogueRowId(row);
+    if (index <= 0 || id.isEmpty())
+        return false;
+    const QString name = EncoderName(id);
+    if (catalogue == Catalogue::Containers) {
+        const QString extension = QLatin1Char('.') + name;
+        if (!capabilities.KnowsMuxers() || !IsKnownExtension(extension))
+            return false;
+        const QString own = FormatOfExtension(extension);
+        const QString successor = FormatSuccessor(extension);
+        return !(!own.isEmpty() && capabilities.HasMuxer(own)) &&
+               !(!successor.isEmpty() && capabilities.HasMuxer(successor));
+    }
+    if (!capabilities.LacksEncoder(name))
+        return false;
+    const QString successor = CodecSuccessor(name);
+    return successor.isEmpty() || !capabilities.HasEncoder(successor);
+}
+
+// --- EncoderQuery -------------------------------------------------------------
+
+namespace {
+
+// One of the two runs and what it printed.
+struct ListingRun {
+    QProcess process;
+    QByteArray output;
+    bool done = false;
+    bool ok = false;
+};
+
+} // namespace
+
+struct EncoderQuery::Private {
+    int timeLimitMs = 3000;
+    std::array<ListingRun, 2> runs; // encoders, muxers
+    QTimer limit;
+    QElapsedTimer clock;
+    Done done;
+    bool started = false;
+    bool reported = false;
+
+    void Conclude()
+    {
+        if (reported || !std::all_of(runs.begin(), runs.end(), [](const ListingRun &run) { return run.done; }))
+            return;
+        reported = true;
+        limit.stop();
+        EncoderCapabilities capabilities;
+        if (runs[0].ok)
+            if (const QSet<QString> names = ParseEncoderList(runs[0].output); !names.isEmpty())
+                capabilities.SetEncoders(names);
+        if (runs[1].ok)
+            if (const QSet<QString> names = ParseMuxerList(runs[1].output); !names.isEmpty())
+                capabilities.SetMuxers(names);
+        const Done report = done;
+        if (report)
+            report(capabilities);
+    }
+
+    void StopAll()
+    {
+        for (ListingRun &run : runs)
+            if (run.process.state() != QProcess::NotRunning) {
+                run.process.kill();
+                run.process.waitForFinished(1000);
+            }
+    }
+};
+
+EncoderQuery::EncoderQuery(int timeLimitMs) : d(std::make_unique<Private>())
+{
+    d->timeLimitMs = std::max(0, timeLimitMs);
+    d->limit.setSingleShot(true);
+    QObject::connect(&d->limit, &QTimer::timeout, [this] {
+        for (ListingRun &run : d->runs)
+            if (run.process.state() != QProcess::NotRunning)
+                run.process.kill();
+    });
+}
+
+EncoderQuery::~EncoderQuery()
+{
+    d->reported = true;
+    d->limit.stop();
+    for (ListingRun &run : d->runs)
+        QObject::disconnect(&run.process, nullptr, nullptr, nullptr);
+    d->StopAll();
+}
+
+void EncoderQuery::Start(const QString &encoder, Done done)
+{
+    if (encoder.isEmpty() || d->started)
+        return;
+    d->started = true;
+    d->done = std::move(done);
+    const char *const listings[] = {"-encoders", "-muxers"};
+    for (std::size_t i = 0; i < d->runs.size(); ++i) {
+        ListingRun &run = d->runs[i];
+        QProcess &process = run.process;
+        process.setProgram(encoder);
+        process.setArguments({QStringLiteral("-hide_banner"), QString::fromLatin1(listings[i])});
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&run] {
+            run.output += run.process.readAllStandardOutput();
+            if (run.output.size() > kMaxListingBytes)
+                run.process.kill();
+        });
+        QObject::connect(&process, &QProcess::finished, &process, [this, &run](int code, QProcess::ExitStatus status) {
+            run.output += run.process.readAllStandardOutput();
+            run.ok = status == QProcess::NormalExit && code == 0 && run.output.size() <= kMaxListingBytes;
+            run.done = true;
+            d->Conclude();
+        });
+        QObject::connect(&process, &QProcess::errorOccurred, &process, [this, &run](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart)
+                return;
+            run.done = true;
+            d->Conclude();
+        });
+    }
+    d->clock.start();
+    d->limit.start(d->timeLimitMs);
+    for (ListingRun &run : d->runs)
+        run.process.start();
+}
+
+bool EncoderQuery::IsRunning() const
+{
+    return d->started && !d->reported;
+}
+
+void EncoderQuery::Finish()
+{
+    if (!IsRunning())
+        return;
+    for (ListingRun &run : d->runs) {
+        if (run.process.state() == QProcess::NotRunning)
+            continue;
+        const qint64 left = std::max<qint64>(0, d->timeLimitMs - d->clock.elapsed());
+        if (!run.process.waitForFinished(static_cast<int>(left)) && run.process.state() != QProcess::NotRunning) {
+            run.process.kill();
+            run.process.waitForFinished(1000);
+        }
+    }
+    // Whatever has not reported by now never will: its list stays unknown.
+    for (ListingRun &run : d->runs)
+        run.done = true;
+    d->Conclude();
+}
+
+EncoderCapabilities EncoderQuery::Ask(const QString &encoder, int timeLimitMs)
+{
+    EncoderCapabilities answer;
+    EncoderQuery query(timeLimitMs);
+    query.Start(encoder, [&answer](const EncoderCapabilities &capabilities) { answer = capabilities; });
+    query.Finish();
+    return answer;
+}
+
+} // namespace zento
