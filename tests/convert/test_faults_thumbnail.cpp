@@ -1,0 +1,119 @@
+// Thumbnails that come late, broken or never: the run shows what it can,
+// stops only where a picture cannot be read, leaves no picture file and no
+// thumbnail run behind, and the next run works.
+#include "support/fake_encoder.h"
+
+#include "convert/progress_form.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QLabel>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zento;
+using test::ConvertsAgain;
+using test::ExpectedCalls;
+using test::FaultBench;
+using test::ReadFile;
+using test::WriteFile;
+
+namespace {
+
+const char kAbort[] = "非対応フォーマットが含まれていました。処理を中止します。";
+
+// A picture with enough detail that its data is most of the file.
+QByteArray Picture(const char *format)
+{
+    QImage image(80, 60, QImage::Format_RGB32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+            image.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y) % 256, (x ^ y) * 4 % 256));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format, 90) ? bytes : QByteArray();
+}
+
+} // namespace
+
+class TestFaultsThumbnail : public QObject {
+    Q_OBJECT
+private slots:
+    // pictures: per entry, whether the progress window showed one while that
+    // entry was converted.
+    void thumbnailFaults_data()
+    {
+        QTest::addColumn<QByteArray>("thumbnail");
+        QTest::addColumn<QByteArray>("conf");
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<bool>("aborts");
+        QTest::addColumn<QList<bool>>("pictures");
+        const QByteArray jpeg = Picture("JPG");
+        const qsizetype scan = jpeg.indexOf("\xFF\xDA");
+        QVERIFY(scan > 0 && jpeg.size() - scan > 1000);
+        // A run still going after the pause is waited for a little longer, so
+        // its picture shows for its own source; one later still gives none.
+        QTest::newRow("written late") << jpeg << QByteArray("THUMB_DELAY=1.6\nSLEEP=0.2\n") << 2 << false
+                                      << QList<bool>{true, true};
+        QTest::newRow("written too late") << jpeg << QByteArray("THUMB_DELAY=2.6\nSLEEP=0.2\n") << 2 << false
+                                          << QList<bool>{false, false};
+        QTest::newRow("still being written after the pause")
+            << jpeg << QByteArray("THUMB_HALF=" + QByteArray::number(scan / 2) + "\nTHUMB_DELAY=1.4\nSLEEP=0.2\n") << 1
+            << false << QList<bool>{true};
+        QTest::newRow("never written") << QByteArray() << QByteArray("THUMB_HANG=1\nSLEEP=0.2\n") << 1 << false
+                                       << QList<bool>{false};
+        QTest::newRow("cut off in its picture data")
+            << jpeg.left(scan + (jpeg.size() - scan) / 2) << QByteArray("SLEEP=0.2\n") << 1 << false
+            << QList<bool>{true};
+        QTest::newRow("cut off in its header") << jpeg.left(scan / 2) << QByteArray() << 2 << true << QList<bool>();
+        QTest::newRow("empty") << QByteArray() << QByteArray() << 2 << true << QList<bool>();
+        QTest::newRow("not a JPEG") << Picture("PNG") << QByteArray() << 2 << true << QList<bool>();
+    }
+    void thumbnailFaults()
+    {
+        QFETCH(QByteArray, thumbnail);
+        QFETCH(QByteArray, conf);
+        QFETCH(int, entries);
+        QFETCH(bool, aborts);
+        QFETCH(QList<bool>, pictures);
+
+        FaultBench b(entries);
+        const QString picture = b.root.filePath("picture");
+        QVERIFY(WriteFile(picture, thumbnail));
+        b.Fake(conf + "THUMB=\"" + QFile::encodeName(picture) + "\"\n");
+        QList<bool> shown(entries, false);
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (TProgressForm1 *form = b.w->ProgressForm1)
+                for (int i = 0; i < entries; ++i)
+                    if (form->Label1->text().startsWith(QString("VTS_01_%1.VOB ->").arg(i + 1)))
+                        shown[i] = shown[i] || form->HasPicture();
+        });
+        sampler.start(30);
+        b.Run();
+        sampler.stop();
+
+        if (aborts) {
+            // over the progress window, before any encoder run
+            QCOMPARE(b.messages, (QStringList{QString(), kAbort}));
+            QCOMPARE(b.mainEnabled[1], false);
+            QCOMPARE(b.Calls(), QStringList{"thumb VTS_01_1.VOB"});
+            QVERIFY(!QFile::exists(b.Output(0)));
+        } else {
+            QCOMPARE(b.messages, QStringList{QString()});
+            QCOMPARE(b.Calls(), ExpectedCalls(entries, false));
+            QCOMPARE(shown, pictures);
+            for (int i = 0; i < entries; ++i)
+                QCOMPARE(ReadFile(b.Output(i)), QByteArray("complete"));
+        }
+        // Late or unreadable, the picture file is gone: the next run cannot
+        // show it for another source, nor stop at it.
+        QVERIFY(!QFile::exists(b.program + "/_thumb.jpg"));
+        QString why;
+        QVERIFY2(b.Settled(why), qPrintable(why));
+        ConvertsAgain(b);
+    }
+};
+
+QTEST_MAIN(TestFaultsThumbnail)
+#include "test_faults_thumbnail.moc"
