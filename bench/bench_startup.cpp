@@ -1,47 +1,167 @@
-// Start-up cost of the main window: constructing it over the shipped
-// profile.txt (presets and catalogues into their boxes), showing it and the
-// first activation, plus the process's peak memory. Run with
-// QT_QPA_PLATFORM=offscreen for numbers without a display server.
+// Start-up: from process start to the main window painted, its preset box and
+// option boxes filled; and the peak memory of the program sitting idle.
+//
+//   bench_startup [work folder] [program executable]
+//
+// Starts itself ten times as a child ("--child <program folder>") that does
+// what the program's main() does and reports the moment the first paint of
+// the main window has reached the screen, on the same monotonic clock the
+// parent read just before the start. Each child then idles for a second and a
+// half (the window asks the encoder what it can write meanwhile) and reports
+// its peak resident memory. When the real program's executable is given, it
+// is started once from a copy of its program folder and its peak memory is
+// read the same way, from outside. The platform is whatever QT_QPA_PLATFORM
+// says (offscreen, or xcb under Xvfb); result keys carry its name.
 #include "app/application_gui.h"
 #include "app/main_form.h"
+#include "bench_support.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTemporaryDir>
-#include <cstdio>
-#include <sys/resource.h>
+#include <QThread>
+#include <QTimer>
+
+#include <csignal>
 
 using namespace zento;
+using namespace zento::bench;
+
+namespace {
+
+constexpr int kRounds = 10;
+constexpr int kIdleMs = 1500;
+
+// VmHWM of a process, in KiB; -1 when it cannot be read.
+double PeakResidentKib(const QString &pid = QStringLiteral("self"))
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble();
+    return -1;
+}
+
+// The main window, telling when its first paint has been put on the screen:
+// the flush follows the paint in the same round of event handling, so a
+// zero timer started by the paint runs after it.
+class ProbedWindow : public TMainForm1 {
+public:
+    using TMainForm1::TMainForm1;
+    double paintedMs = -1;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        TMainForm1::paintEvent(event);
+        if (painted_)
+            return;
+        painted_ = true;
+        QTimer::singleShot(0, this, [this] { paintedMs = NowMs(); });
+    }
+
+private:
+    bool painted_ = false;
+};
+
+int Child(int argc, char **argv, const QString &programFolder)
+{
+    TApplication app(argc, argv);
+    ProbedWindow form(programFolder + QStringLiteral("/DVD_zento"));
+    form.show();
+    while (form.paintedMs < 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    std::printf("PAINTED %.3f\n", form.paintedMs);
+    const double idleEnd = NowMs() + kIdleMs;
+    while (NowMs() < idleEnd) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    std::printf("HWM %.0f\n", PeakResidentKib());
+    std::fflush(stdout);
+    return 0;
+}
+
+// The last value of a "KEY value" line in the output.
+double Value(const QByteArray &output, const QByteArray &key)
+{
+    double value = -1;
+    for (const QByteArray &line : output.split('\n'))
+        if (line.startsWith(key + ' '))
+            value = line.mid(key.size() + 1).trimmed().toDouble();
+    return value;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    TApplication app(argc, argv);
-    QTemporaryDir dir;
-    if (!dir.isValid() ||
-        !QFile::copy(QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt"), dir.filePath(QStringLiteral("profile.txt"))))
-        return 1;
-    const QString exe = dir.filePath(QStringLiteral("DVD_zento"));
+    if (argc > 2 && qstrcmp(argv[1], "--child") == 0)
+        return Child(argc, argv, QString::fromLocal8Bit(argv[2]));
 
-    const int rounds = 20;
-    double first = 0, total = 0;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        {
-            TMainForm1 form(exe);
-            form.show();
-            QCoreApplication::processEvents();
-            const double ms = timer.nsecsElapsed() / 1e6;
-            if (i == 0)
-                first = ms;
-            total += ms;
-        }
-        QFile::remove(dir.filePath(QStringLiteral("DVD_zento.ini")));
+    QCoreApplication app(argc, argv);
+    const QString work = WorkFolder(argc, argv);
+    const QString realProgram = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("xcb")).section(':', 0, 0);
+    QTemporaryDir folder(work + QStringLiteral("/startup-XXXXXX"));
+    const QString profile = QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt");
+    if (!folder.isValid() || !QFile::copy(profile, folder.filePath(QStringLiteral("profile.txt")))) {
+        Note(QStringLiteral("bench_startup: cannot make the program folder"));
+        return 1;
     }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("main window construct+show: first %.1f ms, mean %.1f ms over %d\n", first, total / rounds, rounds);
-    std::printf("peak resident memory: %ld KiB\n", usage.ru_maxrss);
+
+    QList<double> startMs, rssKib;
+    for (int round = 0; round < kRounds; ++round) {
+        QProcess child;
+        child.setStandardInputFile(QProcess::nullDevice());
+        child.setProgram(QCoreApplication::applicationFilePath());
+        child.setArguments({QStringLiteral("--child"), folder.path()});
+        const double started = NowMs();
+        child.start();
+        if (!child.waitForFinished(60000) || child.exitCode() != 0) {
+            Note(QStringLiteral("bench_startup: the child failed: ") + QString::fromLocal8Bit(child.readAll()));
+            return 1;
+        }
+        const QByteArray output = child.readAllStandardOutput();
+        startMs << Value(output, "PAINTED") - started;
+        rssKib << Value(output, "HWM");
+        QFile::remove(folder.filePath(QStringLiteral("DVD_zento.ini")));
+    }
+    QStringList each;
+    for (double ms : startMs)
+        each << QString::number(ms, 'f', 1);
+    Note(QStringLiteral("  %1 start-up (ms): %2").arg(platform, each.join(QStringLiteral(", "))));
+    const QByteArray key = (QStringLiteral("startup.") + platform + '.').toUtf8();
+    Result((key + "median_ms").constData(), Median(startMs));
+    Result((key + "min_ms").constData(), *std::min_element(startMs.begin(), startMs.end()));
+    Result((key + "max_ms").constData(), Max(startMs));
+    Result((key + "idle_peak_rss_mib").constData(), Median(rssKib) / 1024.0);
+
+    // The real program, measured from outside.
+    if (!realProgram.isEmpty()) {
+        const QString copy = folder.filePath(QStringLiteral("DVD_zento"));
+        QFile::remove(copy);
+        if (!QFile::copy(realProgram, copy)) {
+            Note(QStringLiteral("bench_startup: cannot copy ") + realProgram);
+            return 1;
+        }
+        QFile(copy).setPermissions(QFile(realProgram).permissions());
+        QProcess program;
+        program.setStandardInputFile(QProcess::nullDevice());
+        program.setStandardOutputFile(QProcess::nullDevice());
+        program.setStandardErrorFile(QProcess::nullDevice());
+        program.start(copy, {});
+        if (!program.waitForStarted()) {
+            Note(QStringLiteral("bench_startup: cannot start ") + copy);
+            return 1;
+        }
+        QThread::msleep(kIdleMs + 500);
+        const double kib = PeakResidentKib(QString::number(program.processId()));
+        program.kill();
+        program.waitForFinished();
+        Result((key + "program_idle_peak_rss_mib").constData(), kib / 1024.0);
+    }
     return 0;
 }

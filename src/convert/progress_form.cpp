@@ -104,6 +104,8 @@ TProgressForm1::TProgressForm1(QWidget *owner)
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
+    // The sizes are refreshed once a second, not up to a twentieth later.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
 }
 

@@ -38,7 +38,10 @@ bool IsHalfWidthKana(unsigned char b)
 // converter rotates some ASCII control codes, so it never sees single bytes.
 QString DecodeDoubleBytes(const QByteArray &pairs)
 {
-    QStringDecoder decoder(kShiftJisName, QStringConverter::Flag::Stateless);
+    // Looking the converter up by name costs more than most decodes, so one is
+    // kept. Stateless, it carries nothing from one call to the next; its error
+    // count does carry over, so it is not asked for errors.
+    thread_local QStringDecoder decoder(kShiftJisName, QStringConverter::Flag::Stateless);
     if (!decoder.isValid())
         return QString(pairs.size() / 2, QChar(kReplacement));
     QString text = decoder.decode(pairs);

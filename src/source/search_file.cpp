@@ -5,15 +5,18 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zento {
 
@@ -50,49 +53,59 @@ bool IsQuietOpenError(int error)
 }
 
 // One open directory enumeration, closed whatever way the caller leaves.
+// The entries are read in blocks straight from the kernel, the same records
+// readdir would hand out, without its buffer allocation and its look-up of
+// the open folder.
 class DirectoryReader {
 public:
     // An enumeration that yields nothing when the folder cannot be listed for
     // an ordinary reason; other failures are thrown.
     explicit DirectoryReader(const QString &path) : path_(path)
     {
-        dir_ = ::opendir(QFile::encodeName(path).constData());
-        if (!dir_ && !IsQuietOpenError(errno))
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0 && !IsQuietOpenError(errno))
             ThrowReadError(path, errno);
     }
     ~DirectoryReader()
     {
-        if (dir_)
-            ::closedir(dir_);
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     DirectoryReader(const DirectoryReader &) = delete;
     DirectoryReader &operator=(const DirectoryReader &) = delete;
 
     // The next entry in the file system's own order, "." and ".." left out;
     // null at the end.
-    const dirent *Next()
+    const dirent64 *Next()
     {
-        if (!dir_)
+        if (fd_ < 0)
             return nullptr;
         for (;;) {
-            errno = 0;
-            const dirent *entry = ::readdir(dir_);
-            if (!entry) {
-                if (errno != 0)
+            if (at_ >= filled_) {
+                const ssize_t read = ::getdents64(fd_, buffer_, sizeof buffer_);
+                if (read < 0)
                     ThrowReadError(path_, errno);
-                return nullptr;
+                if (read == 0)
+                    return nullptr;
+                filled_ = read;
+                at_ = 0;
             }
+            const auto *entry = reinterpret_cast<const dirent64 *>(buffer_ + at_);
+            at_ += entry->d_reclen;
             if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
                 continue;
             return entry;
         }
     }
 
-    int Fd() const { return dir_ ? ::dirfd(dir_) : AT_FDCWD; }
+    int Fd() const { return fd_ >= 0 ? fd_ : AT_FDCWD; }
 
 private:
     QString path_;
-    DIR *dir_ = nullptr;
+    int fd_ = -1;
+    alignas(dirent64) char buffer_[16384];
+    ssize_t filled_ = 0;
+    ssize_t at_ = 0;
 };
 
 constexpr unsigned StatxFields =
@@ -111,7 +124,7 @@ const qint64 DateTimeEpochJulianDay = QDate(1899, 12, 30).toJulianDay();
 
 // A file time (UTC) as the date-time value: local time, cut to the two-second
 // steps of a DOS time stamp, valid for the years 1980 to 2107 only.
-bool ConvertFileTime(const struct statx_timestamp &stamp, double &result)
+bool ConvertFileTimeUncached(const struct statx_timestamp &stamp, double &result)
 {
     const time_t seconds = static_cast<time_t>(stamp.tv_sec);
     if (static_cast<decltype(stamp.tv_sec)>(seconds) != stamp.tv_sec)
@@ -129,6 +142,27 @@ bool ConvertFileTime(const struct statx_timestamp &stamp, double &result)
     const double dayFraction = (local.tm_hour * 3600 + local.tm_min * 60 + second) / 86400.0;
     result = static_cast<double>(date.toJulianDay() - DateTimeEpochJulianDay) + dayFraction;
     return true;
+}
+
+// The files of one folder mostly share their time stamps (a disc is written
+// at once): the conversion of the last second asked for is kept.
+bool ConvertFileTime(const struct statx_timestamp &stamp, double &result)
+{
+    struct Last {
+        bool filled = false;
+        decltype(stamp.tv_sec) seconds = 0;
+        bool valid = false;
+        double value = 0;
+    };
+    thread_local Last last;
+    if (!last.filled || last.seconds != stamp.tv_sec) {
+        last.valid = ConvertFileTimeUncached(stamp, last.value);
+        last.seconds = stamp.tv_sec;
+        last.filled = true;
+    }
+    if (last.valid)
+        result = last.value;
+    return last.valid;
 }
 
 void FillFromStat(const struct statx &st, TSearchFileData &data)
@@ -156,17 +190,17 @@ void SetNames(const QString &name, TSearchFileData &data)
 
 // Describes one enumerated entry. When the entry cannot be looked up (it went
 // away meanwhile) the record holds what the enumeration itself says.
-TSearchFileData DescribeEntry(const DirectoryReader &reader, const dirent &entry, const QString &name,
+TSearchFileData DescribeEntry(int folderFd, const char *rawName, unsigned char type, const QString &name,
                               struct statx *statOut = nullptr, bool *statOk = nullptr)
 {
     TSearchFileData data;
     SetNames(name, data);
     struct statx st {};
-    const bool ok = StatEntry(reader.Fd(), entry.d_name, st);
+    const bool ok = StatEntry(folderFd, rawName, st);
     if (ok)
         FillFromStat(st, data);
     else
-        data.IsDirectory = entry.d_type == DT_DIR;
+        data.IsDirectory = type == DT_DIR;
     if (statOut)
         *statOut = st;
     if (statOk)
@@ -219,15 +253,15 @@ QList<uint> FoldedCodePoints(const QString &text)
     return points;
 }
 
-bool MatchesFolded(const QList<uint> &name, const QList<uint> &mask)
+bool MatchesFolded(const uint *name, qsizetype nameSize, const uint *mask, qsizetype maskSize)
 {
     qsizetype n = 0, m = 0;
     qsizetype starMask = -1, starName = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && mask[m] == '*') {
+    while (n < nameSize) {
+        if (m < maskSize && mask[m] == '*') {
             starMask = m++;
             starName = n;
-        } else if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
+        } else if (m < maskSize && (mask[m] == '?' || mask[m] == name[n])) {
             ++m;
             ++n;
         } else if (starMask >= 0) {
@@ -237,24 +271,71 @@ bool MatchesFolded(const QList<uint> &name, const QList<uint> &mask)
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == '*')
+    while (m < maskSize && mask[m] == '*')
         ++m;
-    return m == mask.size();
+    return m == maskSize;
 }
+
+// A mask folded once and matched against many names. A name that the file
+// system gives in plain ASCII (nearly every name on a disc) is folded in
+// place, without becoming a text first.
+class MaskMatcher {
+public:
+    explicit MaskMatcher(const QString &mask)
+        : mask_(FoldedCodePoints(mask)), dotStar_(mask.endsWith(QLatin1String(".*")))
+    {
+        // The literal start that every accepted name begins with (of the
+        // shorter form when the ".*" rule applies).
+        const qsizetype usable = dotStar_ ? mask_.size() - 2 : mask_.size();
+        while (prefix_ < usable && mask_[prefix_] != '*' && mask_[prefix_] != '?')
+            ++prefix_;
+    }
+
+    bool Matches(const QString &name) const
+    {
+        const QList<uint> folded = FoldedCodePoints(name);
+        return Matches(folded.constData(), folded.size(), name.contains(QLatin1Char('.')));
+    }
+
+    // A name as the file system stores it (NUL-terminated bytes).
+    bool MatchesEntryName(const char *bytes) const
+    {
+        uint folded[256];
+        qsizetype size = 0;
+        bool dot = false;
+        for (const char *at = bytes; *at; ++at) {
+            const auto c = static_cast<unsigned char>(*at);
+            if (c >= 0x80 || size == qsizetype(std::size(folded)))
+                return Matches(QFile::decodeName(bytes));
+            const uint point = (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+            if (size < prefix_ && point != mask_[size])
+                return false; // most names part at their first letters
+            folded[size++] = point;
+            dot = dot || c == '.';
+        }
+        return size >= prefix_ && Matches(folded, size, dot);
+    }
+
+private:
+    bool Matches(const uint *name, qsizetype size, bool hasDot) const
+    {
+        if (MatchesFolded(name, size, mask_.constData(), mask_.size()))
+            return true;
+        // A mask ending in ".*" also accepts a name without any dot ("*.*"
+        // takes every name, "VTS*.*" takes VTS_LIST).
+        return dotStar_ && !hasDot && MatchesFolded(name, size, mask_.constData(), mask_.size() - 2);
+    }
+
+    QList<uint> mask_;
+    bool dotStar_;
+    qsizetype prefix_ = 0;
+};
 
 } // namespace
 
 bool MatchesMask(const QString &name, const QString &mask)
 {
-    const QList<uint> foldedName = FoldedCodePoints(name);
-    const QList<uint> foldedMask = FoldedCodePoints(mask);
-    if (MatchesFolded(foldedName, foldedMask))
-        return true;
-    // A mask ending in ".*" also accepts a name without any dot ("*.*" takes
-    // every name, "VTS*.*" takes VTS_LIST).
-    if (mask.endsWith(QLatin1String(".*")) && !name.contains(QLatin1Char('.')))
-        return MatchesFolded(foldedName, foldedMask.mid(0, foldedMask.size() - 2));
-    return false;
+    return MaskMatcher(mask).Matches(name);
 }
 
 // ---------------------------------------------------------------------------
@@ -312,14 +393,18 @@ bool TSearchDir::Search()
     while (!pending_.isEmpty()) {
         const QString folder = WithSeparator(pending_.takeFirst());
         DirectoryReader reader(folder);
-        while (const dirent *entry = reader.Next()) {
+        if (entryObserver_)
+            entryObserver_(folder, reader.Fd(), nullptr, 0);
+        while (const dirent64 *entry = reader.Next()) {
+            if (entryObserver_)
+                entryObserver_(folder, reader.Fd(), entry->d_name, entry->d_type);
             // Only entries that are or may be directories need a look-up.
             if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
                 continue;
             struct statx st {};
             bool statOk = false;
             const QString name = QFile::decodeName(entry->d_name);
-            const TSearchFileData data = DescribeEntry(reader, *entry, name, &st, &statOk);
+            const TSearchFileData data = DescribeEntry(reader.Fd(), entry->d_name, entry->d_type, name, &st, &statOk);
             if (!statOk || !S_ISDIR(st.stx_mode))
                 continue;
             if (seen.contains(KeyOf(st)))
@@ -378,24 +463,59 @@ bool TSearchFile::Search()
     BusyScope busy(busy_);
     directories_.clear();
     bool Continue = true;
+    const MaskMatcher mask(SearchName.isEmpty() ? QStringLiteral("*.*") : SearchName);
 
+    // The walk enumerates every folder it collects anyway; the matching
+    // entries are taken from that enumeration, described as it sees them,
+    // and reported once every folder is collected. A folder the walk did not
+    // enumerate (one whose subfolders a handler kept out) is enumerated by
+    // the listing itself.
+    struct Match {
+        QString name;
+        TSearchFileData data;
+    };
+    QHash<QString, QList<Match>> enumerated;
     if (Recursive) {
+        QList<Match> *current = nullptr;
+        searchDir_->entryObserver_ = [&](const QString &folder, int folderFd, const char *rawName,
+                                         unsigned char type) {
+            if (!rawName) {
+                current = &enumerated[folder];
+                current->clear();
+                return;
+            }
+            if (!current || !mask.MatchesEntryName(rawName))
+                return;
+            const QString name = QFile::decodeName(rawName);
+            current->append({name, DescribeEntry(folderFd, rawName, type, name)});
+        };
+        struct ObserverReset {
+            TSearchDir &walk;
+            ~ObserverReset() { walk.entryObserver_ = nullptr; }
+        } observerReset{*searchDir_};
         searchDir_->BaseDir = Directory;
         searchDir_->Search();
     } else {
         directories_.append(AbsolutePath(Directory));
     }
 
-    const QString mask = SearchName.isEmpty() ? QStringLiteral("*.*") : SearchName;
     const qsizetype count = directories_.size();
     for (qsizetype i = 0; i < count; ++i) {
         const QString folder = WithSeparator(directories_.at(i));
+        if (const auto found = enumerated.constFind(folder); found != enumerated.cend()) {
+            for (const Match &match : *found) {
+                DoFind(folder + match.name, match.data, Continue);
+                if (!Continue)
+                    return false;
+            }
+            continue;
+        }
         DirectoryReader reader(folder);
-        while (const dirent *entry = reader.Next()) {
-            const QString name = QFile::decodeName(entry->d_name);
-            if (!MatchesMask(name, mask))
+        while (const dirent64 *entry = reader.Next()) {
+            if (!mask.MatchesEntryName(entry->d_name))
                 continue;
-            const TSearchFileData data = DescribeEntry(reader, *entry, name);
+            const QString name = QFile::decodeName(entry->d_name);
+            const TSearchFileData data = DescribeEntry(reader.Fd(), entry->d_name, entry->d_type, name);
             DoFind(folder + name, data, Continue);
             if (!Continue)
                 return false;

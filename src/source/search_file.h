@@ -37,6 +37,13 @@ protected:
     virtual void DoFind(const QString &Name, const TSearchFileData &Data, bool &IgnoreSubDir, bool &Continue);
 
 private:
+    friend class TSearchFile;
+    // Sees every entry of every folder the walk enumerates, in the order of
+    // the enumeration: first (folder, fd, nullptr, 0) when a folder begins,
+    // then (folder, fd of the folder, name, dirent type) for each entry. The
+    // folder ends in "/". Lets the file search take its matches from the
+    // walk's own enumeration instead of enumerating every folder twice.
+    std::function<void(const QString &folder, int folderFd, const char *name, unsigned char type)> entryObserver_;
     QStringList pending_;
     bool busy_ = false;
 };

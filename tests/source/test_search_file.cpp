@@ -90,6 +90,77 @@ private slots:
         QCOMPARE(MatchesMask(name, mask), matches);
     }
 
+    // Names read from the folder are matched without becoming texts first;
+    // what is reported must be exactly what the text rule accepts.
+    void folderNamesFollowTheTextRule_data()
+    {
+        QTest::addColumn<QString>("mask");
+        QTest::newRow("title mask") << "VTS*.VOB";
+        QTest::newRow("literal start longer than some names") << "vts_01*";
+        QTest::newRow("star-dot-star") << "*.*";
+        QTest::newRow("dot-star also takes names without a dot") << "ABC.*";
+        QTest::newRow("question mark first") << "?TS*.vob";
+        QTest::newRow("wide letters in the mask") << QStringLiteral("ｖｔｓ*");
+        QTest::newRow("folded letters outside ASCII") << QStringLiteral("\u017Fub*"); // long s folds to s
+    }
+    void folderNamesFollowTheTextRule()
+    {
+        QFETCH(QString, mask);
+        const QStringList names = {"VTS_01_1.VOB", "vts_01_2.vob", "VT.VOB", "VTS", "VTSX.VOBX", "VIDEO_TS.VOB",
+                                   "abc", "ABC.txt", "abcd", "ab", "xts.vob", QStringLiteral("ＶＴＳ_1.VOB"),
+                                   QStringLiteral("ｖｔｓ"), "sub", "SUBTITLE.VOB", QStringLiteral("\u017Fub.vob"),
+                                   QString(200, 'v') + ".VOB"};
+        const QString folder = root_ + "/VIDEO_TS";
+        for (const QString &name : names)
+            QVERIFY(test::WriteFile(folder + "/" + name));
+        QStringList expected;
+        for (const QString &path : NativeOrder(folder))
+            if (MatchesMask(QFileInfo(path).fileName(), mask))
+                expected << path;
+        QVERIFY(!expected.isEmpty());
+        // Taken from the walk (recursive) and from a listing of its own.
+        for (bool recursive : {true, false}) {
+            Recorder r(folder, mask, recursive);
+            QVERIFY(r.search.Search());
+            QCOMPARE(r.names, expected);
+        }
+    }
+
+    // The matches the walk collected carry the same description as those of
+    // a folder listed on its own, each its own time stamp.
+    void walkedMatchesDescribedInFull()
+    {
+        MakeTree(root_, {"VTS_01_0.VOB", "VTS_01_1.VOB", "sub/"});
+        QVERIFY(test::WriteFile(root_ + "/VTS_01_2.VOB", QByteArray(1234, 'x')));
+        const QDateTime base(QDate(2004, 3, 2), QTime(10, 20, 30));
+        const QStringList stamped = {"VTS_01_0.VOB", "VTS_01_1.VOB", "VTS_01_2.VOB"};
+        for (int i = 0; i < stamped.size(); ++i) {
+            QFile file(root_ + "/" + stamped[i]);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(base.addSecs(i % 2 ? 3600 : 2 * i), QFileDevice::FileModificationTime));
+        }
+        Recorder walked(root_, "VTS*.VOB", true);
+        Recorder listed(root_, "VTS*.VOB", false);
+        QVERIFY(walked.search.Search());
+        QVERIFY(listed.search.Search());
+        QCOMPARE(walked.names, listed.names);
+        QCOMPARE(walked.names.size(), 3);
+        for (int i = 0; i < walked.data.size(); ++i) {
+            const TSearchFileData &a = walked.data[i];
+            const TSearchFileData &b = listed.data[i];
+            QCOMPARE(a.LongName, b.LongName);
+            QCOMPARE(a.Size, b.Size);
+            QCOMPARE(a.Size, a.LongName == "VTS_01_2.VOB" ? 1234 : 0);
+            QCOMPARE(a.WriteTimeValid, true);
+            QCOMPARE(a.WriteTime, b.WriteTime);
+            QCOMPARE(a.IsDirectory || a.IsReadOnly || a.IsHidden, false);
+            const int index = stamped.indexOf(a.LongName);
+            const QDateTime expected = base.addSecs(index % 2 ? 3600 : 2 * index);
+            const double days = QDate(1899, 12, 30).daysTo(expected.date()) + expected.time().msecsSinceStartOfDay() / 86400000.0;
+            QVERIFY2(qAbs(a.WriteTime - days) < 1e-9, qPrintable(a.LongName));
+        }
+    }
+
     void titleFolder()
     {
         const QString folder = root_ + "/VIDEO_TS";
