@@ -78,10 +78,25 @@ void MakeDisc(const QString &disc)
             continue;
         QDir().mkpath(QFileInfo(path).absolutePath());
         const QString part = path + QStringLiteral(".part");
-        const QStringList arguments = {
-            "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=720x480:rate=30000/1001", "-f", "lavfi",
-            "-i", QStringLiteral("sine=frequency=%1:sample_rate=48000").arg(330 * n), "-t", "30", "-target",
-            "ntsc-dvd", "-f", "dvd", "-y", part};
+        const QStringList arguments = {"-nostdin",
+                                       "-v",
+                                       "error",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "testsrc2=size=720x480:rate=30000/1001",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       QStringLiteral("sine=frequency=%1:sample_rate=48000").arg(330 * n),
+                                       "-t",
+                                       "30",
+                                       "-target",
+                                       "ntsc-dvd",
+                                       "-f",
+                                       "dvd",
+                                       "-y",
+                                       part};
         if (!RunTool(QStringLiteral("ffmpeg"), arguments) || !QFile::rename(part, path))
             Fail(QStringLiteral("cannot make ") + path);
     }
@@ -144,9 +159,7 @@ private:
 
 class Bench {
 public:
-    Bench(const QString &work, const QString &only) : work_(work), disc_(work + QStringLiteral("/disc")), only_(only)
-    {
-    }
+    Bench(const QString &work, const QString &only) : work_(work), disc_(work + QStringLiteral("/disc")), only_(only) {}
     void Run();
 
 private:
@@ -324,7 +337,8 @@ void Bench::Report(const QString &mode, int passes, const RunRecord &record, dou
     for (qsizetype i = 1; i < record.encoderStart.size(); ++i)
         between << QString::number(record.encoderStart[i] - record.encoderEnd[i - 1], 'f', 1);
     between << QStringLiteral("end->beep %1").arg(record.beepMs - record.encoderEnd.constLast(), 0, 'f', 1);
-    Note(QStringLiteral("  %1 %2: between encoder runs (ms): %3").arg(platform_, mode, between.join(QStringLiteral(", "))));
+    Note(QStringLiteral("  %1 %2: between encoder runs (ms): %3")
+             .arg(platform_, mode, between.join(QStringLiteral(", "))));
 }
 
 void Bench::Run()

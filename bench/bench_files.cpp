@@ -25,9 +25,9 @@ constexpr int kWrites = 20;
 
 QByteArray LargeProfile()
 {
-    const QStringList codecs = {"LIBXVID,30fps,1000kbps,LIBMP3LAME,44100Hz,128kbps",
-                                "MPEG4,30fps,1200kbps,LIBMP3LAME,44100Hz,128kbps",
-                                "LIBX264,0fps,1500kbps,AAC,48000Hz,160kbps", "WMV2,0fps,1500kbps,WMAV2,44100Hz,128kbps"};
+    const QStringList codecs = {
+        "LIBXVID,30fps,1000kbps,LIBMP3LAME,44100Hz,128kbps", "MPEG4,30fps,1200kbps,LIBMP3LAME,44100Hz,128kbps",
+        "LIBX264,0fps,1500kbps,AAC,48000Hz,160kbps", "WMV2,0fps,1500kbps,WMAV2,44100Hz,128kbps"};
     QString text;
     for (int i = 0; i < kPresetLines; ++i)
         text += QStringLiteral("設定%1(画質%2),AVI,%3x%4,%5\r\n")
@@ -73,7 +73,9 @@ int main(int argc, char **argv)
         }
         // The whole window over the large file, for comparison.
         const double t3 = NowMs();
-        { TMainForm1 another(executable); }
+        {
+            TMainForm1 another(executable);
+        }
         const double t4 = NowMs();
         if (round > 0) { // round 0 warms the caches
             loadMs << t1 - t0;

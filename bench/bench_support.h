@@ -38,8 +38,14 @@ inline double CpuMs(int who)
     auto ms = [](const timeval &t) { return double(t.tv_sec) * 1000.0 + double(t.tv_usec) / 1000.0; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
-inline double ThreadCpuMs() { return CpuMs(RUSAGE_THREAD); }
-inline double ChildrenCpuMs() { return CpuMs(RUSAGE_CHILDREN); }
+inline double ThreadCpuMs()
+{
+    return CpuMs(RUSAGE_THREAD);
+}
+inline double ChildrenCpuMs()
+{
+    return CpuMs(RUSAGE_CHILDREN);
+}
 
 inline double Median(QList<double> values)
 {

@@ -230,8 +230,8 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
     // A thumbnail run still going may be in the middle of writing its file:
     // judged now, a healthy source would stop the whole run as unreadable.
     // It gets a little longer; one that is still not done gives no picture.
-    if (thumbnailRun && thumbnailRun->state() != QProcess::NotRunning
-        && !thumbnailRun->waitForFinished(kThumbnailGraceMs)) {
+    if (thumbnailRun && thumbnailRun->state() != QProcess::NotRunning &&
+        !thumbnailRun->waitForFinished(kThumbnailGraceMs)) {
         thumbnailRun->kill();
         thumbnailRun->waitForFinished(1000);
         QFile::remove(thumbnailFile);

@@ -19,8 +19,7 @@ struct CodecSuccessorRow {
     const char *successor;
 };
 constexpr CodecSuccessorRow kCodecSuccessors[] = {
-    {"libfaac", "aac"},
-    {"vorbis", "libvorbis"}, // still listed, but only as an experimental encoder
+    {"libfaac", "aac"}, {"vorbis", "libvorbis"}, // still listed, but only as an experimental encoder
 };
 
 // The output extensions of the container rows (and the title files' own):

@@ -9,12 +9,12 @@
 #include <QSet>
 
 #include <algorithm>
-#include <iterator>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -477,8 +477,7 @@ bool TSearchFile::Search()
     QHash<QString, QList<Match>> enumerated;
     if (Recursive) {
         QList<Match> *current = nullptr;
-        searchDir_->entryObserver_ = [&](const QString &folder, int folderFd, const char *rawName,
-                                         unsigned char type) {
+        searchDir_->entryObserver_ = [&](const QString &folder, int folderFd, const char *rawName, unsigned char type) {
             if (!rawName) {
                 current = &enumerated[folder];
                 current->clear();

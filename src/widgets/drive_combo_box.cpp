@@ -245,13 +245,7 @@ void TDriveComboBox::PickFolder()
         SelectRowOf(d->drive);
         return;
     }
-    if (OnClick)
-        OnClick(*this);
-    ApplyDrive(itemData(row, DriveIdRole).toString());
-    if (OnChange)
-        OnChange(*this);
-    if (OnSelect)
-        OnSelect(*this);
+    TakeRow(row);
 }
 
 void TDriveComboBox::SelectRowOf(const QString &drive)
@@ -297,6 +291,11 @@ void TDriveComboBox::Picked(int index)
         PickFolder();
         return;
     }
+    TakeRow(index);
+}
+
+void TDriveComboBox::TakeRow(int index)
+{
     if (OnClick)
         OnClick(*this);
     ApplyDrive(itemData(index, DriveIdRole).toString());

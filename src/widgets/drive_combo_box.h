@@ -62,6 +62,8 @@ private:
     void wheelEvent(QWheelEvent *event) override;
     // A user's pick of a row: OnClick, the drive taken over, OnChange, OnSelect.
     void Picked(int index);
+    // The drive of a row taken over as a user's pick does it.
+    void TakeRow(int index);
     // Makes a drive current without raising anything; false when it already was.
     bool ApplyDrive(const QString &drive);
     void SelectRowOf(const QString &drive);

@@ -31,7 +31,8 @@ namespace {
 // Mounts work only with the right to make a mount namespace of our own.
 bool PrivateMounts()
 {
-    static const bool ok = ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    static const bool ok =
+        ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     return ok;
 }
 

@@ -72,13 +72,19 @@ private slots:
         QTest::addColumn<QString>("chosen"); // the folder the user chooses
         QTest::addColumn<QString>("listed"); // display texts, sorted, "+" for ticked
         QTest::newRow("VIDEO_TS below")
-            << "d/VIDEO_TS/VIDEO_TS.VOB d/VIDEO_TS/VTS_01_1.VOB d/VIDEO_TS/VTS_01_2.VOB d/VTS_09_1.VOB" << "d"
+            << "d/VIDEO_TS/VIDEO_TS.VOB d/VIDEO_TS/VTS_01_1.VOB d/VIDEO_TS/VTS_01_2.VOB d/VTS_09_1.VOB"
+            << "d"
             << "01_1+ 01_2+";
-        QTest::newRow("Video_Ts below, lower-case names") << "d/Video_Ts/vts_02_1.vob" << "d" << "02_1+";
+        QTest::newRow("Video_Ts below, lower-case names") << "d/Video_Ts/vts_02_1.vob"
+                                                          << "d"
+                                                          << "02_1+";
         QTest::newRow("the folder itself is video_ts, subfolders searched")
-            << "x/video_ts/VTS_01_1.VOB x/video_ts/VIDEO_TS/VTS_02_1.VOB x/VTS_05_1.VOB" << "x/video_ts"
+            << "x/video_ts/VTS_01_1.VOB x/video_ts/VIDEO_TS/VTS_02_1.VOB x/VTS_05_1.VOB"
+            << "x/video_ts"
             << "01_1+ 02_1+";
-        QTest::newRow("a folder without titles") << "e/notes.txt e/AUDIO_TS/VTS_01_1.VOB" << "e" << "";
+        QTest::newRow("a folder without titles") << "e/notes.txt e/AUDIO_TS/VTS_01_1.VOB"
+                                                 << "e"
+                                                 << "";
     }
     void chosenFolderListedKeptAndRefreshed()
     {
@@ -168,7 +174,10 @@ private slots:
         for (const bool writable : {true, false}) {
             DialogRecorder dialogs;
             QStringList asked;
-            SetFolderWriteProbe([&](const QString &folder) { asked << folder; return writable; });
+            SetFolderWriteProbe([&](const QString &folder) {
+                asked << folder;
+                return writable;
+            });
             const auto window = MakeWindow();
             window->show();
             QTRY_COMPARE(asked.size(), 1);
@@ -177,7 +186,8 @@ private slots:
             window->show(); // told once only
             QTest::qWait(50);
             QCOMPARE(asked, QStringList{program_->Path()});
-            const QString told = "プログラムのフォルダ " + program_->Path() + " に書き込めません。設定と一発設定は保存されません。";
+            const QString told =
+                "プログラムのフォルダ " + program_->Path() + " に書き込めません。設定と一発設定は保存されません。";
             QCOMPARE(dialogs.messages, writable ? QStringList() : QStringList{told});
             QCOMPARE(dialogs.beeps, writable ? 0 : 1);
         }

@@ -20,17 +20,9 @@
 #include <QtTest>
 
 using namespace zento;
+using test::RowWithId;
 
 namespace {
-
-int RowWithId(Catalogue catalogue, const QString &id)
-{
-    const QStringList &rows = CatalogueRows(catalogue);
-    for (int i = 0; i < rows.size(); ++i)
-        if (CatalogueRowId(rows.at(i)) == id)
-            return i;
-    qFatal("no catalogue row %s", qPrintable(id));
-}
 
 // Runs a tool to its end; its output, or "failed: ..." when it did not succeed.
 QString Run(const QString &program, const QStringList &arguments)

@@ -16,6 +16,7 @@
 
 using namespace zento;
 using test::ReadFile;
+using test::RowWithId;
 using test::WriteFile;
 
 namespace {
@@ -67,15 +68,6 @@ EncoderCapabilities Encoder(int which)
         capabilities.SetMuxers(Names(which == 0 ? kMuxerNames : "ogm m2p ogg vob mp4 avi"));
     }
     return capabilities;
-}
-
-int RowWithId(Catalogue catalogue, const QString &id)
-{
-    const QStringList &rows = CatalogueRows(catalogue);
-    for (int i = 0; i < rows.size(); ++i)
-        if (CatalogueRowId(rows.at(i)) == id)
-            return i;
-    qFatal("no catalogue row %s", qPrintable(id));
 }
 
 // Settings choosing "CONTAINER VIDEO AUDIO" by row ID (none: the first rows).
@@ -246,7 +238,7 @@ private slots:
 
     void unavailableRows_data()
     {
-        QTest::addColumn<int>("encoder"); // 0 today's, 1 today's without ogg and vob, 2 nothing known
+        QTest::addColumn<int>("encoder");      // 0 today's, 1 today's without ogg and vob, 2 nothing known
         QTest::addColumn<QStringList>("rows"); // the IDs marked: containers, video, audio
         QTest::newRow("today's encoder") << 0 << QStringList{"", "MSMPEG4V1", kMissingAudio};
         QTest::newRow("no ogg, no vob muxer") << 1 << QStringList{"M2P OGM", "MSMPEG4V1", kMissingAudio};
@@ -362,9 +354,12 @@ private slots:
     {
         QTest::addColumn<QString>("choice");
         QTest::addColumn<QString>("probe");
-        QTest::newRow("LIBFAAC in MP4") << "MP4 LIBX264 LIBFAAC" << "h264,aac,mov,mp4,m4a,3gp,3g2,mj2";
-        QTest::newRow("OGM with VORBIS") << "OGM LIBTHEORA VORBIS" << "theora,vorbis,ogg";
-        QTest::newRow("M2P") << "M2P MPEG2VIDEO AC3" << "mpeg2video,ac3,mpeg";
+        QTest::newRow("LIBFAAC in MP4") << "MP4 LIBX264 LIBFAAC"
+                                        << "h264,aac,mov,mp4,m4a,3gp,3g2,mj2";
+        QTest::newRow("OGM with VORBIS") << "OGM LIBTHEORA VORBIS"
+                                         << "theora,vorbis,ogg";
+        QTest::newRow("M2P") << "M2P MPEG2VIDEO AC3"
+                             << "mpeg2video,ac3,mpeg";
     }
     void realEncoder()
     {
@@ -379,9 +374,15 @@ private slots:
 
         QTemporaryDir dir;
         const QString source = dir.filePath("VTS_01_1.VOB");
-        const QStringList make{"-v", "error", "-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001",
-                               "-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "1", "-target", "ntsc-dvd",
-                               "-s", "352x240", "-y", source};
+        const QStringList make{"-v",      "error",
+                               "-f",      "lavfi",
+                               "-i",      "testsrc=size=352x240:rate=30000/1001",
+                               "-f",      "lavfi",
+                               "-i",      "sine=sample_rate=48000",
+                               "-t",      "1",
+                               "-target", "ntsc-dvd",
+                               "-s",      "352x240",
+                               "-y",      source};
         QCOMPARE(Run(encoder, make).first, 0);
         ConversionSettings settings = Settings(choice);
         settings.C1_03 = dir.path();
@@ -393,8 +394,8 @@ private slots:
         QFile::remove(output);
         const auto run = Run(encoder, ApplyEncoderSuccessors(composed, capabilities).arguments);
         QVERIFY2(run.first == 0, qPrintable(run.second.right(500)));
-        const QStringList probeArguments{"-v", "error", "-show_entries", "format=format_name:stream=codec_name",
-                                         "-of", "default=nw=1:nk=1", output};
+        const QStringList probeArguments{
+            "-v", "error", "-show_entries", "format=format_name:stream=codec_name", "-of", "default=nw=1:nk=1", output};
         QCOMPARE(Run("ffprobe", probeArguments).second.replace('\n', ','), probe);
     }
 };

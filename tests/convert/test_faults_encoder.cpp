@@ -100,8 +100,8 @@ private slots:
         QTimer canceller;
         QObject::connect(&canceller, &QTimer::timeout, [&] {
             QProcess *process = b.w->EncoderProcess;
-            if (cancelFirst && !cancelled && b.w->ProgressForm1 && process &&
-                process->state() == QProcess::Running && ReadFile(b.Output(0)) == "partial") {
+            if (cancelFirst && !cancelled && b.w->ProgressForm1 && process && process->state() == QProcess::Running &&
+                ReadFile(b.Output(0)) == "partial") {
                 cancelled = true;
                 b.w->ProgressForm1->CButton1Click(b.w->ProgressForm1->CButton1);
             }

@@ -27,27 +27,38 @@ private slots:
         QTest::addColumn<QString>("output");  // the output folder as typed, against the root
         QTest::addColumn<QString>("program"); // the program folder's name
         QTest::newRow("blanks") << "my disc/VIDEO_TS/VTS_01_1 a.VOB"
-                                << "out put" << "pro gram";
+                                << "out put"
+                                << "pro gram";
         QTest::newRow("double quotes") << "\"q\" \"/VIDEO_TS/VTS_01_\"1.VOB"
-                                       << "o\"ut" << "p\"rog";
+                                       << "o\"ut"
+                                       << "p\"rog";
         QTest::newRow("single quotes") << "it's/VIDEO_TS/VTS_01_'1.VOB"
-                                       << "o'ut" << "p'rog";
+                                       << "o'ut"
+                                       << "p'rog";
         QTest::newRow("dollar") << "$HOME $(id) `id`/VIDEO_TS/VTS_01_$1.VOB"
-                                << "$PATH" << "$0";
+                                << "$PATH"
+                                << "$0";
         QTest::newRow("semicolon") << "a;b/VIDEO_TS/VTS;01.VOB"
-                                   << "x; rm -rf y" << "p;q";
+                                   << "x; rm -rf y"
+                                   << "p;q";
         QTest::newRow("leading dash") << "-i/VIDEO_TS/-x.VOB"
-                                      << "-" << "-y";
+                                      << "-"
+                                      << "-y";
         QTest::newRow("options as names") << "-f/VIDEO_TS/-vcodec.VOB"
-                                          << "-map" << "--help";
+                                          << "-map"
+                                          << "--help";
         QTest::newRow("Japanese") << "ディスク/VIDEO_TS/映像　1.VOB"
-                                  << "出力先" << "プログラム";
+                                  << "出力先"
+                                  << "プログラム";
         QTest::newRow("beyond Shift-JIS") << "😀한/VIDEO_TS/VTS_01_Ω.VOB"
-                                          << "Ωé😀" << "한국";
+                                          << "Ωé😀"
+                                          << "한국";
         QTest::newRow("backslash and percent") << "a\\b/VIDEO_TS/VTS_%d_1.VOB"
-                                               << "c\\" << "50%";
+                                               << "c\\"
+                                               << "50%";
         QTest::newRow("all at once") << "-a b'\"$;日本😀/VIDEO_TS/-x y.VOB"
-                                     << "-o \"'$;出力한" << "-p '\"$;한";
+                                     << "-o \"'$;出力한"
+                                     << "-p '\"$;한";
     }
     void eachPathOneArgument()
     {

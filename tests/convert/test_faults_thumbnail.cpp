@@ -55,16 +55,15 @@ private slots:
         // its picture shows for its own source; one later still gives none.
         QTest::newRow("written late") << jpeg << QByteArray("THUMB_DELAY=1.6\nSLEEP=0.2\n") << 2 << false
                                       << QList<bool>{true, true};
-        QTest::newRow("written too late") << jpeg << QByteArray("THUMB_DELAY=2.6\nSLEEP=0.2\n") << 2 << false
-                                          << QList<bool>{false, false};
+        QTest::newRow("written too late")
+            << jpeg << QByteArray("THUMB_DELAY=2.6\nSLEEP=0.2\n") << 2 << false << QList<bool>{false, false};
         QTest::newRow("still being written after the pause")
             << jpeg << QByteArray("THUMB_HALF=" + QByteArray::number(scan / 2) + "\nTHUMB_DELAY=1.4\nSLEEP=0.2\n") << 1
             << false << QList<bool>{true};
         QTest::newRow("never written") << QByteArray() << QByteArray("THUMB_HANG=1\nSLEEP=0.2\n") << 1 << false
                                        << QList<bool>{false};
-        QTest::newRow("cut off in its picture data")
-            << jpeg.left(scan + (jpeg.size() - scan) / 2) << QByteArray("SLEEP=0.2\n") << 1 << false
-            << QList<bool>{true};
+        QTest::newRow("cut off in its picture data") << jpeg.left(scan + (jpeg.size() - scan) / 2)
+                                                     << QByteArray("SLEEP=0.2\n") << 1 << false << QList<bool>{true};
         QTest::newRow("cut off in its header") << jpeg.left(scan / 2) << QByteArray() << 2 << true << QList<bool>();
         QTest::newRow("empty") << QByteArray() << QByteArray() << 2 << true << QList<bool>();
         QTest::newRow("not a JPEG") << Picture("PNG") << QByteArray() << 2 << true << QList<bool>();

@@ -27,18 +27,36 @@ namespace {
 // What the prober calls what a preset's IDs ask for; the automatic rows keep
 // the title's own MPEG-2 video, AC-3 audio and program stream.
 const QHash<QString, QString> kFormats = {
-    {"自動", "mpeg"}, {"MPG", "mpeg"}, {"M2P", "mpeg"}, {"AVI", "avi"},   {"WMV", "asf"},
-    {"ASF", "asf"},   {"FLV", "flv"},  {"OGM", "ogg"},  {"RM", "rm"},     {"SWF", "swf"},
-    {"MP4", "mov,mp4,m4a,3gp,3g2,mj2"}, {"3GP", "mov,mp4,m4a,3gp,3g2,mj2"}, {"MOV", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"自動", "mpeg"},
+    {"MPG", "mpeg"},
+    {"M2P", "mpeg"},
+    {"AVI", "avi"},
+    {"WMV", "asf"},
+    {"ASF", "asf"},
+    {"FLV", "flv"},
+    {"OGM", "ogg"},
+    {"RM", "rm"},
+    {"SWF", "swf"},
+    {"MP4", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"3GP", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"MOV", "mov,mp4,m4a,3gp,3g2,mj2"},
 };
 const QHash<QString, QString> kVideoCodecs = {
-    {"自動", "mpeg2video"}, {"LIBX264", "h264"}, {"H263", "h263"},         {"LIBXVID", "mpeg4"},
-    {"MPEG4", "mpeg4"},     {"WMV1", "wmv1"},    {"WMV2", "wmv2"},         {"FLV", "flv1"},
-    {"LIBTHEORA", "theora"}, {"MPEG1VIDEO", "mpeg1video"}, {"MPEG2VIDEO", "mpeg2video"},
+    {"自動", "mpeg2video"},
+    {"LIBX264", "h264"},
+    {"H263", "h263"},
+    {"LIBXVID", "mpeg4"},
+    {"MPEG4", "mpeg4"},
+    {"WMV1", "wmv1"},
+    {"WMV2", "wmv2"},
+    {"FLV", "flv1"},
+    {"LIBTHEORA", "theora"},
+    {"MPEG1VIDEO", "mpeg1video"},
+    {"MPEG2VIDEO", "mpeg2video"},
 };
 const QHash<QString, QString> kAudioCodecs = {
-    {"自動", "ac3"}, {"LIBFAAC", "aac"},    {"LIBMP3LAME", "mp3"}, {"WMAV2", "wmav2"},
-    {"VORBIS", "vorbis"}, {"AC3", "ac3"}, {"MP2", "mp2"},
+    {"自動", "ac3"},      {"LIBFAAC", "aac"}, {"LIBMP3LAME", "mp3"}, {"WMAV2", "wmav2"},
+    {"VORBIS", "vorbis"}, {"AC3", "ac3"},     {"MP2", "mp2"},
 };
 
 // The title: 2.5 s of DVD video, 720x480 at 29.97 fps, AC-3 stereo at 48000 Hz.

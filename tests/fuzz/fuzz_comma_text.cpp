@@ -72,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Reader whole(data, size);
     const bool asUtf16 = whole.Byte() & 1;
     const QByteArray rest = whole.Rest();
-    const QString text = asUtf16 ? QString(reinterpret_cast<const QChar *>(rest.constData()), rest.size() / 2)
-                                 : QString::fromUtf8(rest);
+    const QString text =
+        asUtf16 ? QString(reinterpret_cast<const QChar *>(rest.constData()), rest.size() / 2) : QString::fromUtf8(rest);
 
     const QStringList parts = SplitCommaText(text);
     FUZZ_CHECK(parts == ReferenceSplit(text), Visible(text) + QStringLiteral(" gave ") + Visible(parts));

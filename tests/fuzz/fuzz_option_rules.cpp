@@ -141,8 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString name = SafePresetName(columns.isEmpty() ? QString() : columns.first());
     const QString stored = ComposePresetLine(name, s);
     const QStringList storedColumns = SplitCommaText(stored);
-    FUZZ_CHECK(storedColumns.size() == 9,
-               Visible(stored) + QStringLiteral(" splits into ") + Visible(storedColumns));
+    FUZZ_CHECK(storedColumns.size() == 9, Visible(stored) + QStringLiteral(" splits into ") + Visible(storedColumns));
     FUZZ_CHECK(storedColumns.first() == name, Visible(stored));
 
     const PresetValues again = PresetValuesFromRow(stored);
@@ -152,8 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                Visible(stored) + QStringLiteral(" gave ") + Show(again) + QStringLiteral(" after ") + Show(v));
     // The first row holding a row's ID is that row, so a stored ID finds its
     // own row again.
-    FUZZ_CHECK(again.container == v.container && again.videoCodec == v.videoCodec &&
-                   again.audioCodec == v.audioCodec,
+    FUZZ_CHECK(again.container == v.container && again.videoCodec == v.videoCodec && again.audioCodec == v.audioCodec,
                Visible(stored) + QStringLiteral(" gave ") + Show(again) + QStringLiteral(" after ") + Show(v));
     return 0;
 }

@@ -89,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const PresetFile reloaded = PresetFile::Load(path);
     FUZZ_CHECK(reloaded.Encoding() == preset.Encoding(), hex);
     const QString expectedLine = preset.Encoding() == TextEncoding::ShiftJis ? MapForShiftJis(line) : line;
-    FUZZ_CHECK(reloaded.Lines() == before + QStringList{expectedLine}, hex + QStringLiteral(" read back as ") +
-                                                                            Visible(reloaded.Lines()));
+    FUZZ_CHECK(reloaded.Lines() == before + QStringList{expectedLine},
+               hex + QStringLiteral(" read back as ") + Visible(reloaded.Lines()));
     FUZZ_CHECK(reloaded.EndsWithLineBreak() == endsWithBreak, hex);
 
     // Staying in its encoding, the file keeps the bytes of every line.

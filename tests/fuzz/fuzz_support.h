@@ -22,10 +22,10 @@ namespace zento::fuzz {
     std::abort();
 }
 
-#define FUZZ_CHECK(condition, detail)                                                                                 \
-    do {                                                                                                              \
-        if (!(condition))                                                                                             \
-            ::zento::fuzz::Fail(__FILE__, __LINE__, #condition, (detail));                                            \
+#define FUZZ_CHECK(condition, detail)                                                                                  \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            ::zento::fuzz::Fail(__FILE__, __LINE__, #condition, (detail));                                             \
     } while (false)
 
 // Shows a text with every character outside printable ASCII as \uXXXX.
@@ -71,14 +71,10 @@ public:
     int Number()
     {
         switch (Byte() % 4) {
-        case 0:
-            return Byte();
-        case 1:
-            return Byte() * 256 + Byte();
-        case 2:
-            return -static_cast<int>(Byte());
-        default:
-            return Int();
+        case 0: return Byte();
+        case 1: return Byte() * 256 + Byte();
+        case 2: return -static_cast<int>(Byte());
+        default: return Int();
         }
     }
 
@@ -120,9 +116,9 @@ private:
 // which on a disk costs more than the whole check.
 inline QString ScratchFolder()
 {
-    static QTemporaryDir dir((QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
-                                                                                  : QDir::tempPath()) +
-                             QStringLiteral("/zento-fuzz-XXXXXX"));
+    static QTemporaryDir dir(
+        (QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
+        QStringLiteral("/zento-fuzz-XXXXXX"));
     if (!dir.isValid())
         std::abort();
     return dir.path();

@@ -39,10 +39,10 @@ class TestFaultsTree : public QObject {
 private slots:
     void hugeAndLoopingTitleFolders_data()
     {
-        QTest::addColumn<int>("entries"); // files below the title folder, three in ten of them titles
+        QTest::addColumn<int>("entries");       // files below the title folder, three in ten of them titles
         QTest::addColumn<QStringList>("links"); // "name -> target", below VIDEO_TS
         const QStringList loops{"self -> .", "sub/back -> ..", "sub/deep/up -> ../..", "sub/deep/disc -> ../../..",
-                                "a -> b", "b -> a"};
+                                "a -> b",    "b -> a"};
         QTest::newRow("10,000 entries") << 10000 << QStringList();
         QTest::newRow("link loops") << 50 << loops;
         QTest::newRow("10,000 entries and link loops") << 10000 << loops;

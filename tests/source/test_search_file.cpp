@@ -106,9 +106,22 @@ private slots:
     void folderNamesFollowTheTextRule()
     {
         QFETCH(QString, mask);
-        const QStringList names = {"VTS_01_1.VOB", "vts_01_2.vob", "VT.VOB", "VTS", "VTSX.VOBX", "VIDEO_TS.VOB",
-                                   "abc", "ABC.txt", "abcd", "ab", "xts.vob", QStringLiteral("ＶＴＳ_1.VOB"),
-                                   QStringLiteral("ｖｔｓ"), "sub", "SUBTITLE.VOB", QStringLiteral("\u017Fub.vob"),
+        const QStringList names = {"VTS_01_1.VOB",
+                                   "vts_01_2.vob",
+                                   "VT.VOB",
+                                   "VTS",
+                                   "VTSX.VOBX",
+                                   "VIDEO_TS.VOB",
+                                   "abc",
+                                   "ABC.txt",
+                                   "abcd",
+                                   "ab",
+                                   "xts.vob",
+                                   QStringLiteral("ＶＴＳ_1.VOB"),
+                                   QStringLiteral("ｖｔｓ"),
+                                   "sub",
+                                   "SUBTITLE.VOB",
+                                   QStringLiteral("\u017Fub.vob"),
                                    QString(200, 'v') + ".VOB"};
         const QString folder = root_ + "/VIDEO_TS";
         for (const QString &name : names)
@@ -156,7 +169,8 @@ private slots:
             QCOMPARE(a.IsDirectory || a.IsReadOnly || a.IsHidden, false);
             const int index = stamped.indexOf(a.LongName);
             const QDateTime expected = base.addSecs(index % 2 ? 3600 : 2 * index);
-            const double days = QDate(1899, 12, 30).daysTo(expected.date()) + expected.time().msecsSinceStartOfDay() / 86400000.0;
+            const double days =
+                QDate(1899, 12, 30).daysTo(expected.date()) + expected.time().msecsSinceStartOfDay() / 86400000.0;
             QVERIFY2(qAbs(a.WriteTime - days) < 1e-9, qPrintable(a.LongName));
         }
     }

@@ -78,7 +78,7 @@ public:
     QString program = root.filePath(QStringLiteral("program"));
     QString out = root.filePath(QStringLiteral("out"));
     std::unique_ptr<TMainForm1> w;
-    QStringList messages; // a beep is an empty text
+    QStringList messages;    // a beep is an empty text
     QList<bool> mainEnabled; // at each of them
     QStringList sources;
 
@@ -113,9 +113,8 @@ public:
     FaultBench(const FaultBench &) = delete;
     FaultBench &operator=(const FaultBench &) = delete;
 
-    void SetEncoder(const QByteArray &script, QFile::Permissions permissions = QFile::ReadOwner |
-                                                                               QFile::WriteOwner |
-                                                                               QFile::ExeOwner)
+    void SetEncoder(const QByteArray &script,
+                    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
     {
         const QString path = program + QStringLiteral("/ffmpeg");
         QFile::remove(path);
@@ -129,14 +128,14 @@ public:
     }
     QStringList Lines(const QString &name) const
     {
-        return QString::fromUtf8(ReadFile(program + QLatin1Char('/') + name)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return QString::fromUtf8(ReadFile(program + QLatin1Char('/') + name))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     QStringList Calls() const { return Lines(QStringLiteral("calls")); }
     // The argument vector of call n (from 1).
     QStringList Arguments(int n) const
     {
-        QStringList list = QString::fromUtf8(ReadFile(program + QStringLiteral("/argv.%1").arg(n)))
-                               .split(QChar(u'\0'));
+        QStringList list = QString::fromUtf8(ReadFile(program + QStringLiteral("/argv.%1").arg(n))).split(QChar(u'\0'));
         if (!list.isEmpty() && list.last().isEmpty())
             list.removeLast();
         return list;
@@ -165,7 +164,8 @@ public:
         QStringList left;
         for (const QString &pid : Lines(QStringLiteral("pids")))
             if (ProcessLeft(pid))
-                left << pid + QStringLiteral(": ") + QString::fromUtf8(ReadFile(QStringLiteral("/proc/%1/stat").arg(pid)));
+                left << pid + QStringLiteral(": ") +
+                            QString::fromUtf8(ReadFile(QStringLiteral("/proc/%1/stat").arg(pid)));
         return left;
     }
     // After any run: the main window usable, no progress window, no encoder

@@ -2,6 +2,7 @@
 
 // Small helpers shared by the tests: files, a temporary program folder and a
 // recorder of the program's dialogs.
+#include "options/catalogue.h"
 #include "platform/dialogs.h"
 
 #include <QByteArray>
@@ -27,6 +28,16 @@ inline QByteArray ReadFile(const QString &path)
 }
 
 // The shipped preset file.
+// The row of a catalogue whose ID is id; the test stops when there is none.
+inline int RowWithId(Catalogue catalogue, const QString &id)
+{
+    const QStringList &rows = CatalogueRows(catalogue);
+    for (int i = 0; i < rows.size(); ++i)
+        if (CatalogueRowId(rows.at(i)) == id)
+            return i;
+    qFatal("no catalogue row %s", qPrintable(id));
+}
+
 inline QByteArray ShippedProfile()
 {
     return ReadFile(QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt"));

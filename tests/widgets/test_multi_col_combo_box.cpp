@@ -326,14 +326,30 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("rows");   // the keys afterwards
         QTest::addColumn<QString>("marked"); // the marked keys afterwards
-        QTest::newRow("nothing") << "" << "ABCDE" << "BD";
-        QTest::newRow("insert before") << "insert 0 X" << "XABCDE" << "BD";
-        QTest::newRow("insert between") << "insert 2 X" << "ABXCDE" << "BD";
-        QTest::newRow("delete a marked row") << "delete 1" << "ACDE" << "D";
-        QTest::newRow("delete before") << "delete 0" << "BCDE" << "BD";
-        QTest::newRow("unmark") << "unmark 3" << "ABCDE" << "B";
-        QTest::newRow("mark beyond the rows") << "mark 9" << "ABCDE" << "BD";
-        QTest::newRow("clear and refill") << "clear" << "AB" << "";
+        QTest::newRow("nothing") << ""
+                                 << "ABCDE"
+                                 << "BD";
+        QTest::newRow("insert before") << "insert 0 X"
+                                       << "XABCDE"
+                                       << "BD";
+        QTest::newRow("insert between") << "insert 2 X"
+                                        << "ABXCDE"
+                                        << "BD";
+        QTest::newRow("delete a marked row") << "delete 1"
+                                             << "ACDE"
+                                             << "D";
+        QTest::newRow("delete before") << "delete 0"
+                                       << "BCDE"
+                                       << "BD";
+        QTest::newRow("unmark") << "unmark 3"
+                                << "ABCDE"
+                                << "B";
+        QTest::newRow("mark beyond the rows") << "mark 9"
+                                              << "ABCDE"
+                                              << "BD";
+        QTest::newRow("clear and refill") << "clear"
+                                          << "AB"
+                                          << "";
     }
     void unavailableMarkFollowsItsRow()
     {
