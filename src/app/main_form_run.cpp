@@ -232,8 +232,7 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
     // It gets a little longer; one that is still not done gives no picture.
     if (thumbnailRun && thumbnailRun->state() != QProcess::NotRunning &&
         !thumbnailRun->waitForFinished(kThumbnailGraceMs)) {
-        thumbnailRun->kill();
-        thumbnailRun->waitForFinished(1000);
+        StopProcess(*thumbnailRun);
         QFile::remove(thumbnailFile);
     }
     if (QFileInfo::exists(thumbnailFile)) {
@@ -315,11 +314,9 @@ void ConversionRun::Release()
     // hung one would stay as long as the program: they stop now, and a
     // picture that came too late goes with them.
     for (const QPointer<QProcess> &process : thumbnailRuns_)
-        if (process && process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(1000);
-        }
-    QFile::remove(BuildThumbnailParameters(QString(), w_.ProgramFolder()).arguments.constLast());
+        if (process)
+            StopProcess(*process);
+    QFile::remove(ThumbnailPath(w_.ProgramFolder()));
     if (form_) {
         form_->Timer1->stop();
         form_->Release();

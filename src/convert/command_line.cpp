@@ -165,12 +165,17 @@ EncoderCommand BuildEncoderCommandLine(const QString &sourcePath, const QString 
     return command;
 }
 
+QString ThumbnailPath(const QString &programFolder, PathStyle style)
+{
+    return PathInFolder(programFolder, QStringLiteral("_thumb.jpg"), style);
+}
+
 EncoderCommand BuildThumbnailParameters(const QString &sourcePath, const QString &programFolder, PathStyle style)
 {
     EncoderCommand command;
     command.style = style;
     command.program = ProgramName(style);
-    const QString thumbnail = PathInFolder(programFolder, QStringLiteral("_thumb.jpg"), style);
+    const QString thumbnail = ThumbnailPath(programFolder, style);
     command.arguments = {QStringLiteral("-i"),       sourcePath,
                          QStringLiteral("-f"),       QStringLiteral("image2"),
                          QStringLiteral("-ss"),      QStringLiteral("5"),

@@ -37,6 +37,9 @@ EncoderCommand BuildEncoderCommandLine(const QString &sourcePath, const QString 
 EncoderCommand BuildThumbnailParameters(const QString &sourcePath, const QString &programFolder,
                                         PathStyle style = NativePathStyle());
 
+// The thumbnail file the short run writes: "_thumb.jpg" in the program folder.
+QString ThumbnailPath(const QString &programFolder, PathStyle style = NativePathStyle());
+
 // A file in a folder: folder, separator, name. On Linux the root folder "/"
 // already ends in the separator and gets no second one; the Windows form is
 // joined as written (a drive root included).

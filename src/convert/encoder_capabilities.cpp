@@ -1,5 +1,7 @@
 #include "convert/encoder_capabilities.h"
 
+#include "convert/encoder_process.h"
+
 #include <QElapsedTimer>
 #include <QList>
 #include <QProcess>
@@ -241,10 +243,7 @@ struct EncoderQuery::Private {
     void StopAll()
     {
         for (ListingRun &run : runs)
-            if (run.process.state() != QProcess::NotRunning) {
-                run.process.kill();
-                run.process.waitForFinished(1000);
-            }
+            StopProcess(run.process);
     }
 };
 
@@ -319,10 +318,8 @@ void EncoderQuery::Finish()
         if (run.process.state() == QProcess::NotRunning)
             continue;
         const qint64 left = std::max<qint64>(0, d->timeLimitMs - d->clock.elapsed());
-        if (!run.process.waitForFinished(static_cast<int>(left)) && run.process.state() != QProcess::NotRunning) {
-            run.process.kill();
-            run.process.waitForFinished(1000);
-        }
+        if (!run.process.waitForFinished(static_cast<int>(left)))
+            StopProcess(run.process);
     }
     // Whatever has not reported by now never will: its list stays unknown.
     for (ListingRun &run : d->runs)

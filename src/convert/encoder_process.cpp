@@ -48,6 +48,14 @@ void PrepareEncoderProcess(QProcess &process, const QString &program, const QStr
         process.setWorkingDirectory(workingFolder);
 }
 
+void StopProcess(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.kill();
+    process.waitForFinished(1000);
+}
+
 void PrepareDetachedProcess(QProcess &process, const QString &program, const QStringList &arguments)
 {
     process.setProgram(program);

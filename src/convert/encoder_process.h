@@ -29,6 +29,10 @@ void PrepareEncoderProcess(QProcess &process, const QString &program, const QStr
 // every output into the null device, so no pipe can fill.
 void PrepareDetachedProcess(QProcess &process, const QString &program, const QStringList &arguments);
 
+// Stops a child process that still runs and collects it, waiting a second at
+// the most, so no process outlives the one that asked it.
+void StopProcess(QProcess &process);
+
 // Keeps the last lines of a process's output. A carriage return ends a line
 // as a line feed does (progress lines overwrite themselves with it); empty
 // lines are dropped, long lines cut.
