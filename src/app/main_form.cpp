@@ -563,6 +563,11 @@ const EncoderCapabilities &TMainForm1::Capabilities()
     return capabilities_;
 }
 
+bool TMainForm1::AwaitCapabilities(int ms)
+{
+    return !encoderQuery_ || encoderQuery_->Wait(ms);
+}
+
 void TMainForm1::SetCapabilities(const EncoderCapabilities &capabilities)
 {
     capabilities_ = capabilities;

@@ -114,6 +114,8 @@ public:
     void StartEncoderQuery();
     // What is known; a question still under way is waited for first.
     const EncoderCapabilities &Capabilities();
+    // Waits at most ms for a question still under way; whether the answer is in.
+    bool AwaitCapabilities(int ms);
     void SetCapabilities(const EncoderCapabilities &capabilities);
 
 protected:

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,7 +30,6 @@ namespace {
 
 constexpr int kWaitSliceMs = 60;        // the encoder is waited for in slices, events handled between
 constexpr int kThumbnailPauseMs = 1000; // time the thumbnail run gets before its file is looked for
-constexpr int kThumbnailGraceMs = 1000; // more time for a thumbnail run still going after the pause
 
 const char kAbortMessage[] = "非対応フォーマットが含まれていました。処理を中止します。";
 
@@ -120,6 +120,12 @@ private:
     bool IsTicked(int index) const;
     // One pass of entry index; false when the entry's remaining passes are skipped.
     bool RunPass(int index, int pass, int passCount, const QString &outputFolder);
+    void Pause();
+    // Loads the thumbnail file into the progress window and deletes it. An
+    // unreadable file is a failure when `strict`, else it only gives no picture.
+    void ShowThumbnail(bool strict);
+    // Shows the picture of a thumbnail run that has just ended.
+    void WatchThumbnail();
     void WaitForEncoder(QProcess *process, OutputTail &tail);
     void Release();
 
@@ -129,6 +135,12 @@ private:
     QTemporaryDir workFolder_;
     QList<FailedPass> failures_;
     QList<QPointer<QProcess>> thumbnailRuns_;
+    // The thumbnail run of this pass while its picture is still awaited.
+    QPointer<QProcess> thumbnailRun_;
+    bool thumbnailPending_ = false;
+    QString thumbnailFile_;
+    // A pass of the current entry was cancelled.
+    bool entryCancelled_ = false;
 };
 
 bool ConversionRun::IsTicked(int index) const
@@ -164,6 +176,7 @@ void ConversionRun::Execute()
         for (int i = 0; i < w_.CheckListBox1->Count(); ++i) {
             if (!IsTicked(i))
                 continue;
+            entryCancelled_ = false;
             for (int pass = 1; pass <= passCount; ++pass)
                 if (!RunPass(i, pass, passCount, outputFolder))
                     break;
@@ -201,10 +214,6 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
         form_->Label1->setText(PathFileName(source) + QStringLiteral(" -> ") + PathFileName(output));
         form_->repaint();
     }
-    // Names the installed encoder lacks give way to their successors.
-    const EncoderCommand command =
-        ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities());
-
     // The source itself must never be overwritten, nor deleted afterwards.
     if (IsSameFile(source, output)) {
         failures_.append({source,
@@ -215,39 +224,29 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
         return false;
     }
 
-    // The thumbnail: its own short encoder run, given a second.
+    // The thumbnail: its own short encoder run, given a second. One still
+    // going after that is watched while the encoder works.
     if (form_)
         form_->ClearPicture();
     const QString encoder = FindEncoder(w_.ProgramFolder());
     const EncoderCommand thumbnail = BuildThumbnailParameters(source, w_.ProgramFolder());
-    QPointer<QProcess> thumbnailRun;
+    thumbnailFile_ = thumbnail.arguments.constLast();
+    thumbnailRun_ = nullptr;
     if (!encoder.isEmpty()) {
-        thumbnailRun = StartThumbnail(&w_, encoder, thumbnail);
-        thumbnailRuns_.append(thumbnailRun);
+        thumbnailRun_ = StartThumbnail(&w_, encoder, thumbnail);
+        thumbnailRuns_.append(thumbnailRun_);
     }
-    QThread::msleep(kThumbnailPauseMs);
-    const QString thumbnailFile = thumbnail.arguments.constLast();
-    // A thumbnail run still going may be in the middle of writing its file:
-    // judged now, a healthy source would stop the whole run as unreadable.
-    // It gets a little longer; one that is still not done gives no picture.
-    if (thumbnailRun && thumbnailRun->state() != QProcess::NotRunning &&
-        !thumbnailRun->waitForFinished(kThumbnailGraceMs)) {
-        StopProcess(*thumbnailRun);
-        QFile::remove(thumbnailFile);
-    }
-    if (QFileInfo::exists(thumbnailFile)) {
-        RgbImage picture;
-        try {
-            picture = DecodeJpegFile(thumbnailFile);
-        } catch (...) {
-            // An unreadable file left behind would stop every later run as well.
-            QFile::remove(thumbnailFile);
-            throw;
-        }
-        if (form_)
-            form_->SetPicture(picture);
-        QFile::remove(thumbnailFile);
-    }
+    Pause();
+    // A run still going may be in the middle of writing its file: its
+    // picture is taken when it ends.
+    thumbnailPending_ = thumbnailRun_ && thumbnailRun_->state() != QProcess::NotRunning &&
+                        !thumbnailRun_->waitForFinished(0);
+    if (!thumbnailPending_)
+        ShowThumbnail(true);
+
+    // Names the installed encoder lacks give way to their successors.
+    const EncoderCommand command =
+        ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities());
 
     // Only a cancel of the coming encoder run changes these.
     if (form_) {
@@ -272,12 +271,27 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
     OutputTail tail;
     WaitForEncoder(process, tail);
 
-    // A cut-off output goes; a failed run is told at the end.
+    // The pass ended before its thumbnail run: that picture belongs to no
+    // pass any more, and the next pass writes the same file.
+    if (thumbnailPending_) {
+        thumbnailPending_ = false;
+        if (thumbnailRun_)
+            StopProcess(*thumbnailRun_);
+        QFile::remove(thumbnailFile_);
+    }
+
+    // A cut-off output goes; a failed run is told at the end. A pass after a
+    // cancelled pass of the same entry builds on the cut-off first pass (its
+    // log is missing or partial): the user asked for this entry's end, so a
+    // failure is not told and what it wrote goes, as a cancelled output does.
     const bool cancelled = form_ && form_->Cancelled;
-    const bool keep = !form_ || form_->KeepOutput;
-    if (!keep)
+    const bool afterCancel = entryCancelled_;
+    entryCancelled_ = entryCancelled_ || cancelled;
+    if ((form_ && !form_->KeepOutput) || afterCancel)
         QFile::remove(output);
-    if (process && !cancelled && (process->exitStatus() == QProcess::CrashExit || process->exitCode() != 0)) {
+    if (cancelled || afterCancel)
+        return true;
+    if (process && (process->exitStatus() == QProcess::CrashExit || process->exitCode() != 0)) {
         QStringList lines;
         if (process->exitStatus() == QProcess::CrashExit)
             lines << QStringLiteral("エンコーダが異常終了しました。");
@@ -285,11 +299,54 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
             lines << QStringLiteral("エンコーダの終了コード: %1").arg(process->exitCode());
         lines << tail.Lines();
         failures_.append({source, output, pass, passCount, lines});
-    } else if (process && !cancelled && WroteNothing(before, StateOf(output))) {
+    } else if (process && WroteNothing(before, StateOf(output))) {
         failures_.append(
             {source, output, pass, passCount, {QStringLiteral("エンコーダは出力ファイルを書きませんでした。")}});
     }
     return true;
+}
+
+void ConversionRun::Pause()
+{
+    // The pause blocks by design; a question to the encoder still under way
+    // gets it too. Should the answer take longer, it is waited for with the
+    // windows alive, as the encoder is.
+    QElapsedTimer clock;
+    clock.start();
+    w_.AwaitCapabilities(kThumbnailPauseMs);
+    if (const qint64 left = kThumbnailPauseMs - clock.elapsed(); left > 0)
+        QThread::msleep(static_cast<unsigned long>(left));
+    while (!w_.AwaitCapabilities(kWaitSliceMs))
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void ConversionRun::ShowThumbnail(bool strict)
+{
+    if (!QFileInfo::exists(thumbnailFile_))
+        return;
+    RgbImage picture;
+    try {
+        picture = DecodeJpegFile(thumbnailFile_);
+    } catch (...) {
+        // An unreadable file left behind would stop every later run as well.
+        QFile::remove(thumbnailFile_);
+        if (strict)
+            throw;
+        return;
+    }
+    if (form_)
+        form_->SetPicture(picture);
+    QFile::remove(thumbnailFile_);
+}
+
+void ConversionRun::WatchThumbnail()
+{
+    if (!thumbnailPending_ || (thumbnailRun_ && thumbnailRun_->state() != QProcess::NotRunning &&
+                               !thumbnailRun_->waitForFinished(0)))
+        return;
+    // The encoder is at work: a picture that cannot be read is no reason to stop it.
+    thumbnailPending_ = false;
+    ShowThumbnail(false);
 }
 
 void ConversionRun::WaitForEncoder(QProcess *process, OutputTail &tail)
@@ -299,6 +356,7 @@ void ConversionRun::WaitForEncoder(QProcess *process, OutputTail &tail)
         if (guard->waitForFinished(kWaitSliceMs))
             break;
         tail.Append(guard->readAll());
+        WatchThumbnail();
         // a cancel handled in the last round may have ended it already
         if (guard->state() == QProcess::NotRunning)
             break;

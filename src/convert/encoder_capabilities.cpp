@@ -277,6 +277,7 @@ void EncoderQuery::Start(const QString &encoder, Done done)
     for (std::size_t i = 0; i < d->runs.size(); ++i) {
         ListingRun &run = d->runs[i];
         QProcess &process = run.process;
+        EndWithProgram(process);
         process.setProgram(encoder);
         process.setArguments({QStringLiteral("-hide_banner"), QString::fromLatin1(listings[i])});
         process.setStandardInputFile(QProcess::nullDevice());
@@ -325,6 +326,24 @@ void EncoderQuery::Finish()
     for (ListingRun &run : d->runs)
         run.done = true;
     d->Conclude();
+}
+
+bool EncoderQuery::Wait(int ms)
+{
+    if (!IsRunning())
+        return true;
+    QElapsedTimer clock;
+    clock.start();
+    for (ListingRun &run : d->runs) {
+        const qint64 left = std::min<qint64>(ms - clock.elapsed(), d->timeLimitMs - d->clock.elapsed());
+        if (left <= 0)
+            break;
+        if (run.process.state() != QProcess::NotRunning)
+            run.process.waitForFinished(static_cast<int>(left));
+    }
+    if (d->clock.elapsed() >= d->timeLimitMs)
+        Finish();
+    return !IsRunning();
 }
 
 EncoderCapabilities EncoderQuery::Ask(const QString &encoder, int timeLimitMs)

@@ -90,6 +90,9 @@ public:
     bool IsRunning() const;
     // Waits for what still runs, within the time limit, so the answer is in.
     void Finish();
+    // Waits at most ms for the answer (or, sooner, to the time limit, which
+    // then ends the question as Finish does); whether the answer is in.
+    bool Wait(int ms);
 
     // The whole question, waited for.
     static EncoderCapabilities Ask(const QString &encoder, int timeLimitMs = 3000);

@@ -9,6 +9,11 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
 #endif
 
 namespace zento {
@@ -37,9 +42,26 @@ QString FindEncoder(const QString &programFolder)
     return QStandardPaths::findExecutable(EncoderProgramName());
 }
 
+void EndWithProgram(QProcess &process)
+{
+#ifdef Q_OS_LINUX
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        // Runs in the child between fork and exec: only async-signal-safe calls.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The program may have gone before the request was in place.
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
+#else
+    Q_UNUSED(process);
+#endif
+}
+
 void PrepareEncoderProcess(QProcess &process, const QString &program, const QStringList &arguments,
                            const QString &workingFolder)
 {
+    EndWithProgram(process);
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
@@ -58,6 +80,7 @@ void StopProcess(QProcess &process)
 
 void PrepareDetachedProcess(QProcess &process, const QString &program, const QStringList &arguments)
 {
+    EndWithProgram(process);
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());

@@ -29,6 +29,11 @@ void PrepareEncoderProcess(QProcess &process, const QString &program, const QStr
 // every output into the null device, so no pipe can fill.
 void PrepareDetachedProcess(QProcess &process, const QString &program, const QStringList &arguments);
 
+// Makes the child end with the program, however the program ends (a crash,
+// a kill, a logout): the system stops it when its parent goes. Every child
+// the program starts is set up this way.
+void EndWithProgram(QProcess &process);
+
 // Stops a child process that still runs and collects it, waiting a second at
 // the most, so no process outlives the one that asked it.
 void StopProcess(QProcess &process);

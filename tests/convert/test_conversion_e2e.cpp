@@ -161,6 +161,46 @@ private slots:
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name), expected);
         QCOMPARE(QDir(current.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
+
+    // Pass 1 of a two-pass entry cancelled: pass 2 still runs and, lacking
+    // the first pass's log, fails. The user asked for that, so nothing is
+    // reported and the cut-off output goes; the next entry converts as ever.
+    void cancelledFirstPassIsNoFailure()
+    {
+        test::DialogRecorder dialogs;
+        const QString out = root_.filePath("out/cancelled");
+        TMainForm1 w(program_.Executable());
+        w.DriveComboBox1->SetDrive(disc_);
+        w.CButton12Click();
+        QCOMPARE(w.CheckListBox1->Count(), 2);
+        w.C1_03->SetText(out);
+        w.C2_01->SetItemIndex(RowWithId(Catalogue::Containers, "AVI"));
+        w.C2_04->SetItemIndex(RowWithId(Catalogue::VideoCodecs, "MPEG4"));
+        w.C3_01->SetItemIndex(RowWithId(Catalogue::AudioCodecs, "LIBMP3LAME"));
+        w.CheckBox1->setChecked(true);
+        int starts = 0;
+        QProcess *seen = nullptr;
+        QTimer canceller;
+        QObject::connect(&canceller, &QTimer::timeout, [&] {
+            QProcess *process = w.EncoderProcess.data();
+            if (!process || process == seen || process->state() != QProcess::Running)
+                return;
+            seen = process;
+            if (++starts == 1) // pass 1 of the first entry
+                w.ProgressForm1->CButton1Click(w.ProgressForm1->CButton1);
+        });
+        canceller.start(10);
+        w.CButton10->click();
+        canceller.stop();
+
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(dialogs.beeps, 1);
+        const auto output = [&](int i) {
+            return out + '/' + QFileInfo(w.CheckListBox1->ItemText(i)).completeBaseName() + ".avi";
+        };
+        QVERIFY(!QFile::exists(output(0)));
+        QCOMPARE(Probe(output(1)), QString("mpeg4,mp3,avi"));
+    }
 };
 
 QTEST_MAIN(TestConversionE2e)

@@ -35,6 +35,8 @@ if [[ " $* " == *" image2 "* ]]; then
 fi
 pass=0; [[ " $* " =~ " -pass "([12])" " ]] && pass=${BASH_REMATCH[1]}
 pre=no; [ -e "$out" ] && pre=yes
+# a loaded machine may start the thumbnail run late: its line comes first
+for i in {1..100}; do [ "$(grep -c '^thumb' "$log")" -gt "$(grep -c '^encode' "$log")" ] && break; sleep 0.05; done
 echo "encode $(basename "$src") pass=$pass pre=$pre stdin=$(readlink /proc/self/fd/0) cwd=$(pwd) out=$out" >> "$log"
 printf 'partial' > "$out"
 n=$(basename "$src" .VOB); n=${n##*_}
@@ -188,7 +190,7 @@ private slots:
         const QStringList calls = f.Calls();
         QVERIFY2(calls[3].contains(" pre=no "), qPrintable(calls[3])); // cut-off pass 1 output deleted
         QVERIFY(calls[7].contains(" pre=yes "));
-        QCOMPARE(ReadFile(f.Output(1)), "complete");
+        QVERIFY(!QFile::exists(f.Output(1))); // pass 2 built on the cut-off pass 1: its output goes too
         QCOMPARE(ReadFile(f.Output(2)), "complete");
         QCOMPARE(f.messages, QStringList()); // a cancel is no failure
         QCOMPARE(f.beeps, 1);

@@ -6,6 +6,7 @@
 #include "convert/progress_form.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QTimer>
@@ -51,15 +52,21 @@ private slots:
         const QByteArray jpeg = Picture("JPG");
         const qsizetype scan = jpeg.indexOf("\xFF\xDA");
         QVERIFY(scan > 0 && jpeg.size() - scan > 1000);
-        // A run still going after the pause is waited for a little longer, so
-        // its picture shows for its own source; one later still gives none.
-        QTest::newRow("written late") << jpeg << QByteArray("THUMB_DELAY=1.6\nSLEEP=0.2\n") << 2 << false
+        // A run still going after the pause is watched while the encoder
+        // works: its picture shows when it ends during its own pass; a pass
+        // that ends first stops it, and the picture never shows for a later one.
+        QTest::newRow("written late") << jpeg << QByteArray("THUMB_DELAY=1.6\nSLEEP=1.5\n") << 2 << false
                                       << QList<bool>{true, true};
+        QTest::newRow("written after its pass")
+            << jpeg << QByteArray("THUMB_DELAY=1.6\nSLEEP=0.2\n") << 2 << false << QList<bool>{false, false};
         QTest::newRow("written too late")
             << jpeg << QByteArray("THUMB_DELAY=2.6\nSLEEP=0.2\n") << 2 << false << QList<bool>{false, false};
         QTest::newRow("still being written after the pause")
-            << jpeg << QByteArray("THUMB_HALF=" + QByteArray::number(scan / 2) + "\nTHUMB_DELAY=1.4\nSLEEP=0.2\n") << 1
+            << jpeg << QByteArray("THUMB_HALF=" + QByteArray::number(scan / 2) + "\nTHUMB_DELAY=1.4\nSLEEP=1.2\n") << 1
             << false << QList<bool>{true};
+        // Late and unreadable: the encoder is at work by then, so no picture and no stop.
+        QTest::newRow("late and not a JPEG")
+            << Picture("PNG") << QByteArray("THUMB_DELAY=1.4\nSLEEP=1.2\n") << 1 << false << QList<bool>{false};
         QTest::newRow("never written") << QByteArray() << QByteArray("THUMB_HANG=1\nSLEEP=0.2\n") << 1 << false
                                        << QList<bool>{false};
         QTest::newRow("cut off in its picture data") << jpeg.left(scan + (jpeg.size() - scan) / 2)
@@ -82,7 +89,13 @@ private slots:
         b.Fake(conf + "THUMB=\"" + QFile::encodeName(picture) + "\"\n");
         QList<bool> shown(entries, false);
         QTimer sampler;
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0; // the longest time the windows went unserved
         QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (sinceTick.isValid())
+                longestGap = std::max(longestGap, sinceTick.restart());
+            else
+                sinceTick.start();
             if (TProgressForm1 *form = b.w->ProgressForm1)
                 for (int i = 0; i < entries; ++i)
                     if (form->Label1->text().startsWith(QString("VTS_01_%1.VOB ->").arg(i + 1)))
@@ -102,6 +115,8 @@ private slots:
             QCOMPARE(b.messages, QStringList{QString()});
             QCOMPARE(b.Calls(), ExpectedCalls(entries, false));
             QCOMPARE(shown, pictures);
+            // the designed pause and no more, whatever the thumbnail run does
+            QVERIFY2(longestGap < 1400, qPrintable(QString::number(longestGap)));
             for (int i = 0; i < entries; ++i)
                 QCOMPARE(ReadFile(b.Output(i)), QByteArray("complete"));
         }
@@ -111,6 +126,39 @@ private slots:
         QString why;
         QVERIFY2(b.Settled(why), qPrintable(why));
         ConvertsAgain(b);
+    }
+
+    // The question to the encoder at start-up is still under way when the
+    // first run starts: it gets the pause, then is waited for with the
+    // windows alive, and its answer is in before the encoder starts.
+    void slowEncoderQuestion()
+    {
+        FaultBench b(1);
+        b.Fake("QUERY_SLEEP=2.5\nSLEEP=0.2\n");
+        b.w->StartEncoderQuery();
+        QTimer sampler;
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        int served = 0;
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (sinceTick.isValid())
+                longestGap = std::max(longestGap, sinceTick.restart());
+            else
+                sinceTick.start();
+            served += b.w->ProgressForm1 && b.Calls().size() == 1; // before the encoder starts
+        });
+        sampler.start(30);
+        QElapsedTimer clock;
+        clock.start();
+        b.Run();
+        sampler.stop();
+        QCOMPARE(b.messages, QStringList{QString()});
+        QCOMPARE(b.Calls(), ExpectedCalls(1, false));
+        QVERIFY2(clock.elapsed() >= 2500, qPrintable(QString::number(clock.elapsed()))); // the answer was awaited
+        QVERIFY2(longestGap < 1400, qPrintable(QString::number(longestGap)));
+        QVERIFY2(served > 10, qPrintable(QString::number(served)));
+        QString why;
+        QVERIFY2(b.Settled(why), qPrintable(why));
     }
 };
 

@@ -12,6 +12,7 @@
 //   THUMB   a file copied to the thumbnail path; THUMB_DELAY seconds before
 //           that (THUMB_HALF bytes of it written at once); THUMB_HANG=1:
 //           the thumbnail run never ends
+//   QUERY_SLEEP seconds the question for the encoder's lists takes
 #include "app/main_form.h"
 #include "convert/progress_form.h"
 #include "options/catalogue.h"
@@ -38,6 +39,9 @@ printf '%s\0' "$@" > "$dir/argv.$n"
 echo "$$" >> "$dir/pids"
 pass=0; [[ " $* " =~ " -pass "([12])" " ]] && pass=${BASH_REMATCH[1]}
 [ -f "$dir/fake.conf" ] && . "$dir/fake.conf"
+if [ "$2" = -encoders ] || [ "$2" = -muxers ]; then
+    exec sleep "${QUERY_SLEEP:-0}"
+fi
 if [[ " $* " == *" image2 "* ]]; then
     echo "thumb $(basename "$src")" >> "$dir/calls"
     [ "$THUMB_HANG" = 1 ] && exec sleep 600
@@ -46,6 +50,8 @@ if [[ " $* " == *" image2 "* ]]; then
     [ -n "$THUMB" ] && cp "$THUMB" "$out"
     exit 0
 fi
+# a loaded machine may start the thumbnail run late: its line comes first
+for i in {1..100}; do [ "$(grep -c '^thumb' "$dir/calls")" -gt "$(grep -c '^encode' "$dir/calls")" ] && break; sleep 0.05; done
 echo "encode $(basename "$src") pass=$pass" >> "$dir/calls"
 e=$(basename "$src" .VOB); e=${e##*_}
 eval "end=\${END_$e:-\$END}"
