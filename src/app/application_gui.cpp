@@ -5,6 +5,7 @@
 #include "widgets/handler_guard.h"
 
 #include <QHelpEvent>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include <QStyleHintReturnMask>
 #include <QStyleOption>
 #include <QToolTip>
+#include <QTranslator>
 
 #include <exception>
 
@@ -135,6 +137,23 @@ void InstallFontSubstitutes()
         QFont::insertSubstitutions(family, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
 }
 
+bool InstallStandardDialogTranslation()
+{
+    static QPointer<QTranslator> installed;
+    if (installed)
+        return true;
+    if (!qApp)
+        return false;
+    auto *translator = new QTranslator(qApp);
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    installed = translator;
+    return true;
+}
+
 void InstallHintStyle()
 {
     QApplication::setStyle(new HintStyle);
@@ -162,6 +181,8 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
     // ("名前の入力 — DVD変換Zento"), while the name alone stands in only
     // where a caption is empty.
     setApplicationName(ApplicationTitle());
+    // Without the translation the standard dialogs keep their English texts.
+    InstallStandardDialogTranslation();
     InstallFontSubstitutes();
     setFont(UiFont(12));
     InstallHintStyle();

@@ -29,6 +29,12 @@ public:
     static constexpr int kHintHidePause = 2000;
 };
 
+// Qt's own Japanese texts (qtbase_ja from Qt's translations folder) for the
+// standard dialogs: the folder chooser and the buttons of the message boxes
+// and of the name input. Loaded whatever the locale, since the whole program
+// speaks Japanese; false when the translation is not installed. Idempotent.
+bool InstallStandardDialogTranslation();
+
 // The hint look and timing on any application object (TApplication does it
 // itself); tests that use a plain QApplication may call it.
 void InstallHintStyle();

@@ -7,7 +7,6 @@
 #include "options/option_rules.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
-#include "platform/folder_access.h"
 #include "source/title_listing.h"
 #include "widgets/browse_edit.h"
 #include "widgets/check_list_box.h"
@@ -115,14 +114,6 @@ QString SourceTitleFolder(const QString &root, bool chosenFolder)
     return TitleFolder(root);
 }
 
-// Told once, after the window is up: settings and presets live in the program
-// folder, and a folder that cannot be written would lose them silently.
-void WarnWhenProgramFolderReadOnly(const QString &folder)
-{
-    if (!ProgramFolderWritable(folder))
-        ShowFailure(ReadOnlyFolderMessage(folder));
-}
-
 } // namespace
 
 TMainForm1::TMainForm1(const QString &executablePath, QWidget *parent)
@@ -136,9 +127,13 @@ TMainForm1::TMainForm1(const QString &executablePath, QWidget *parent)
     CurrentOutputPath.clear();
     // 3. The program folder.
     programFolder_ = ProgramFolderOf(executablePath_);
+    // A program folder that cannot be written is an installed copy: each
+    // user keeps settings and presets in a folder of the user's.
+    places_ = FilePlaces::ForProgramFolder(programFolder_);
     // 4. Hints of the colour buttons are on (every control shows its own).
     // 5. The preset box: the manual row, then one row per line of the file.
-    presets_ = PresetFile::Load(PathInFolder(programFolder_, QStringLiteral("profile.txt")));
+    presets_ = PresetFile::Load(places_.PresetPath());
+    presets_.SetFilePath(places_.PresetStorePath());
     C2_00->AddItem(QString::fromUtf8(kManualPresetRow));
     for (const QString &line : presets_.Lines())
         C2_00->AddItem(PresetBoxRow(line, presets_.Encoding()));
@@ -538,10 +533,7 @@ bool TMainForm1::event(QEvent *event)
 void TMainForm1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    const bool firstActivation = Tag == 0;
     RunGuarded([this] { FormActivate(this); }); // once only: the handler keeps its own flag
-    if (firstActivation)
-        QTimer::singleShot(0, this, [this] { WarnWhenProgramFolderReadOnly(programFolder_); });
     // The encoder is asked once the window is up, so it never delays it.
     if (!encoderQuery_)
         QTimer::singleShot(0, this, [this] { StartEncoderQuery(); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/file_places.h"
 #include "convert/conversion_settings.h"
 #include "convert/encoder_capabilities.h"
 #include "options/preset_file.h"
@@ -63,6 +64,9 @@ public:
     // --- state --------------------------------------------------------------
     const QString &ProgramFolder() const { return programFolder_; }
     const QString &ExecutablePath() const { return executablePath_; }
+    // Where the settings, the presets, the thumbnail and the default output go.
+    FilePlaces &Places() { return places_; }
+    const FilePlaces &Places() const { return places_; }
     // The folder of an executable: without a trailing "/", except "/" itself.
     static QString ProgramFolderOf(const QString &executablePath);
     PresetFile &Presets() { return presets_; } // the preset line list
@@ -131,6 +135,7 @@ private:
     void BuildControls();
     QString executablePath_;
     QString programFolder_;
+    FilePlaces places_;
     PresetFile presets_;
     TWindowDrag drag_;
     std::unique_ptr<EncoderQuery> encoderQuery_;

@@ -24,16 +24,9 @@ namespace zento {
 
 namespace {
 
-const char *const kSettingsFileName = "DVD_zento.ini";
 constexpr int kTopBarHeight = 20;
 constexpr int kFarAway = 1000000; // pixels from the origin
 constexpr int kPresetColumns = 9;
-
-// The settings file beside the program.
-QString SettingsPath(const QString &programFolder)
-{
-    return PathInFolder(programFolder, QLatin1String(kSettingsFileName));
-}
 
 QColor ToQColor(const RgbColor &c)
 {
@@ -214,6 +207,7 @@ void TMainForm1::CButton11Click(QObject *)
 
     try {
         // On failure the line stays in the list and goes out with the next store.
+        Places().PrepareUserFolder();
         Presets().AppendLine(ComposePresetLine(name, CurrentSettings()));
     } catch (const std::exception &e) {
         ShowErrorBox(ExceptionMessage(e));
@@ -234,7 +228,7 @@ void TMainForm1::FormActivate(QObject *)
 {
     if (Tag != 0)
         return;
-    const IniFile ini(SettingsPath(ProgramFolder()));
+    const IniFile ini(Places().SettingsPath());
     const QString set = QStringLiteral("SET");
     const QString set1 = QStringLiteral("SET1");
     const QString set2 = QStringLiteral("SET2");
@@ -249,7 +243,7 @@ void TMainForm1::FormActivate(QObject *)
 
     C1_03->SetText(ini.ReadString(set1, QStringLiteral("C1_03"), C1_03->Text()));
     if (C1_03->Text().isEmpty())
-        C1_03->SetText(ProgramFolder());
+        C1_03->SetText(Places().DefaultOutputFolder());
 
     // The preset row is only selected; its values are not applied. A stored
     // index that names no row selects none.
@@ -299,7 +293,8 @@ void TMainForm1::FormActivate(QObject *)
 
 void TMainForm1::FormClose(QObject *)
 {
-    IniFile ini(SettingsPath(ProgramFolder()));
+    Places().PrepareUserFolder();
+    IniFile ini(Places().SettingsPath());
     const QString set = QStringLiteral("SET");
     const QString set2 = QStringLiteral("SET2");
     const QString set3 = QStringLiteral("SET3");

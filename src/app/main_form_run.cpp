@@ -229,7 +229,7 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
     if (form_)
         form_->ClearPicture();
     const QString encoder = FindEncoder(w_.ProgramFolder());
-    const EncoderCommand thumbnail = BuildThumbnailParameters(source, w_.ProgramFolder());
+    const EncoderCommand thumbnail = BuildThumbnailParameters(source, w_.Places().ThumbnailFolder());
     thumbnailFile_ = thumbnail.arguments.constLast();
     thumbnailRun_ = nullptr;
     if (!encoder.isEmpty()) {
@@ -374,7 +374,7 @@ void ConversionRun::Release()
     for (const QPointer<QProcess> &process : thumbnailRuns_)
         if (process)
             StopProcess(*process);
-    QFile::remove(ThumbnailPath(w_.ProgramFolder()));
+    w_.Places().RemoveThumbnail();
     if (form_) {
         form_->Timer1->stop();
         form_->Release();

@@ -19,6 +19,9 @@ public:
     static PresetFile Load(const QString &filePath);
 
     const QString &FilePath() const { return filePath_; }
+    // Later rewrites go to this file instead (a user's own copy of presets
+    // read from a shared file, which stays untouched).
+    void SetFilePath(const QString &filePath) { filePath_ = filePath; }
     const QStringList &Lines() const { return lines_; }
 
     // Appends the line to the list, then rewrites the file atomically. A failed

@@ -53,9 +53,4 @@ bool ProgramFolderWritable(const QString &folder)
     return FolderWritable(folder, ProgramFolderFiles());
 }
 
-QString ReadOnlyFolderMessage(const QString &folder)
-{
-    return QStringLiteral("プログラムのフォルダ %1 に書き込めません。設定と一発設定は保存されません。").arg(folder);
-}
-
 } // namespace zento

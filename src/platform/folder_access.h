@@ -20,7 +20,4 @@ using FolderWriteProbe = std::function<bool(const QString &folder)>;
 void SetFolderWriteProbe(FolderWriteProbe probe);
 bool ProgramFolderWritable(const QString &folder);
 
-// What the user is told once at start-up when the program folder is read-only.
-QString ReadOnlyFolderMessage(const QString &folder);
-
 } // namespace zento
