@@ -42,8 +42,7 @@ FilePlaces::~FilePlaces() = default;
 
 FilePlaces FilePlaces::ForProgramFolder(const QString &programFolder)
 {
-    return FilePlaces(programFolder,
-                      ProgramFolderWritable(programFolder) ? RunMode::Portable : RunMode::Installed);
+    return FilePlaces(programFolder, ProgramFolderWritable(programFolder) ? RunMode::Portable : RunMode::Installed);
 }
 
 QString FilePlaces::UserFolder() const

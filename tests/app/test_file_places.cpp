@@ -95,7 +95,7 @@ private slots:
     void places_data()
     {
         QTest::addColumn<bool>("writable");
-        QTest::addColumn<QString>("configHome"); // XDG_CONFIG_HOME below home, empty: unset
+        QTest::addColumn<QString>("configHome");  // XDG_CONFIG_HOME below home, empty: unset
         QTest::addColumn<QByteArray>("userDirs"); // user-dirs.dirs in the configuration folder
         QTest::addColumn<bool>("ownPresets");     // profile.txt in the user's folder
         QTest::addColumn<QString>("userFolder");  // "<program>" or below home
@@ -189,8 +189,8 @@ private slots:
                 seen = QFileInfo(Home("run/" + made.first())).permissions();
         });
         b.Run();
-        QCOMPARE(seen & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
-                         QFile::WriteOther | QFile::ExeOther),
+        QCOMPARE(seen & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                         QFile::ExeOther),
                  QFile::Permissions());
         QVERIFY(seen & QFile::WriteOwner);
         QCOMPARE(QDir(Home("run")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
