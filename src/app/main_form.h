@@ -1,7 +1,7 @@
 #pragma once
 
-#include "convert/conversion_settings.h"
 #include "convert/encoder_capabilities.h"
+#include "options/conversion_settings.h"
 #include "options/preset_file.h"
 #include "source/search_file.h"
 
