@@ -1,17 +1,13 @@
 #pragma once
 
+#include "widgets/ui_font.h"
+
 #include <QApplication>
-#include <QFont>
 
 namespace zento {
 
 // The program's title: the caption of its error boxes and its taskbar entry.
 QString ApplicationTitle();
-
-// The face every window uses, "ＭＳ Ｐゴシック", with its substitutes made known.
-QString UiFontFamily();
-// That face at a pixel size.
-QFont UiFont(int pixelSize);
 
 // The application object: the title, the fonts and the look of the hints, and
 // the one place where an exception raised by an event handler ends up: it is
@@ -38,7 +34,5 @@ bool InstallStandardDialogTranslation();
 // The hint look and timing on any application object (TApplication does it
 // itself); tests that use a plain QApplication may call it.
 void InstallHintStyle();
-// The substitutes of "ＭＳ Ｐゴシック"; idempotent.
-void InstallFontSubstitutes();
 
 } // namespace zento

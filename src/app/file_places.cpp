@@ -1,6 +1,6 @@
 #include "app/file_places.h"
 
-#include "convert/command_line.h"
+#include "platform/paths.h"
 #include "platform/folder_access.h"
 
 #include <QDir>

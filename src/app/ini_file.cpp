@@ -209,13 +209,19 @@ QByteArray Encode(const Document &doc, TextEncoding &encoding)
 
 void Save(const QString &path, const Document &doc)
 {
-    const QString text = WholeText(doc);
     TextEncoding encoding = doc.encoding;
     QByteArray bytes = Encode(doc, encoding);
-    // Shift-JIS bytes that happen to be valid UTF-8 (an ASCII file that gets
-    // "ﾃｽ", C3 BD) would be read back as UTF-8: write UTF-8 instead.
-    if (encoding == TextEncoding::ShiftJis && DecodeText(bytes).encoding == TextEncoding::Utf8)
-        bytes = text.toUtf8();
+    // The file is read back in the encoding it is written in: the rare
+    // Shift-JIS bytes that are valid UTF-8 with a three-byte sequence (a
+    // double-byte character led by E0 or above, then a half-width katakana:
+    // "痺ｱ" is E1 83 B1) go UTF-8, and UTF-8 that would be taken for Shift-JIS
+    // (a folder with "é", C3 A9, is also "ﾃｩ") gets the mark.
+    if (encoding == TextEncoding::ShiftJis && DecodeText(bytes).encoding != TextEncoding::ShiftJis) {
+        encoding = TextEncoding::Utf8;
+        bytes = WholeText(doc).toUtf8();
+    }
+    if (encoding == TextEncoding::Utf8 && DecodeText(bytes).encoding != TextEncoding::Utf8)
+        bytes.prepend("\xEF\xBB\xBF");
 
     // A file marked read-only stays as it is, as it would on Windows.
     const QFileInfo info(path);

@@ -1,12 +1,12 @@
 #include "app/main_form.h"
 
 #include "app/application_gui.h"
-#include "convert/command_line.h"
 #include "convert/encoder_process.h"
 #include "options/catalogue.h"
 #include "options/option_rules.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "source/title_listing.h"
 #include "widgets/browse_edit.h"
 #include "widgets/check_list_box.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/file_places.h"
-#include "convert/conversion_settings.h"
 #include "convert/encoder_capabilities.h"
+#include "options/conversion_settings.h"
 #include "options/preset_file.h"
 #include "source/search_file.h"
 

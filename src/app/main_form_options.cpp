@@ -4,12 +4,12 @@
 #include "app/main_form.h"
 
 #include "app/ini_file.h"
-#include "convert/command_line.h"
 #include "options/option_rules.h"
 #include "options/preset_file.h"
 #include "options/preset_store.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "widgets/browse_edit.h"
 #include "widgets/drive_combo_box.h"
 #include "widgets/multi_col_combo_box.h"

@@ -6,32 +6,12 @@ namespace zento {
 
 namespace {
 
-bool IsSeparator(QChar c, PathStyle style)
-{
-    if (style == PathStyle::Windows)
-        return c == QLatin1Char('\\') || c == QLatin1Char(':');
-    return c == QLatin1Char('/');
-}
-
-QString JoiningSeparator(PathStyle style)
-{
-    return style == PathStyle::Windows ? QStringLiteral("\\") : QStringLiteral("/");
-}
-
-// Position of the last separator, -1 when there is none.
-qsizetype LastSeparator(const QString &path, PathStyle style)
-{
-    for (qsizetype i = path.size() - 1; i >= 0; --i)
-        if (IsSeparator(path.at(i), style))
-            return i;
-    return -1;
-}
-
 // Position of the extension's dot (a dot after the last separator), -1 when none.
 qsizetype ExtensionDot(const QString &path, PathStyle style)
 {
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > LastSeparator(path, style) ? dot : -1;
+    const QString name = PathFileName(path, style);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? -1 : path.size() - name.size() + dot;
 }
 
 // The ID of a chosen row, empty for the automatic row (row 0, no row, or a row
@@ -76,15 +56,6 @@ QString ProgramName(PathStyle style)
 
 } // namespace
 
-PathStyle NativePathStyle()
-{
-#ifdef _WIN32
-    return PathStyle::Windows;
-#else
-    return PathStyle::Posix;
-#endif
-}
-
 QString EncoderCommand::parameters() const
 {
     QStringList parts;
@@ -97,18 +68,6 @@ QString EncoderCommand::parameters() const
 QString EncoderCommand::commandLine() const
 {
     return program + QLatin1Char(' ') + parameters();
-}
-
-QString PathInFolder(const QString &folder, const QString &name, PathStyle style)
-{
-    if (style == PathStyle::Posix && folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + JoiningSeparator(style) + name;
-}
-
-QString PathFileName(const QString &path, PathStyle style)
-{
-    return path.mid(LastSeparator(path, style) + 1);
 }
 
 QString EncoderName(const QString &id)
@@ -163,11 +122,6 @@ EncoderCommand BuildEncoderCommandLine(const QString &sourcePath, const QString 
     a << outputPath;
     command.quoted = {1, static_cast<int>(a.size() - 1)};
     return command;
-}
-
-QString ThumbnailPath(const QString &programFolder, PathStyle style)
-{
-    return PathInFolder(programFolder, QStringLiteral("_thumb.jpg"), style);
 }
 
 EncoderCommand BuildThumbnailParameters(const QString &sourcePath, const QString &programFolder, PathStyle style)

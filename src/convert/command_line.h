@@ -1,17 +1,13 @@
 #pragma once
 
-#include "convert/conversion_settings.h"
+#include "options/conversion_settings.h"
+#include "platform/paths.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace zento {
-
-enum class PathStyle { Posix, Windows };
-
-// The style of the machine the program runs on.
-PathStyle NativePathStyle();
 
 struct EncoderCommand {
     QString program;       // "ffmpeg" (Posix) or "ffmpeg.exe" (Windows)
@@ -36,17 +32,6 @@ EncoderCommand BuildEncoderCommandLine(const QString &sourcePath, const QString 
 // The short run that writes the thumbnail "_thumb.jpg" into the program folder.
 EncoderCommand BuildThumbnailParameters(const QString &sourcePath, const QString &programFolder,
                                         PathStyle style = NativePathStyle());
-
-// The thumbnail file the short run writes: "_thumb.jpg" in the program folder.
-QString ThumbnailPath(const QString &programFolder, PathStyle style = NativePathStyle());
-
-// A file in a folder: folder, separator, name. On Linux the root folder "/"
-// already ends in the separator and gets no second one; the Windows form is
-// joined as written (a drive root included).
-QString PathInFolder(const QString &folder, const QString &name, PathStyle style = NativePathStyle());
-
-// The file name part of a path: after the last separator of the style.
-QString PathFileName(const QString &path, PathStyle style = NativePathStyle());
 
 // An ID as the encoder takes it: A to Z in lower case, everything else as is.
 QString EncoderName(const QString &id);

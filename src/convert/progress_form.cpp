@@ -1,13 +1,12 @@
 #include "convert/progress_form.h"
 
-#include "app/application_gui.h"
-
 #include "convert/file_size.h"
 #include "convert/jpeg_image.h"
 #include "platform/dialogs.h"
 #include "widgets/color_button.h"
 #include "widgets/grad_box.h"
 #include "widgets/shadow_label.h"
+#include "widgets/ui_font.h"
 
 #include <QCloseEvent>
 #include <QImage>

@@ -75,21 +75,31 @@ PresetFile PresetFile::Load(const QString &filePath)
 
 // The whole file as it is to be written: the lines already written keep their
 // bytes; later lines are encoded now. When one of them does not fit the
-// file's encoding, every line is written again in UTF-8.
-QByteArray PresetFile::EncodedFile(TextEncoding &encoding, QList<QByteArray> &rawLines) const
+// file's encoding, every line is written again in UTF-8. The file is read in
+// the encoding it is written in at the next start: a UTF-8 file that would be
+// taken for Shift-JIS (a name with "é", C3 A9, is also "ﾃｩ") gets the mark,
+// and the rare Shift-JIS bytes that are valid UTF-8 with a three-byte
+// sequence (a double-byte character led by E0 or above, then a half-width
+// katakana: "痺ｱ" is E1 83 B1) go UTF-8.
+QByteArray PresetFile::EncodedFile(TextEncoding &encoding, bool &byteOrderMark, QList<QByteArray> &rawLines) const
 {
     encoding = encoding_;
+    byteOrderMark = byteOrderMark_;
     rawLines = rawLines_;
+    const auto allUtf8 = [&] {
+        encoding = TextEncoding::Utf8;
+        rawLines.clear();
+        for (const QString &line : lines_)
+            rawLines.append(line.toUtf8());
+    };
     for (qsizetype i = rawLines.size(); i < lines_.size(); ++i) {
         TextEncoding lineEncoding = encoding;
-        rawLines.append(EncodeText(lines_.at(i), lineEncoding));
+        const QByteArray bytes = EncodeText(lines_.at(i), lineEncoding);
         if (lineEncoding != encoding) {
-            encoding = lineEncoding;
-            rawLines.clear();
-            for (const QString &line : lines_)
-                rawLines.append(line.toUtf8());
+            allUtf8();
             break;
         }
+        rawLines.append(bytes);
     }
 
     const auto joined = [&] {
@@ -97,7 +107,7 @@ QByteArray PresetFile::EncodedFile(TextEncoding &encoding, QList<QByteArray> &ra
         // A first line that begins with U+FEFF would be taken for the mark at
         // the next load and lose that character: a mark goes before it.
         const bool firstLooksLikeMark = !rawLines.isEmpty() && rawLines.first().startsWith(kByteOrderMark);
-        if ((byteOrderMark_ || firstLooksLikeMark) && encoding == TextEncoding::Utf8)
+        if ((byteOrderMark || firstLooksLikeMark) && encoding == TextEncoding::Utf8)
             bytes.append(kByteOrderMark);
         for (qsizetype i = 0; i < rawLines.size(); ++i) {
             if (i > 0)
@@ -109,13 +119,12 @@ QByteArray PresetFile::EncodedFile(TextEncoding &encoding, QList<QByteArray> &ra
         return bytes;
     };
     QByteArray bytes = joined();
-    // Shift-JIS bytes that happen to be valid UTF-8 (an ASCII file that gets
-    // "ﾃｽ", C3 BD) would be read as UTF-8 at the next start: write UTF-8.
-    if (encoding == TextEncoding::ShiftJis && DecodeText(bytes).encoding == TextEncoding::Utf8) {
-        encoding = TextEncoding::Utf8;
-        rawLines.clear();
-        for (const QString &line : lines_)
-            rawLines.append(line.toUtf8());
+    if (encoding == TextEncoding::ShiftJis && DecodeText(bytes).encoding != TextEncoding::ShiftJis) {
+        allUtf8();
+        bytes = joined();
+    }
+    if (encoding == TextEncoding::Utf8 && DecodeText(bytes).encoding != TextEncoding::Utf8) {
+        byteOrderMark = true;
         bytes = joined();
     }
     return bytes;
@@ -126,14 +135,16 @@ void PresetFile::AppendLine(const QString &line)
     lines_.append(line);
 
     TextEncoding encoding = encoding_;
+    bool byteOrderMark = byteOrderMark_;
     QList<QByteArray> rawLines;
-    const QByteArray bytes = EncodedFile(encoding, rawLines);
+    const QByteArray bytes = EncodedFile(encoding, byteOrderMark, rawLines);
 
     const QString createError = FormatMessage(QStringLiteral("ファイル %s を作成できません"), FullPath(filePath_));
     if (!WriteFileAtomically(filePath_, bytes))
         throw Error(createError);
 
     encoding_ = encoding;
+    byteOrderMark_ = byteOrderMark;
     rawLines_ = rawLines;
 }
 

@@ -32,7 +32,7 @@ public:
     bool EndsWithLineBreak() const { return endsWithBreak_; }
 
 private:
-    QByteArray EncodedFile(TextEncoding &encoding, QList<QByteArray> &rawLines) const;
+    QByteArray EncodedFile(TextEncoding &encoding, bool &byteOrderMark, QList<QByteArray> &rawLines) const;
 
     QString filePath_;
     QStringList lines_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/conversion_settings.h"
+#include "options/conversion_settings.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "platform/folder_access.h"
 
-#include "convert/command_line.h"
+#include "platform/paths.h"
 
 #include <QDir>
 #include <QFileInfo>

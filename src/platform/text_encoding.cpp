@@ -19,6 +19,15 @@ bool IsAllAscii(const QByteArray &bytes)
     return true;
 }
 
+// In valid UTF-8 a byte from E0 on starts a sequence of three or four bytes.
+bool HasLongUtf8Sequence(const QByteArray &bytes)
+{
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0xE0)
+            return true;
+    return false;
+}
+
 bool IsLeadByte(unsigned char b)
 {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
@@ -105,9 +114,12 @@ DecodedText DecodeText(const QByteArray &bytes)
         QStringDecoder utf8(QStringConverter::Utf8,
                             QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
         QString text = utf8.decode(bytes);
-        if (!utf8.hasError()) {
+        const bool byteOrderMark = bytes.startsWith("\xEF\xBB\xBF");
+        // Half-width katakana pairs are often two-byte UTF-8 as well ("ﾃｽ" is
+        // C3 BD, "ý"); Japanese in UTF-8 always has three-byte sequences.
+        if (!utf8.hasError() && (byteOrderMark || HasLongUtf8Sequence(bytes) || !IsValidShiftJis(bytes))) {
             result.encoding = TextEncoding::Utf8;
-            if (bytes.startsWith("\xEF\xBB\xBF")) {
+            if (byteOrderMark) {
                 result.byteOrderMark = true;
                 text.remove(0, 1);
             }
@@ -118,6 +130,11 @@ DecodedText DecodeText(const QByteArray &bytes)
     result.encoding = TextEncoding::ShiftJis;
     result.text = FromShiftJis(bytes);
     return result;
+}
+
+bool IsValidShiftJis(const QByteArray &bytes)
+{
+    return !FromShiftJis(bytes).contains(QChar(kReplacement));
 }
 
 QString DecodeAs(const QByteArray &bytes, TextEncoding encoding)

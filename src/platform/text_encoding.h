@@ -7,7 +7,7 @@ namespace zento {
 
 // The stored files are Shift-JIS (CP932) as made on Windows, or UTF-8 when a
 // Linux user made them so. Each file is written back in the encoding it was
-// read in.
+// read in, and written so that it is read in that encoding again.
 enum class TextEncoding { ShiftJis, Utf8 };
 
 struct DecodedText {
@@ -16,9 +16,17 @@ struct DecodedText {
     bool byteOrderMark = false; // a UTF-8 byte-order mark stood in front (not part of text)
 };
 
-// UTF-8 when the bytes are valid UTF-8 and not all ASCII; otherwise Shift-JIS
-// (an empty file included).
+// UTF-8 when the bytes are valid UTF-8 and begin with the UTF-8 byte-order
+// mark, hold a sequence of three or more bytes, or are not valid Shift-JIS;
+// otherwise Shift-JIS (an empty or all-ASCII file included). Shift-JIS whose
+// only non-ASCII bytes are half-width katakana pairs can look like two-byte
+// UTF-8 ("ﾃｽ" is C3 BD, "ý"), while Japanese in UTF-8 takes three bytes a
+// character.
 DecodedText DecodeText(const QByteArray &bytes);
+
+// Whether every byte is a character of Shift-JIS: ASCII, a half-width
+// katakana, or a lead and trail byte pair that stands for a character.
+bool IsValidShiftJis(const QByteArray &bytes);
 
 // Decodes bytes known to be in `encoding` (no byte-order mark handling).
 // Bytes that are not a character of the encoding become U+FFFD.

@@ -1,6 +1,6 @@
 #include "source/title_listing.h"
 
-#include "convert/command_line.h"
+#include "platform/paths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -162,12 +162,29 @@ private slots:
         QCOMPARE(ReadFile(Path()), QStringLiteral("[SET1]\r\nC1_03=/한국\r\n").toUtf8());
         QCOMPARE(ini.ReadString("SET1", "C1_03", QString()), QStringLiteral("/한국"));
 
-        // Shift-JIS bytes that are also valid UTF-8 ("ﾃｽ" is C3 BD, "ý") are
-        // written as UTF-8, so the value reads back as it was written.
+        // Shift-JIS bytes that are also valid UTF-8 ("ﾃｽ" is C3 BD, "ý") stay
+        // Shift-JIS and read back as written.
         QVERIFY(WriteFile(Path(), "[SET]\r\nM_LEFT=20\r\n"));
         ini.WriteString("SET1", "C1_03", "/ﾃｽ");
-        QCOMPARE(ReadFile(Path()), QStringLiteral("[SET]\r\nM_LEFT=20\r\n[SET1]\r\nC1_03=/ﾃｽ\r\n").toUtf8());
+        QCOMPARE(ReadFile(Path()), QByteArray("[SET]\r\nM_LEFT=20\r\n[SET1]\r\nC1_03=/\xc3\xbd\r\n"));
         QCOMPARE(ini.ReadString("SET1", "C1_03", QString()), QStringLiteral("/ﾃｽ"));
+        ini.WriteInteger("SET", "M_LEFT", 5);
+        QCOMPARE(ReadFile(Path()), QByteArray("[SET]\r\nM_LEFT=5\r\n[SET1]\r\nC1_03=/\xc3\xbd\r\n"));
+
+        // A folder Shift-JIS cannot hold whose UTF-8 is two-byte only ("é" is
+        // C3 A9, also "ﾃｩ") makes a UTF-8 file with the mark, so it reads back.
+        const QString folder = QString::fromUtf8("/home/josé");
+        ini.WriteString("SET1", "C1_03", folder);
+        QCOMPARE(ReadFile(Path()), bom + "[SET]\r\nM_LEFT=5\r\n[SET1]\r\nC1_03=" + folder.toUtf8() + "\r\n");
+        QCOMPARE(ini.ReadString("SET1", "C1_03", QString()), folder);
+        ini.WriteInteger("SET", "M_LEFT", 6);
+        QCOMPARE(ReadFile(Path()), bom + "[SET]\r\nM_LEFT=6\r\n[SET1]\r\nC1_03=" + folder.toUtf8() + "\r\n");
+
+        // Shift-JIS that would read as three-byte UTF-8 ("痺ｱ" is E1 83 B1) is written as UTF-8.
+        QFile::remove(Path());
+        ini.WriteString("SET1", "C1_03", "/痺ｱ");
+        QCOMPARE(ReadFile(Path()), QStringLiteral("[SET1]\r\nC1_03=/痺ｱ\r\n").toUtf8());
+        QCOMPARE(ini.ReadString("SET1", "C1_03", QString()), QStringLiteral("/痺ｱ"));
     }
 
     void failedWrite()

@@ -4,7 +4,8 @@
 // read back: each gives its value again (line breaks removed, blanks around it
 // trimmed, at most 2047 bytes of the file's encoding), in any case of the
 // names, and every line of the old file that holds none of these keys is
-// still there, in its order.
+// still there, in its order. A Shift-JIS file stays Shift-JIS when the
+// folder fits it, unless its bytes would then read as UTF-8.
 
 #include "fuzz_support.h"
 
@@ -139,6 +140,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const DecodedText now = DecodeText(written);
     const QString detail = hex + QStringLiteral(" + ") + Visible(folder) + QStringLiteral(" wrote ") +
                            QString::fromLatin1(written.toHex());
+    FUZZ_CHECK(DecodeText(original).encoding == ReferenceEncoding(original), hex);
+    FUZZ_CHECK(now.encoding == ReferenceEncoding(written), detail);
+    if (DecodeText(original).encoding == TextEncoding::ShiftJis && FitsShiftJis(folder))
+        FUZZ_CHECK(now.encoding == TextEncoding::ShiftJis ||
+                       DecodeText(ToShiftJis(now.text)).encoding == TextEncoding::Utf8,
+                   detail);
     for (int i = 0; i < 16; ++i) {
         const Key &key = kKeys[i];
         QString section = QLatin1String(key.section);

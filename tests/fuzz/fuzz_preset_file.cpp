@@ -1,8 +1,11 @@
 // profile.txt: any bytes, in either encoding, loaded; a line appended and the
 // file rewritten. The loaded lines are the file's lines; the rewritten file is
 // the loaded one with CR LF breaks and the new line (nothing else changes);
-// reading it again gives the old lines and the new one; and a file the
-// program wrote keeps every byte when it is rewritten again.
+// reading it again gives the old lines and the new one in the same encoding;
+// a Shift-JIS file stays Shift-JIS while the new line fits it and its bytes
+// do not read as UTF-8; and a file the program wrote keeps every byte when it
+// is rewritten again. The encoding a file is read in is checked against a
+// second, plainly written rule.
 
 #include "fuzz_support.h"
 
@@ -71,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     PresetFile preset = PresetFile::Load(path);
     const DecodedText decoded = DecodeText(original);
     FUZZ_CHECK(preset.Encoding() == decoded.encoding, QString::fromLatin1(original.toHex()));
+    FUZZ_CHECK(decoded.encoding == ReferenceEncoding(original), QString::fromLatin1(original.toHex()));
     bool endsWithBreak = true;
     const QList<QByteArray> raw = RawLines(decoded.byteOrderMark ? original.mid(3) : original, endsWithBreak);
     FUZZ_CHECK(preset.Lines().size() == raw.size(), QString::fromLatin1(original.toHex()));
@@ -85,9 +89,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                         QStringLiteral(" wrote ") + QString::fromLatin1(written.toHex());
     FUZZ_CHECK(preset.Lines() == before + QStringList{line}, hex);
 
+    // Shift-JIS stays unless the line does not fit or the bytes would read as UTF-8.
+    if (decoded.encoding == TextEncoding::ShiftJis && preset.Encoding() != TextEncoding::ShiftJis) {
+        const QByteArray asShiftJis = Joined(raw + QList<QByteArray>{ToShiftJis(line)}, endsWithBreak);
+        FUZZ_CHECK(!FitsShiftJis(line) || ReferenceEncoding(asShiftJis) == TextEncoding::Utf8, hex);
+    }
+
     // Read back as the next start would.
     const PresetFile reloaded = PresetFile::Load(path);
     FUZZ_CHECK(reloaded.Encoding() == preset.Encoding(), hex);
+    FUZZ_CHECK(ReferenceEncoding(written) == preset.Encoding(), hex);
     const QString expectedLine = preset.Encoding() == TextEncoding::ShiftJis ? MapForShiftJis(line) : line;
     FUZZ_CHECK(reloaded.Lines() == before + QStringList{expectedLine},
                hex + QStringLiteral(" read back as ") + Visible(reloaded.Lines()));

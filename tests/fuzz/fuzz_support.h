@@ -3,10 +3,13 @@
 // Helpers shared by the fuzz targets: a reader that turns the fuzzer's bytes
 // into texts and numbers, and a check that stops the run with a message.
 
+#include "platform/text_encoding.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 
 #include <cstddef>
@@ -110,6 +113,37 @@ private:
     size_t size_;
     size_t at_ = 0;
 };
+
+// The encoding a stored file is read in, written out plainly: UTF-8 when the
+// bytes are valid UTF-8 and begin with the mark, hold a character from U+0800
+// on (three bytes or more), or are not Shift-JIS.
+inline zento::TextEncoding ReferenceEncoding(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return zento::TextEncoding::ShiftJis;
+    bool wide = false;
+    for (QChar c : text)
+        wide = wide || c.unicode() >= 0x800 || c.isSurrogate();
+    if (bytes.startsWith("\xEF\xBB\xBF") || wide)
+        return zento::TextEncoding::Utf8;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes.at(i));
+        if (b < 0x80 || (b >= 0xA1 && b <= 0xDF))
+            continue;
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        const auto t = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes.at(i + 1)) : 0;
+        if (!lead || !((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)))
+            return zento::TextEncoding::Utf8;
+        QStringDecoder pair("Shift_JIS", QStringConverter::Flag::Stateless);
+        const QString one = pair.decode(bytes.mid(i, 2));
+        if (pair.hasError() || one.size() != 1 || one.at(0) == QChar(0xFFFD) || one.at(0) == QChar(0x1A))
+            return zento::TextEncoding::Utf8;
+        ++i;
+    }
+    return zento::TextEncoding::ShiftJis;
+}
 
 // A folder for the files a target writes, removed when the process ends. In
 // memory where the machine has /dev/shm: every atomic write syncs the file,

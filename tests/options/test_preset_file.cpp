@@ -111,18 +111,56 @@ private slots:
         QCOMPARE(PresetFile::Load(path_).Lines(), QStringList({U("手動,AVI"), U("😀한,MP4")}));
     }
 
+    void appendReadsBackInItsEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<QByteArray>("written");
+        const QByteArray mark("\xef\xbb\xbf");
+        // "é" does not fit Shift-JIS; in UTF-8 it is C3 A9, also Shift-JIS "ﾃｩ": the mark tells them apart.
+        QTest::newRow("two-byte utf-8 gets the mark")
+            << QByteArray("a,AVI\r\n") << U("café,AVI") << mark + "a,AVI\r\ncaf\xc3\xa9,AVI\r\n";
+        QTest::newRow("two-byte utf-8 after japanese needs none")
+            << QByteArray("\x8e\xe8,AVI\r\n") << U("café,AVI") << U("手,AVI\r\ncafé,AVI\r\n").toUtf8();
+        // "痺ｱ" is E1 83 B1 in Shift-JIS, three-byte UTF-8 "ჱ" too: that file goes UTF-8.
+        QTest::newRow("shift-jis that reads as utf-8")
+            << QByteArray("a,AVI\r\n") << U("痺ｱ,AVI") << U("a,AVI\r\n痺ｱ,AVI\r\n").toUtf8();
+        QTest::newRow("same kanji with invalid utf-8 stays shift-jis")
+            << QByteArray("\x8e\xe8,AVI\r\n") << U("痺ｱ,AVI") << QByteArray("\x8e\xe8,AVI\r\n\xe1\x83\xb1,AVI\r\n");
+    }
+    void appendReadsBackInItsEncoding()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, added);
+        QFETCH(QByteArray, written);
+        QVERIFY(WriteFile(path_, file));
+        PresetFile presets = PresetFile::Load(path_);
+        const QStringList before = presets.Lines();
+        presets.AppendLine(added);
+        QCOMPARE(ReadFile(path_), written);
+        PresetFile again = PresetFile::Load(path_);
+        QCOMPARE(again.Lines(), before + QStringList{added});
+        QCOMPARE(again.Encoding(), presets.Encoding());
+        // Stored again, the file keeps its bytes and its mark.
+        again.AppendLine(U("b"));
+        QCOMPARE(ReadFile(path_), written + "b\r\n");
+        presets.AppendLine(U("b"));
+        QCOMPARE(ReadFile(path_), written + "b\r\n");
+    }
+
     void appendKeepsNamesThatLookLikeUtf8()
     {
-        // "ﾃｽ" is C3 BD in Shift-JIS, which is also UTF-8 ("ý"): after an ASCII
-        // file it is written as UTF-8, so the next start reads the same name.
-        for (const QByteArray &file : {QByteArray(), QByteArray("a,AVI\r\n")}) {
+        // "ﾃｽ" is C3 BD in Shift-JIS, which is also UTF-8 ("ý"): the file stays
+        // Shift-JIS, and the next start reads the same name.
+        for (const QByteArray &file : {QByteArray(), QByteArray("a,AVI\r\n"), QByteArray("\xc3\xbd,AVI\r\n")}) {
             QVERIFY(WriteFile(path_, file));
             PresetFile presets = PresetFile::Load(path_);
+            QCOMPARE(presets.Encoding(), TextEncoding::ShiftJis);
             presets.AppendLine(U("ﾃｽ,AVI"));
-            QCOMPARE(ReadFile(path_), file + U("ﾃｽ,AVI\r\n").toUtf8());
+            QCOMPARE(ReadFile(path_), file + "\xc3\xbd,AVI\r\n");
             const PresetFile again = PresetFile::Load(path_);
             QCOMPARE(again.Lines().last(), U("ﾃｽ,AVI"));
-            QCOMPARE(again.Encoding(), TextEncoding::Utf8);
+            QCOMPARE(again.Encoding(), TextEncoding::ShiftJis);
         }
         // A name that begins with U+FEFF keeps it: a mark goes before it.
         const QString name = QChar(0xFEFF) + U("한,AVI");

@@ -27,6 +27,19 @@ private slots:
         QTest::newRow("empty") << QByteArray() << sjis << false << QString();
         QTest::newRow("utf-8") << QByteArray("\xe6\x89\x8b\xe5\x8b\x95") << utf8 << false << U("手動");
         QTest::newRow("utf-8, mark alone") << QByteArray("\xef\xbb\xbf") << utf8 << true << QString();
+        // Two-byte UTF-8 alone is taken for Shift-JIS when it is Shift-JIS too.
+        QTest::newRow("katakana pair that is also utf-8") << QByteArray("\xc3\xbd,AVI") << sjis << false << U("ﾃｽ,AVI");
+        QTest::newRow("two-byte utf-8 that is also shift-jis")
+            << QByteArray("caf\xc3\xa9") << sjis << false << U("cafﾃｩ");
+        QTest::newRow("two-byte utf-8 with mark") << QByteArray("\xef\xbb\xbf\xc3\xbd") << utf8 << true << U("ý");
+        QTest::newRow("two-byte utf-8, not shift-jis (0x80)") << QByteArray("\xc3\x80") << utf8 << false << U("À");
+        QTest::newRow("two-byte utf-8, not shift-jis (lead at end)")
+            << QByteArray("\xc3\xbd\xc2\x81") << utf8 << false << U("ý\u0081");
+        QTest::newRow("kana pair beside japanese utf-8")
+            << QByteArray("\xc3\xbd\xe6\x89\x8b") << utf8 << false << U("ý手");
+        // The rule's price: a kanji led by E0 or above before a katakana can be three-byte UTF-8.
+        QTest::newRow("shift-jis that is three-byte utf-8") << QByteArray("\xe1\x83\xb1") << utf8 << false << U("ჱ");
+        QTest::newRow("four-byte utf-8") << QByteArray("\xf0\x9f\x98\x80") << utf8 << false << U("😀");
         QTest::newRow("truncated utf-8 is shift-jis") << QByteArray("a\xe3\x81") << sjis << false << U("a縺");
         QTest::newRow("half-width katakana") << QByteArray("\xbe\xb6\xde") << sjis << false << U("ｾｶﾞ");
         QTest::newRow("trail byte 0x5c") << QByteArray("\x95\x5c\x8e\xa6") << sjis << false << U("表示");
@@ -50,6 +63,29 @@ private slots:
         QCOMPARE(decoded.byteOrderMark, byteOrderMark);
         QCOMPARE(decoded.text, text);
         QCOMPARE(DecodeAs(bytes.mid(byteOrderMark ? 3 : 0), encoding), text);
+    }
+
+    void validShiftJis_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("ascii and control codes") << QByteArray("a,\x01\x7f") << true;
+        QTest::newRow("hiragana and katakana") << QByteArray("\x82\xa0\xb1\xdf") << true;
+        QTest::newRow("trail byte 0x5c") << QByteArray("\x95\x5c") << true;
+        QTest::newRow("katakana pair that is also utf-8") << QByteArray("\xc3\xbd") << true;
+        QTest::newRow("0x80") << QByteArray("\x80") << false;
+        QTest::newRow("0xa0") << QByteArray("\xa0") << false;
+        QTest::newRow("0xfd") << QByteArray("\xfd") << false;
+        QTest::newRow("lead byte at the end") << QByteArray("a\x82") << false;
+        QTest::newRow("lead byte before a line break") << QByteArray("\x82\r\n") << false;
+        QTest::newRow("pair with no character") << QByteArray("\x85\x40") << false;
+    }
+    void validShiftJis()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, valid);
+        QCOMPARE(IsValidShiftJis(bytes), valid);
     }
 
     void shiftJisRoundTripOfEveryCode()

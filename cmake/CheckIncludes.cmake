@@ -1,0 +1,40 @@
+# cmake -DZENTO_SOURCE=<src folder> -P CheckIncludes.cmake
+# Includes point down: a file may include headers of its own folder and of the
+# folders below it. From the bottom: platform; source and options (side by
+# side, neither includes the other); widgets; convert; app.
+if(NOT ZENTO_SOURCE)
+  message(FATAL_ERROR "ZENTO_SOURCE is not set")
+endif()
+
+set(rank_platform 0)
+set(rank_source 1)
+set(rank_options 1)
+set(rank_widgets 2)
+set(rank_convert 3)
+set(rank_app 4)
+set(layers platform source options widgets convert app)
+
+set(violations)
+foreach(layer IN LISTS layers)
+  file(GLOB files ${ZENTO_SOURCE}/${layer}/*.h ${ZENTO_SOURCE}/${layer}/*.cpp)
+  foreach(file IN LISTS files)
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"]*\"([a-z_]+)/.*$" "\\1" target "${line}")
+      if(NOT DEFINED rank_${target} OR target STREQUAL layer)
+        continue()
+      endif()
+      if(NOT rank_${target} LESS rank_${layer})
+        file(RELATIVE_PATH name ${ZENTO_SOURCE} ${file})
+        string(STRIP "${line}" line)
+        list(APPEND violations "${name}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "Includes that point up or sideways:\n  ${text}")
+endif()
+message(STATUS "Includes point down")
