@@ -399,6 +399,10 @@ void TMainForm1::BuildControls()
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     CheckListBox1->setFocusPolicy(Qt::NoFocus);
+    // The first of that order has the keyboard when the window opens (the
+    // window would otherwise give it to the first control it made, a button
+    // of the top bar).
+    DriveComboBox1->setFocus();
 }
 
 QString TMainForm1::ProgramFolderOf(const QString &executablePath)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -17,6 +18,7 @@
 #include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zento {
 
@@ -52,10 +54,33 @@ bool IsQuietOpenError(int error)
            error == ELOOP || error == ENXIO || error == ENOMEDIUM;
 }
 
+// The order in which the file systems of a disc (and those of the platform the
+// titles come from) list a folder: ASCII letters folded to upper case, then
+// byte by byte, which for UTF-8 names is the order of their code points. A
+// name that is not valid UTF-8 takes its place by its bytes all the same.
+// Names that fold alike ("a" and "A" side by side) keep a fixed order by
+// their own bytes.
+bool NameBefore(const char *a, const char *b)
+{
+    const auto fold = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
+    };
+    for (const char *x = a, *y = b;; ++x, ++y) {
+        const unsigned fx = fold(*x), fy = fold(*y);
+        if (fx != fy)
+            return fx < fy;
+        if (fx == 0)
+            break;
+    }
+    return std::strcmp(a, b) < 0;
+}
+
 // One open directory enumeration, closed whatever way the caller leaves.
-// The entries are read in blocks straight from the kernel, the same records
+// The entries are read in blocks straight from the kernel (the same records
 // readdir would hand out, without its buffer allocation and its look-up of
-// the open folder.
+// the open folder), all of them at the first call, and handed out in the
+// order of NameBefore.
 class DirectoryReader {
 public:
     // An enumeration that yields nothing when the folder cannot be listed for
@@ -74,38 +99,55 @@ public:
     DirectoryReader(const DirectoryReader &) = delete;
     DirectoryReader &operator=(const DirectoryReader &) = delete;
 
-    // The next entry in the file system's own order, "." and ".." left out;
-    // null at the end.
+    // The next entry, "." and ".." left out; null at the end.
     const dirent64 *Next()
     {
         if (fd_ < 0)
             return nullptr;
-        for (;;) {
-            if (at_ >= filled_) {
-                const ssize_t read = ::getdents64(fd_, buffer_, sizeof buffer_);
-                if (read < 0)
-                    ThrowReadError(path_, errno);
-                if (read == 0)
-                    return nullptr;
-                filled_ = read;
-                at_ = 0;
-            }
-            const auto *entry = reinterpret_cast<const dirent64 *>(buffer_ + at_);
-            at_ += entry->d_reclen;
-            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-                continue;
-            return entry;
-        }
+        if (!read_)
+            ReadAll();
+        return at_ < entries_.size() ? entries_[at_++] : nullptr;
     }
 
     int Fd() const { return fd_ >= 0 ? fd_ : AT_FDCWD; }
 
 private:
+    void ReadAll()
+    {
+        alignas(dirent64) char buffer[16384];
+        std::vector<size_t> offsets;
+        for (;;) {
+            const ssize_t read = ::getdents64(fd_, buffer, sizeof buffer);
+            if (read < 0)
+                ThrowReadError(path_, errno);
+            if (read == 0)
+                break;
+            for (ssize_t at = 0; at < read;) {
+                const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
+                at += entry->d_reclen;
+                if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+                    continue;
+                offsets.push_back(records_.size());
+                const auto *bytes = reinterpret_cast<const std::byte *>(entry);
+                records_.insert(records_.end(), bytes, bytes + entry->d_reclen);
+            }
+        }
+        read_ = true;
+        entries_.reserve(offsets.size());
+        for (const size_t offset : offsets)
+            entries_.push_back(reinterpret_cast<const dirent64 *>(records_.data() + offset));
+        std::sort(entries_.begin(), entries_.end(),
+                  [](const dirent64 *a, const dirent64 *b) { return NameBefore(a->d_name, b->d_name); });
+    }
+
     QString path_;
     int fd_ = -1;
-    alignas(dirent64) char buffer_[16384];
-    ssize_t filled_ = 0;
-    ssize_t at_ = 0;
+    bool read_ = false;
+    // The records as the kernel gave them, one after the other: the kernel
+    // pads each record so that the next one stays aligned.
+    std::vector<std::byte> records_;
+    std::vector<const dirent64 *> entries_;
+    size_t at_ = 0;
 };
 
 constexpr unsigned StatxFields =

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -120,8 +121,9 @@ RowKind KindOf(const QComboBox &box, int index)
 struct TDriveComboBox::Private {
     std::shared_ptr<DriveProvider> provider;
     QString drive;
-    QStringList folders; // the chosen folders, kept for the whole run
-    QString lastFolder;  // the folder chosen or added last
+    QStringList folders;             // the chosen folders, kept for the whole run
+    QString lastFolder;              // the folder chosen or added last
+    KeyMove keyMove = KeyMove::None; // a key's move in the closed box under way
 };
 
 TDriveComboBox::TDriveComboBox(QWidget *parent, std::shared_ptr<DriveProvider> provider)
@@ -288,10 +290,55 @@ void TDriveComboBox::Picked(int index)
     if (index < 0 || index >= count())
         return;
     if (KindOf(*this, index) == RowKind::Chooser) {
-        PickFolder();
-        return;
+        // Keys never open the chooser from the closed box: a step stops on
+        // the row above it, a typed text that names it finds nothing.
+        if (d->keyMove == KeyMove::None) {
+            PickFolder();
+            return;
+        }
+        const int above = index - 1;
+        if (d->keyMove == KeyMove::Search || above < 0 || itemData(above, DriveIdRole).toString() == d->drive) {
+            SelectRowOf(d->drive);
+            return;
+        }
+        index = above;
     }
     TakeRow(index);
+}
+
+void TDriveComboBox::MoveByKey(KeyMove move, const std::function<void()> &handle)
+{
+    if (view()->isVisible()) { // the open list picks what the user means
+        handle();
+        return;
+    }
+    d->keyMove = move;
+    struct Reset {
+        KeyMove &move;
+        ~Reset() { move = KeyMove::None; }
+    } reset{d->keyMove};
+    handle();
+    // Whatever way the move went, the closed box never rests on the chooser row.
+    if (!view()->isVisible() && currentIndex() >= 0 && KindOf(*this, currentIndex()) == RowKind::Chooser)
+        SelectRowOf(d->drive);
+}
+
+void TDriveComboBox::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: MoveByKey(KeyMove::Step, [&] { QComboBox::keyPressEvent(event); }); break;
+    default: MoveByKey(KeyMove::Search, [&] { QComboBox::keyPressEvent(event); });
+    }
+}
+
+void TDriveComboBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    MoveByKey(KeyMove::Search, [&] { QComboBox::inputMethodEvent(event); });
 }
 
 void TDriveComboBox::TakeRow(int index)

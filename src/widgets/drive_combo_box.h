@@ -60,6 +60,15 @@ private:
     void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    // Keys and input-method text in the closed box move between the rows
+    // above the chooser row only.
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    enum class KeyMove { None, Step, Search };
+    // Runs the box's own handling of a key in the closed box; a move that
+    // would land on the chooser row stops on the row above it (a step) or
+    // does not happen (a search for a typed text).
+    void MoveByKey(KeyMove move, const std::function<void()> &handle);
     // A user's pick of a row: OnClick, the drive taken over, OnChange, OnSelect.
     void Picked(int index);
     // The drive of a row taken over as a user's pick does it.

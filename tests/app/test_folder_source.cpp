@@ -125,6 +125,18 @@ private slots:
         QCOMPARE(dialogs_->messages, QStringList());
     }
 
+    // A copy of a disc lists its chapters as the disc would, whatever order
+    // the copy was written in.
+    void folderCopyListedInTheOrderOfTheDisc()
+    {
+        MakeFiles("c/VIDEO_TS/VTS_01_2.VOB c/VIDEO_TS/VTS_02_1.VOB c/VIDEO_TS/VIDEO_TS.VOB c/VIDEO_TS/vts_01_3.vob "
+                  "c/VIDEO_TS/VTS_01_0.VOB c/VIDEO_TS/VTS_01_1.VOB");
+        const auto window = MakeWindow();
+        Choose(*window, Path("c"));
+        QCOMPARE(window->CheckListBox2->Items(), (QStringList{"01_0", "01_1", "01_2", "01_3", "02_1"}));
+        QCOMPARE(window->CheckListBox1->Items().last(), Path("c/VIDEO_TS/VTS_02_1.VOB"));
+    }
+
     void restartThroughSettingsFile_data()
     {
         QTest::addColumn<int>("mode");

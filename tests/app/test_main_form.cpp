@@ -340,6 +340,39 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
+    // The drive box holds the keyboard when the window opens; Tab goes on
+    // through the fields top to bottom, the buttons, and the chapter list last.
+    void keyboardFocus()
+    {
+        const auto window = MakeWindow();
+        UrlRecorder recorder;
+        QDesktopServices::setUrlHandler("https", &recorder, "open");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QCOMPARE(QApplication::focusWidget(), window->DriveComboBox1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // opens the drive list, no web page
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(recorder.urls, QList<QUrl>());
+        window->DriveComboBox1->hidePopup();
+        QTRY_COMPARE(QApplication::focusWidget(), window->DriveComboBox1);
+
+        const QStringList order = {"DriveComboBox1", "C1_03",         "C2_00",         "C2_01",    "C2_02_01",
+                                   "C2_02_02",       "C2_03_01",      "C2_03_02",      "C2_04",    "C2_06",
+                                   "C2_05",          "C3_01",         "C3_03",         "C3_02",    "CheckBox1",
+                                   "CButton11",      "CButton12",     "CButton4",      "CButton3", "CButton2",
+                                   "CButton1",       "CheckListBox2", "DriveComboBox1"};
+        QStringList visited;
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            QWidget *control = QApplication::focusWidget();
+            while (control && control->parentWidget() != window.get())
+                control = control->parentWidget(); // the field inside a compound control
+            QVERIFY(control);
+            visited << control->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(visited, order); // the convert button is left out while it is disabled
+    }
+
     // During a run the window refuses to close; afterwards it closes and
     // writes its settings.
     void closeWaitsForTheRun()

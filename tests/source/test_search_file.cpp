@@ -5,6 +5,10 @@
 #include <QDirIterator>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace zento;
 
 namespace {
@@ -21,13 +25,30 @@ void MakeTree(const QString &root, const QStringList &entries)
     }
 }
 
-// A folder's entries in the file system's own order, as an independent reader sees them.
-QStringList NativeOrder(const QString &folder)
+// A name with its ASCII letters as capitals, the rest of its bytes as they are.
+QByteArray AsciiUpper(QByteArray name)
 {
-    QStringList paths;
+    for (char &c : name)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return name;
+}
+
+// A folder's entries in the order a disc lists them (ASCII letters without
+// regard to case, then the bytes), read by an independent reader.
+QStringList DiscOrder(const QString &folder)
+{
+    QList<QByteArray> names;
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     while (it.hasNext())
-        paths << folder + "/" + QFileInfo(it.next()).fileName();
+        names << QFile::encodeName(QFileInfo(it.next()).fileName());
+    std::sort(names.begin(), names.end(), [](const QByteArray &a, const QByteArray &b) {
+        const QByteArray ua = AsciiUpper(a), ub = AsciiUpper(b);
+        return ua != ub ? ua < ub : a < b;
+    });
+    QStringList paths;
+    for (const QByteArray &name : names)
+        paths << folder + "/" + QFile::decodeName(name);
     return paths;
 }
 
@@ -127,7 +148,7 @@ private slots:
         for (const QString &name : names)
             QVERIFY(test::WriteFile(folder + "/" + name));
         QStringList expected;
-        for (const QString &path : NativeOrder(folder))
+        for (const QString &path : DiscOrder(folder))
             if (MatchesMask(QFileInfo(path).fileName(), mask))
                 expected << path;
         QVERIFY(!expected.isEmpty());
@@ -185,13 +206,69 @@ private slots:
             Recorder r(folder + suffix, "VTS*.VOB", recursive);
             QVERIFY(r.search.Search());
             // The folder's own matches (a matching folder among them), then the subfolder's.
-            QStringList expected = NativeOrder(folder).filter(QRegularExpression("/(VTS|vts)_[^/]*$"));
+            QStringList expected = DiscOrder(folder).filter(QRegularExpression("/(VTS|vts)_[^/]*$"));
             if (recursive)
                 expected << folder + "/VTS_99.VOB/VTS_02_1.VOB";
             QCOMPARE(r.names, expected);
             for (int i = 0; i < r.names.size(); ++i)
                 QCOMPARE(r.data[i].IsDirectory, r.names[i].endsWith("/VTS_99.VOB"));
         }
+    }
+
+    // Entries come in the order of a disc whatever order the folder was
+    // written in: the files of a folder and the folders of the walk alike.
+    void discOrder_data()
+    {
+        QTest::addColumn<QByteArray>("created"); // in this order; "x/" is a folder
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QByteArray>("listed"); // in the order reported
+        QTest::newRow("title files, '_' after the letters")
+            << QByteArray("VTS_02_1.VOB vts_01_2.vob VIDEO_TS.VOB VTS_01_10.VOB VTSA.VOB VTS_01_0.VOB VTS_01.VOB "
+                          "vts_01_3.VOB VTS_01_1.VOB")
+            << "VTS*.VOB"
+            << QByteArray("VTSA.VOB VTS_01.VOB VTS_01_0.VOB VTS_01_1.VOB VTS_01_10.VOB vts_01_2.vob vts_01_3.VOB "
+                          "VTS_02_1.VOB");
+        QTest::newRow("names apart only by case") << QByteArray("b a B A") << "*.*" << QByteArray("A a B b");
+        QTest::newRow("beyond ASCII by code point, not folded")
+            << QByteArray("ｚ.VOB Ω.VOB z.VOB É.VOB é.VOB Z_.VOB") << "*.VOB"
+            << QByteArray("z.VOB Z_.VOB É.VOB é.VOB Ω.VOB ｚ.VOB");
+        QTest::newRow("not UTF-8, by the bytes") << QByteArray("\xff.VOB \x80x.VOB a.VOB \xc3\xa9.VOB") << "*.VOB"
+                                                 << QByteArray("a.VOB \x80x.VOB \xc3\xa9.VOB \xff.VOB");
+        QTest::newRow("folders of the walk, a matching folder among the files")
+            << QByteArray("sub_b/ SUB_A/ N.VOB subC/ M.VOB/ L.VOB sub_b/2.VOB SUB_A/1.VOB subC/0.VOB M.VOB/m.VOB "
+                          "subC/z/ SUB_A/y/ subC/z/4.VOB SUB_A/y/3.VOB")
+            << "*.VOB"
+            << QByteArray("L.VOB M.VOB N.VOB M.VOB/m.VOB subC/0.VOB SUB_A/1.VOB sub_b/2.VOB subC/z/4.VOB "
+                          "SUB_A/y/3.VOB"); // level by level, each in its parent's order
+    }
+    void discOrder()
+    {
+        QFETCH(QByteArray, created);
+        QFETCH(QString, mask);
+        QFETCH(QByteArray, listed);
+        const QByteArray base = QFile::encodeName(root_);
+        for (const QByteArray &entry : created.split(' ')) {
+            const QByteArray path = base + "/" + entry;
+            if (entry.endsWith('/')) {
+                QVERIFY2(::mkdir(path.constData(), 0755) == 0, path.constData());
+            } else {
+                const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+                QVERIFY2(fd >= 0, path.constData());
+                ::close(fd);
+            }
+        }
+        QStringList expected, expectedHere;
+        for (const QByteArray &entry : listed.split(' ')) {
+            expected << root_ + "/" + QFile::decodeName(entry);
+            if (!entry.contains('/'))
+                expectedHere << expected.last();
+        }
+        Recorder walked(root_, mask);
+        QVERIFY(walked.search.Search());
+        QCOMPARE(walked.names, expected);
+        Recorder here(root_, mask, false);
+        QVERIFY(here.search.Search());
+        QCOMPARE(here.names, expectedHere);
     }
 
     void breadthFirstOrder()
@@ -206,7 +283,7 @@ private slots:
         };
         QVERIFY(r.search.Search());
         const QStringList dirs =
-            QStringList{root_} + NativeOrder(root_).filter(QRegularExpression("/[AB]$")) + QStringList{root_ + "/A/C"};
+            QStringList{root_} + DiscOrder(root_).filter(QRegularExpression("/[AB]$")) + QStringList{root_ + "/A/C"};
         QCOMPARE(r.search.DirectoryList(), dirs);
         QStringList expected; // every folder collected before the first file
         for (const QString &dir : dirs)
@@ -271,7 +348,7 @@ private slots:
         // An empty mask reports every entry, folders included.
         Recorder all(root_ + "/VIDEO_TS", QString(), false);
         QVERIFY(all.search.Search());
-        QCOMPARE(all.names, NativeOrder(root_ + "/VIDEO_TS"));
+        QCOMPARE(all.names, DiscOrder(root_ + "/VIDEO_TS"));
         // A missing folder is no failure, recursive or not; without OnFind nothing runs.
         for (bool recursive : {true, false}) {
             Recorder missing(root_ + "/missing/VIDEO_TS", "*.*", recursive);
@@ -336,7 +413,7 @@ private slots:
         QStringList expected;
         for (int i = 0; i < dirs.size(); ++i) {
             QCOMPARE(dirs[i].endsWith("/inner"), i > 20); // a whole level before the next
-            expected << NativeOrder(dirs[i]).filter("/VTS_");
+            expected << DiscOrder(dirs[i]).filter("/VTS_");
         }
         QCOMPARE(expected.size(), 1000);
         QCOMPARE(r.names, expected);

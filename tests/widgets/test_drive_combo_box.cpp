@@ -197,13 +197,16 @@ private slots:
     void chooserRowPickedByTheUser_data()
     {
         QTest::addColumn<QString>("answer");
-        QTest::newRow("chosen") << "/home/u/DVD";
-        QTest::newRow("cancelled") << "";
+        QTest::addColumn<bool>("click"); // else Enter
+        QTest::newRow("chosen") << "/home/u/DVD" << false;
+        QTest::newRow("cancelled") << "" << false;
+        QTest::newRow("chosen by a click") << "/home/u/DVD" << true;
     }
 
     void chooserRowPickedByTheUser()
     {
         QFETCH(QString, answer);
+        QFETCH(bool, click);
         box_->AddFolder("/srv/old"); // a row of its own, nothing selected or raised
         QCOMPARE(box_->currentText(), "c [system]");
         QCOMPARE(events_, QStringList{});
@@ -211,7 +214,21 @@ private slots:
         box_->show();
         QVERIFY(QTest::qWaitForWindowExposed(box_.get()));
         box_->setFocus();
-        QTest::keyClick(box_.get(), Qt::Key_End); // the last row: the chooser
+        // Enter on, or a click on, the last row of the open list: the chooser.
+        box_->showPopup();
+        QAbstractItemView *view = box_->view();
+        QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+        const QModelIndex last = view->model()->index(box_->count() - 1, 0);
+        if (click) {
+            QTest::qWait(QApplication::doubleClickInterval() + 50); // not taken for the opening click
+            const QPoint at = view->visualRect(last).center();
+            QTest::mouseMove(view->viewport(), at);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        } else {
+            view->setCurrentIndex(last);
+            QTest::keyClick(view, Qt::Key_Return);
+        }
+        QTRY_VERIFY(!view->window()->isVisible());
         // The chooser starts at the folder chosen last.
         QCOMPARE(chooserStarts_, QStringList{"/srv/old"});
         if (answer.isEmpty()) {
@@ -226,6 +243,68 @@ private slots:
             QCOMPARE(box_->DriveRoot(), answer); // the folder is its own root
         }
         QCOMPARE(box_->itemText(box_->count() - 1), "フォルダを選択…");
+    }
+
+    // Keys in the closed box move between the drives (and chosen folders)
+    // only; none of them lands on the chooser row or opens the chooser.
+    void keysInTheClosedBox_data()
+    {
+        QTest::addColumn<QString>("drive"); // current at the start
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("text"); // what the key types
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QStringList>("events");
+        const auto picked = [](const QString &from, const QString &to) {
+            return QStringList{"click " + from, "change " + to, "select " + to};
+        };
+        QTest::newRow("Down from the last drive to a chosen folder") << "/tmp" << int(Qt::Key_Down) << ""
+                                                                     << "/srv/old" << picked("/tmp", "/srv/old");
+        QTest::newRow("Down on the last row above the chooser") << "/srv/old" << int(Qt::Key_Down) << ""
+                                                                << "/srv/old" << QStringList{};
+        QTest::newRow("End") << "c" << int(Qt::Key_End) << ""
+                             << "/srv/old" << picked("c", "/srv/old");
+        QTest::newRow("End on the last row above the chooser") << "/srv/old" << int(Qt::Key_End) << ""
+                                                               << "/srv/old" << QStringList{};
+        QTest::newRow("Page Down") << "/tmp" << int(Qt::Key_PageDown) << ""
+                                   << "/srv/old" << picked("/tmp", "/srv/old");
+        QTest::newRow("Up still moves") << "c" << int(Qt::Key_Up) << ""
+                                        << "a" << picked("c", "a");
+        QTest::newRow("letter of a drive") << "c" << int(Qt::Key_D) << "d"
+                                           << "d []" << picked("c", "d");
+        QTest::newRow("letter of the chooser row") << "c" << int(Qt::Key_unknown) << "フ"
+                                                   << "c [system]" << QStringList{};
+    }
+    void keysInTheClosedBox()
+    {
+        QFETCH(QString, drive);
+        QFETCH(int, key);
+        QFETCH(QString, text);
+        QFETCH(QString, current);
+        QFETCH(QStringList, events);
+        box_->AddFolder("/srv/old");
+        box_->SetDrive(drive);
+        chooserAnswers_ << "/home/u/DVD"; // taken if the chooser opened
+        box_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box_.get()));
+        box_->setFocus();
+        events_.clear();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(box_.get(), &press);
+        QApplication::sendEvent(box_.get(), &release);
+        QCOMPARE(box_->currentText(), current);
+        QCOMPARE(box_->Drive(), current.section(' ', 0, 0));
+        QCOMPARE(events_, events);
+        QCOMPARE(chooserStarts_, QStringList{});
+        QVERIFY(!box_->view()->isVisible());
+
+        // A letter that an input method commits follows the same rule.
+        QInputMethodEvent commit;
+        commit.setCommitString("フ");
+        QApplication::sendEvent(box_.get(), &commit);
+        QCOMPARE(box_->currentText(), current);
+        QCOMPARE(events_, events);
+        QCOMPARE(chooserStarts_, QStringList{});
     }
 
     void wheel_data()
