@@ -280,6 +280,18 @@ void TMainForm1::BuildControls()
     CButton12->setFont(FieldFont());
     CButton12->OnClick = [this](TdxfColorButton &sender) { CButton12Click(&sender); };
 
+    // Joining the parts of a title: left of the chapter list, above the refresh button.
+    CheckBox2 = new QCheckBox(this);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    CheckBox2->setGeometry(22, 125, 12, 12);
+    CheckBox2->setCursor(Qt::PointingHandCursor);
+    hint(CheckBox2, QStringLiteral(" 分割されたタイトル(VTS_01_1, VTS_01_2 …)を1つのファイルに変換"));
+    auto *joinLabel = new TShadowLabel(QStringLiteral("タイトル結合"), this);
+    joinLabel->setObjectName(QStringLiteral("L0_04"));
+    joinLabel->setFont(FieldFont());
+    joinLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    joinLabel->setGeometry(37, 122, 104 - 37, 18);
+
     SearchFile1.Directory = QStringLiteral("/");
     SearchFile1.Recursive = true;
     SearchFile1.OnFind = [this](TSearchFile &sender, const QString &name, const TSearchFileData &data, bool &goOn) {
@@ -395,7 +407,7 @@ void TMainForm1::BuildControls()
     const QList<QWidget *> order = {DriveComboBox1, C1_03,    C2_00,     C2_01,     C2_02_01,     C2_02_02,
                                     C2_03_01,       C2_03_02, C2_04,     C2_06,     C2_05,        C3_01,
                                     C3_03,          C3_02,    CheckBox1, CButton10, CButton11,    CButton12,
-                                    CButton4,       CButton3, CButton2,  CButton1,  CheckListBox2};
+                                    CheckBox2,      CButton4,       CButton3, CButton2,  CButton1,  CheckListBox2};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     CheckListBox1->setFocusPolicy(Qt::NoFocus);

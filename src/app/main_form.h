@@ -43,6 +43,7 @@ public:
     TCheckListBox *CheckListBox1 = nullptr; // full paths (hidden)
     TCheckListBox *CheckListBox2 = nullptr; // display texts and ticks
     TdxfColorButton *CButton12 = nullptr;   // refresh
+    QCheckBox *CheckBox2 = nullptr;         // the parts of a title into one file
     TBrowseEdit *C1_03 = nullptr;           // output folder
     TMultiColComboBox *C2_00 = nullptr;     // preset
     TMultiColComboBox *C2_01 = nullptr;     // container

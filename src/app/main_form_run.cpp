@@ -4,8 +4,10 @@
 
 #include "convert/command_line.h"
 #include "convert/encoder_process.h"
+#include "convert/encoder_progress.h"
 #include "convert/jpeg_image.h"
 #include "convert/progress_form.h"
+#include "convert/title_jobs.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "widgets/check_list_box.h"
@@ -23,6 +25,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace zento {
 
@@ -118,8 +122,10 @@ public:
 
 private:
     bool IsTicked(int index) const;
-    // One pass of entry index; false when the entry's remaining passes are skipped.
-    bool RunPass(int index, int pass, int passCount, const QString &outputFolder);
+    // The jobs of this run: one per ticked entry, or the parts of a title joined.
+    QList<TitleJob> Jobs(bool join) const;
+    // One pass of a job; false when the job's remaining passes are skipped.
+    bool RunPass(const TitleJob &job, int pass, int passCount, const QString &outputFolder);
     void Pause();
     // Loads the thumbnail file into the progress window and deletes it. An
     // unreadable file is a failure when `strict`, else it only gives no picture.
@@ -127,6 +133,8 @@ private:
     // Shows the picture of a thumbnail run that has just ended.
     void WatchThumbnail();
     void WaitForEncoder(QProcess *process, OutputTail &tail);
+    // The encoder's output read so far: into the tail and into the progress line.
+    void TakeOutput(QProcess &process, OutputTail &tail);
     void Release();
 
     TMainForm1 &w_;
@@ -139,13 +147,26 @@ private:
     QPointer<QProcess> thumbnailRun_;
     bool thumbnailPending_ = false;
     QString thumbnailFile_;
-    // A pass of the current entry was cancelled.
+    // A pass of the current entry (or joined title) was cancelled.
     bool entryCancelled_ = false;
+    // How far the encoder run of the pass in progress has come.
+    EncoderProgress progress_;
+    QElapsedTimer encoderClock_;
+    int pass_ = 1;
+    int passCount_ = 1;
 };
 
 bool ConversionRun::IsTicked(int index) const
 {
     return index < w_.CheckListBox2->Count() && w_.CheckListBox2->IsItemChecked(index);
+}
+
+QList<TitleJob> ConversionRun::Jobs(bool join) const
+{
+    QList<SourceEntry> entries;
+    for (int i = 0; i < w_.CheckListBox1->Count(); ++i)
+        entries.append({w_.CheckListBox1->ItemText(i), IsTicked(i)});
+    return FormTitleJobs(entries, join);
 }
 
 void ConversionRun::Execute()
@@ -172,13 +193,12 @@ void ConversionRun::Execute()
             throw Error(QStringLiteral("empty output folder"));
         const QString outputFolder = AbsoluteFolder(settings.C1_03);
         QDir().mkpath(outputFolder);
-        // Every ticked entry, each pass; the list is counted afresh before every entry.
-        for (int i = 0; i < w_.CheckListBox1->Count(); ++i) {
-            if (!IsTicked(i))
-                continue;
+        // Every job (a ticked entry, or the parts of a title joined), each pass.
+        // The main window is disabled meanwhile: the list cannot change.
+        for (const TitleJob &job : Jobs(w_.CheckBox2->isChecked())) {
             entryCancelled_ = false;
             for (int pass = 1; pass <= passCount; ++pass)
-                if (!RunPass(i, pass, passCount, outputFolder))
+                if (!RunPass(job, pass, passCount, outputFolder))
                     break;
         }
     } catch (const EncoderStartFailure &failure) {
@@ -197,11 +217,12 @@ void ConversionRun::Execute()
         ShowMessage(FailureReport(failures_));
 }
 
-bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &outputFolder)
+bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const QString &outputFolder)
 {
     // The run state of this pass. The folder is the one created at the start,
-    // made absolute, so that the encoder and the run mean the same file.
-    w_.CurrentSourcePath = w_.CheckListBox1->ItemText(index);
+    // made absolute, so that the encoder and the run mean the same file. A
+    // joined job is named after its first part and shows that part's size.
+    w_.CurrentSourcePath = job.parts.constFirst();
     ConversionSettings settings = w_.CurrentSettings();
     settings.C1_03 = outputFolder;
     w_.CurrentOutputPath = BuildOutputPath(w_.CurrentSourcePath, settings);
@@ -210,12 +231,15 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
 
     // What the progress window shows of this pass, at once.
     if (form_) {
-        form_->ProgressBar1->setValue(index);
-        form_->Label1->setText(PathFileName(source) + QStringLiteral(" -> ") + PathFileName(output));
+        form_->ProgressBar1->setValue(job.index);
+        form_->Label1->setText(JobLabelText(job, output));
+        form_->ProgressText.clear();
+        form_->Label3->clear();
         form_->repaint();
     }
-    // The source itself must never be overwritten, nor deleted afterwards.
-    if (IsSameFile(source, output)) {
+    // No source itself may ever be overwritten, nor deleted afterwards.
+    if (std::any_of(job.parts.cbegin(), job.parts.cend(),
+                    [&output](const QString &part) { return IsSameFile(part, output); })) {
         failures_.append({source,
                           output,
                           pass,
@@ -244,9 +268,13 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
     if (!thumbnailPending_)
         ShowThumbnail(true);
 
-    // Names the installed encoder lacks give way to their successors.
-    const EncoderCommand command =
-        ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities());
+    // Names the installed encoder lacks give way to their successors; the
+    // parts of a joined job are its input, one after the other.
+    const QString concatList =
+        workFolder_.isValid() ? PathInFolder(workFolder_.path(), QStringLiteral("parts.ffconcat")) : QString();
+    const EncoderCommand command = JoinedEncoderCommand(
+        ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities()), job.parts,
+        concatList);
 
     // Only a cancel of the coming encoder run changes these.
     if (form_) {
@@ -258,11 +286,21 @@ bool ConversionRun::RunPass(int index, int pass, int passCount, const QString &o
     // previous pass has ended and goes now: a cancel reaches only this one.
     if (encoder.isEmpty())
         throw EncoderStartFailure(NotFoundMessage(w_.ProgramFolder()));
+    // Parts the concat protocol cannot carry go through a list file.
+    if (job.IsJoined() && !FitsConcatProtocol(job.parts)) {
+        QFile list(concatList);
+        if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate) || list.write(ConcatListText(job.parts)) < 0)
+            throw Error(QStringLiteral("cannot write the list of parts"));
+    }
     delete w_.EncoderProcess.data();
     QPointer<QProcess> process = new QProcess(&w_);
     w_.EncoderProcess = process;
     PrepareEncoderProcess(*process, encoder, command.arguments, workFolder_.isValid() ? workFolder_.path() : QString());
     const OutputState before = StateOf(output);
+    progress_ = EncoderProgress();
+    pass_ = pass;
+    passCount_ = passCount;
+    encoderClock_.start();
     process->start();
     if (!process->waitForStarted(-1))
         throw EncoderStartFailure(StartFailedMessage(encoder));
@@ -355,7 +393,7 @@ void ConversionRun::WaitForEncoder(QProcess *process, OutputTail &tail)
     while (guard && guard->state() != QProcess::NotRunning) {
         if (guard->waitForFinished(kWaitSliceMs))
             break;
-        tail.Append(guard->readAll());
+        TakeOutput(*guard, tail);
         WatchThumbnail();
         // a cancel handled in the last round may have ended it already
         if (guard->state() == QProcess::NotRunning)
@@ -363,7 +401,18 @@ void ConversionRun::WaitForEncoder(QProcess *process, OutputTail &tail)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
     if (guard)
-        tail.Append(guard->readAll());
+        TakeOutput(*guard, tail);
+}
+
+void ConversionRun::TakeOutput(QProcess &process, OutputTail &tail)
+{
+    const QByteArray bytes = process.readAll();
+    if (bytes.isEmpty())
+        return; // most slices: nothing new to read, nothing to show
+    tail.Append(bytes);
+    progress_ = ReadEncoderProgress(std::move(progress_), bytes);
+    if (form_)
+        form_->ProgressText = ProgressLabelText(progress_, encoderClock_.elapsed(), pass_, passCount_);
 }
 
 void ConversionRun::Release()

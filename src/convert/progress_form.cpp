@@ -84,6 +84,9 @@ TProgressForm1::TProgressForm1(QWidget *owner)
     Label1->setGeometry(96, 18, 300, 14);
     Label2 = new TShadowLabel(QStringLiteral("0KB -> 0KB"), this);
     Label2->setGeometry(96, 32, 300, 14);
+    // From the labels' left edge up to the cancel button.
+    Label3 = new TShadowLabel(QString(), this);
+    Label3->setGeometry(96, 4, 332 - 96, 14);
 
     ProgressBar1 = new TProgressFormBar(this);
     ProgressBar1->setGeometry(92, 48, 300, 15);
@@ -148,6 +151,7 @@ void TProgressForm1::Release()
 
 void TProgressForm1::Timer1Timer(QObject *)
 {
+    Label3->setText(ProgressText);
     // A failure of the refresh leaves the label as it was and shows nothing.
     try {
         const qint64 source = FileSize(sourcePath_ ? *sourcePath_ : QString());

@@ -41,6 +41,7 @@ public:
     QLabel *Image1 = nullptr; // 80 x 60 thumbnail
     QLabel *Label1 = nullptr; // "<source> -> <output>"
     QLabel *Label2 = nullptr; // "<n>KB -> <m>KB"
+    QLabel *Label3 = nullptr; // how far the encoder run has come, refreshed with the sizes
     QProgressBar *ProgressBar1 = nullptr;
     QPushButton *CButton1 = nullptr; // "中止"
     QTimer *Timer1 = nullptr;        // size refresh, 1000 ms, off at creation
@@ -50,6 +51,8 @@ public:
     bool KeepOutput = true;
     // Set when a cancel stopped the encoder run in progress.
     bool Cancelled = false;
+    // What Label3 shows at the next refresh; the run keeps it up to date.
+    QString ProgressText;
     qint64 SourceSize = -1; // bytes, at the last tick
     qint64 OutputSize = -1;
 
