@@ -128,7 +128,10 @@ std::optional<int> ProgressPercent(const EncoderProgress &progress)
 
 std::optional<qint64> RemainingSeconds(const EncoderProgress &progress, qint64 elapsedMs)
 {
-    if (progress.durationMs <= 0 || progress.positionMs <= 0 || elapsedMs <= 0)
+    // Before the first per cent the pace says little: the encoder's first
+    // progress lines often stand at the start while it fills its buffers.
+    if (progress.durationMs <= 0 || progress.positionMs <= 0 || elapsedMs <= 0 ||
+        progress.positionMs * 100 < progress.durationMs)
         return std::nullopt;
     const qint64 position = qMin(progress.positionMs, progress.durationMs);
     const double remainingMs = double(elapsedMs) * double(progress.durationMs - position) / double(position);

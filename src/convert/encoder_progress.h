@@ -30,7 +30,7 @@ EncoderProgress ReadEncoderProgress(EncoderProgress state, QByteArrayView bytes)
 std::optional<int> ProgressPercent(const EncoderProgress &progress);
 
 // The seconds still to go, from the pace so far (elapsedMs since the encoder
-// started); none until a position after the start is known. Never negative.
+// started); none until the first per cent is done. Never negative.
 std::optional<qint64> RemainingSeconds(const EncoderProgress &progress, qint64 elapsedMs);
 
 // What the progress window shows of the encoder run: "1/2パス " in two passes,

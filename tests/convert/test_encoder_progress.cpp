@@ -78,6 +78,10 @@ private slots:
         QTest::newRow("no duration: empty") << Line("00:00:10.00") << qint64(5000) << 1 << 1 << QString();
         QTest::newRow("no position yet: no estimate") << kHead << qint64(5000) << 1 << 1 << "0 %";
         QTest::newRow("at the start: no estimate") << kHead + Line("00:00:00.00") << qint64(5000) << 1 << 1 << "0 %";
+        QTest::newRow("under one per cent: no estimate yet")
+            << kHead + Line("00:00:00.99") << qint64(5000) << 1 << 1 << "0 %";
+        QTest::newRow("one per cent: an estimate")
+            << kHead + Line("00:00:01.00") << qint64(1000) << 1 << 1 << "1 %  残り 約2分"; // 99 s
         QTest::newRow("seconds left") << kHead + Line("00:01:00.00") << qint64(30000) << 1 << 1 << "60 %  残り 約20秒";
         QTest::newRow("minutes left, rounded")
             << kHead + Line("00:00:10.00") << qint64(10000) << 1 << 1 << "10 %  残り 約2分"; // 90 s
