@@ -404,10 +404,10 @@ void TMainForm1::BuildControls()
 
     // Keyboard order: source, output, preset and options top to bottom, the
     // switch, the buttons, and the chapter list last.
-    const QList<QWidget *> order = {DriveComboBox1, C1_03,    C2_00,     C2_01,     C2_02_01,     C2_02_02,
-                                    C2_03_01,       C2_03_02, C2_04,     C2_06,     C2_05,        C3_01,
-                                    C3_03,          C3_02,    CheckBox1, CButton10, CButton11,    CButton12,
-                                    CheckBox2,      CButton4,       CButton3, CButton2,  CButton1,  CheckListBox2};
+    const QList<QWidget *> order = {DriveComboBox1, C1_03,    C2_00,     C2_01,     C2_02_01,  C2_02_02,
+                                    C2_03_01,       C2_03_02, C2_04,     C2_06,     C2_05,     C3_01,
+                                    C3_03,          C3_02,    CheckBox1, CButton10, CButton11, CButton12,
+                                    CheckBox2,      CButton4, CButton3,  CButton2,  CButton1,  CheckListBox2};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     CheckListBox1->setFocusPolicy(Qt::NoFocus);
