@@ -77,7 +77,6 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("no duration: empty") << Line("00:00:10.00") << qint64(5000) << 1 << 1 << QString();
         QTest::newRow("no position yet: no estimate") << kHead << qint64(5000) << 1 << 1 << "0 %";
-        QTest::newRow("at the start: no estimate") << kHead + Line("00:00:00.00") << qint64(5000) << 1 << 1 << "0 %";
         QTest::newRow("under one per cent: no estimate yet")
             << kHead + Line("00:00:00.99") << qint64(5000) << 1 << 1 << "0 %";
         QTest::newRow("one per cent: an estimate")

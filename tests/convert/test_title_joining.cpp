@@ -216,8 +216,6 @@ private slots:
             << QByteArray() << false << true << QByteArray("[SET4]\r\nC4_C1=0\r\n[SET5]\r\nC5_C1=1\r\n");
         QTest::newRow("stored 1, unticked: written 0")
             << QByteArray("[SET5]\r\nC5_C1=1\r\n") << true << false << QByteArray("[SET5]\r\nC5_C1=0\r\n[SET]");
-        QTest::newRow("stored 0 stays") << QByteArray("[SET5]\r\nC5_C1=0\r\n") << false << false
-                                        << QByteArray("[SET5]\r\nC5_C1=0\r\n[SET]");
         QTest::newRow("any other number ticks; other case")
             << QByteArray("[set5]\r\nc5_c1=7\r\n") << true << true << QByteArray("[set5]\r\nc5_c1=1\r\n[SET]");
     }
