@@ -356,11 +356,11 @@ private slots:
         window->DriveComboBox1->hidePopup();
         QTRY_COMPARE(QApplication::focusWidget(), window->DriveComboBox1);
 
-        const QStringList order = {"DriveComboBox1", "C1_03",         "C2_00",         "C2_01",    "C2_02_01",
-                                   "C2_02_02",       "C2_03_01",      "C2_03_02",      "C2_04",    "C2_06",
-                                   "C2_05",          "C3_01",         "C3_03",         "C3_02",    "CheckBox1",
-                                   "CButton11",      "CButton12",     "CButton4",      "CButton3", "CButton2",
-                                   "CButton1",       "CheckListBox2", "DriveComboBox1"};
+        const QStringList order = {"DriveComboBox1", "C1_03",     "C2_00",         "C2_01",         "C2_02_01",
+                                   "C2_02_02",       "C2_03_01",  "C2_03_02",      "C2_04",         "C2_06",
+                                   "C2_05",          "C3_01",     "C3_03",         "C3_02",         "CheckBox1",
+                                   "CButton11",      "CButton12", "CheckBox2",     "CButton4",      "CButton3",
+                                   "CButton2",       "CButton1",  "CheckListBox2", "DriveComboBox1"};
         QStringList visited;
         for (qsizetype i = 0; i < order.size(); ++i) {
             QWidget *control = QApplication::focusWidget();
