@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPalette>
+#include <QPointer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -72,6 +74,7 @@ TSpinEdit::TSpinEdit(QWidget *parent) : QSpinBox(parent), d(std::make_unique<Pri
             RunGuarded([this] { OnChange(*this); });
     };
     connect(lineEdit(), &QLineEdit::textChanged, this, textChanged);
+    lineEdit()->installEventFilter(this);
     connect(this, &QSpinBox::textChanged, this, textChanged);
 }
 
@@ -166,13 +169,9 @@ void TSpinEdit::keyPressEvent(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers commandModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     if (event == QKeySequence::Paste) {
-        const QString pasted = QGuiApplication::clipboard()->text();
-        if (!IsNumberText(pasted) || !RoomFor(pasted.size())) {
-            Beep();
-            event->accept();
-            return;
-        }
-        QSpinBox::keyPressEvent(event);
+        if (!lineEdit()->isReadOnly())
+            InsertText(QGuiApplication::clipboard()->text());
+        event->accept();
         return;
     }
     const QString text = event->text();
@@ -198,6 +197,128 @@ bool TSpinEdit::RoomFor(qsizetype characters) const
     const QLineEdit *edit = lineEdit();
     const qsizetype after = edit->text().size() - edit->selectedText().size() + characters;
     return after <= d->maxLength;
+}
+
+QString TSpinEdit::Admitted(const QString &text) const
+{
+    if (!IsNumberText(text)) {
+        Beep();
+        return QString();
+    }
+    if (d->maxLength <= 0)
+        return text;
+    const QLineEdit *edit = lineEdit();
+    const qsizetype room = d->maxLength - (edit->text().size() - edit->selectedText().size());
+    return text.left(std::max<qsizetype>(room, 0));
+}
+
+void TSpinEdit::InsertText(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    const QString admitted = Admitted(text);
+    if (!admitted.isEmpty())
+        lineEdit()->insert(admitted);
+}
+
+std::unique_ptr<QInputMethodEvent> TSpinEdit::AdmittedCommit(const QInputMethodEvent &event) const
+{
+    const QString commit = event.commitString();
+    if (commit.isEmpty())
+        return nullptr;
+    const QString taken = Admitted(commit);
+    if (taken == commit)
+        return nullptr;
+    // The composition under way stays as it is; only the committed text changes.
+    auto admitted = std::make_unique<QInputMethodEvent>(event.preeditString(), event.attributes());
+    admitted->setCommitString(taken, event.replacementStart(), event.replacementLength());
+    return admitted;
+}
+
+bool TSpinEdit::event(QEvent *event)
+{
+    if (event->type() == QEvent::InputMethod) {
+        if (const auto admitted = AdmittedCommit(*static_cast<QInputMethodEvent *>(event))) {
+            const bool handled = QSpinBox::event(admitted.get());
+            event->setAccepted(admitted->isAccepted());
+            return handled;
+        }
+    }
+    return QSpinBox::event(event);
+}
+
+void TSpinEdit::focusOutEvent(QFocusEvent *event)
+{
+    // The field's own context menu does not leave the field: what was typed
+    // stays as typed until the field is really left.
+    if (event->reason() == Qt::PopupFocusReason) {
+        QWidget::focusOutEvent(event);
+        return;
+    }
+    QSpinBox::focusOutEvent(event);
+}
+
+void TSpinEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The field's own menu and the two step commands, as a spin box shows
+    // them; its paste takes the clipboard by the rules above.
+    QPointer<QMenu> menu = lineEdit()->createStandardContextMenu();
+    if (!menu)
+        return;
+    const QString pasteText = QCoreApplication::translate("QLineEdit", "&Paste");
+    for (QAction *action : menu->actions()) {
+        if (action->text().section(QLatin1Char('\t'), 0, 0) != pasteText)
+            continue;
+        disconnect(action, &QAction::triggered, lineEdit(), nullptr);
+        connect(action, &QAction::triggered, this, [this] { InsertText(QGuiApplication::clipboard()->text()); });
+    }
+    menu->addSeparator();
+    const StepEnabled steps = stepEnabled();
+    QAction *up = menu->addAction(QCoreApplication::translate("QAbstractSpinBox", "&Step up"));
+    up->setEnabled(steps.testFlag(StepUpEnabled));
+    QAction *down = menu->addAction(QCoreApplication::translate("QAbstractSpinBox", "Step &down"));
+    down->setEnabled(steps.testFlag(StepDownEnabled));
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos()
+                                                                  : mapToGlobal(QPoint(width() / 2, height() / 2));
+    const QAction *chosen = menu->exec(at);
+    delete menu;
+    if (chosen == up)
+        stepBy(1);
+    else if (chosen == down)
+        stepBy(-1);
+    event->accept();
+}
+
+bool TSpinEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    QLineEdit *edit = lineEdit();
+    if (watched != edit || edit->isReadOnly())
+        return QSpinBox::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (mouse->button() != Qt::MiddleButton || !clipboard->supportsSelection())
+            break;
+        // The selection's text is pasted where the button is let go.
+        if (event->type() == QEvent::MouseButtonRelease) {
+            edit->deselect();
+            edit->setCursorPosition(edit->cursorPositionAt(mouse->position().toPoint()));
+            InsertText(clipboard->text(QClipboard::Selection));
+        }
+        return true;
+    }
+    case QEvent::InputMethod: {
+        const auto admitted = AdmittedCommit(*static_cast<QInputMethodEvent *>(event));
+        if (!admitted)
+            break;
+        QCoreApplication::sendEvent(edit, admitted.get());
+        return true;
+    }
+    default: break;
+    }
+    return QSpinBox::eventFilter(watched, event);
 }
 
 } // namespace zento

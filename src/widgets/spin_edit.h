@@ -45,9 +45,23 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     // The wheel steps the value only while the field has the focus.
     void wheelEvent(QWheelEvent *event) override;
+    // Text that arrives whole (pasted, middle-clicked, committed by an input
+    // method) follows the typing rules too. The field takes no drops.
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     bool RoomFor(qsizetype characters) const;
+    // What of a text the field takes: empty, after a beep, when the text holds
+    // anything but digits and signs; else as much as the room left allows.
+    QString Admitted(const QString &text) const;
+    // Puts the admitted part of a text in at the cursor, over the selection.
+    void InsertText(const QString &text);
+    // An input method's commit with its text admitted; null when it needs no
+    // change.
+    std::unique_ptr<QInputMethodEvent> AdmittedCommit(const QInputMethodEvent &event) const;
     struct Private;
     std::unique_ptr<Private> d;
 };

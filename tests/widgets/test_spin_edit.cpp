@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 using namespace zento;
@@ -15,6 +18,8 @@ private slots:
     void typing_data();
     void typing();
     void stepsAndChanges();
+    void insertedText_data();
+    void insertedText();
 };
 
 void TestSpinEdit::typing_data()
@@ -123,6 +128,120 @@ void TestSpinEdit::stepsAndChanges()
     QVERIFY(spin.hasFocus());
     wheel();
     QCOMPARE(spin.Value(), 9998);
+}
+
+void TestSpinEdit::insertedText_data()
+{
+    QTest::addColumn<QString>("before"); // the field's text, the cursor at its end
+    QTest::addColumn<QString>("inserted");
+    QTest::addColumn<QString>("after"); // at most 3 characters
+    QTest::addColumn<bool>("beep");
+    QTest::newRow("fits") << "5"
+                          << "12"
+                          << "512" << false;
+    QTest::newRow("cut to the limit") << "1"
+                                      << "5000"
+                                      << "150" << false;
+    QTest::newRow("cut to the room left") << "75"
+                                          << "5000"
+                                          << "755" << false;
+    QTest::newRow("no room left") << "123"
+                                  << "4"
+                                  << "123" << false;
+    QTest::newRow("letter refused") << "1"
+                                    << "4k"
+                                    << "1" << true;
+    QTest::newRow("blank refused") << "1"
+                                   << " 2"
+                                   << "1" << true;
+    QTest::newRow("line end refused") << "2"
+                                      << "12\n"
+                                      << "2" << true;
+    QTest::newRow("full-width digits refused") << "3"
+                                               << "１２"
+                                               << "3" << true;
+}
+
+// Text that arrives by any way but single keys follows the typing rules:
+// anything but digits and signs is refused with a beep, and what is taken is
+// cut to the field's limit.
+void TestSpinEdit::insertedText()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, inserted);
+    QFETCH(QString, after);
+    QFETCH(bool, beep);
+    QWidget window;
+    auto *spin = new TSpinEdit(&window);
+    spin->setGeometry(0, 0, 80, 22);
+    spin->SetRange(0, 9999);
+    spin->SetMaxLength(3);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    spin->setFocus();
+    QLineEdit *edit = spin->Edit();
+    const QPoint end(edit->width() - 2, edit->height() / 2);
+
+    const QList<std::pair<const char *, std::function<void()>>> ways{
+        {"paste key",
+         [&] {
+             QApplication::clipboard()->setText(inserted);
+             QTest::keySequence(spin, QKeySequence::Paste);
+         }},
+        {"menu paste",
+         [&] {
+             QApplication::clipboard()->setText(inserted);
+             bool triggered = false;
+             QTimer::singleShot(0, [&] {
+                 auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                 QVERIFY(menu);
+
+                 for (QAction *action : menu->actions())
+                     if (action->text().startsWith("&Paste")) {
+                         QVERIFY(action->isEnabled());
+                         action->trigger();
+                         triggered = true;
+                     }
+                 menu->close();
+             });
+             QContextMenuEvent event(QContextMenuEvent::Mouse, end, edit->mapToGlobal(end));
+             QApplication::sendEvent(edit, &event);
+             QVERIFY(triggered);
+         }},
+        {"input method",
+         [&] {
+             QInputMethodEvent commit;
+             commit.setCommitString(inserted);
+             QApplication::sendEvent(QGuiApplication::focusObject(), &commit);
+         }},
+        {"middle click",
+         [&] {
+             QApplication::clipboard()->setText(inserted, QClipboard::Selection);
+             QTest::mouseClick(edit, Qt::MiddleButton, {}, end);
+         }},
+    };
+    for (const auto &[way, insert] : ways) {
+        if (QByteArray(way) == "middle click" && !QApplication::clipboard()->supportsSelection())
+            continue;            // the platform has no selection to paste
+        window.activateWindow(); // back from the menu
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        spin->setFocus();
+        QCOMPARE(QGuiApplication::focusObject(), spin);
+        test::DialogRecorder dialogs;
+        edit->setText(before);
+        edit->setCursorPosition(before.size());
+        insert();
+        QVERIFY2(edit->text() == after, qPrintable(QString("%1: %2").arg(way, edit->text())));
+        QVERIFY2(dialogs.beeps == (beep ? 1 : 0), way);
+    }
+    // The field takes no drops at all.
+    edit->setText(before);
+    QMimeData data;
+    data.setText(inserted);
+    QDragEnterEvent enter(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit, &enter);
+    QVERIFY(!enter.isAccepted());
+    QCOMPARE(edit->text(), before);
 }
 
 QTEST_MAIN(TestSpinEdit)
