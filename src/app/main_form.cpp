@@ -193,9 +193,9 @@ void TMainForm1::BuildControls()
     auto heading = [&](const QString &name, const QString &text, const QRect &place, Qt::Alignment alignment) {
         auto *label = new TShadowLabel(text, this, TShadowLabel::Look::Outline);
         label->setObjectName(name);
-        QFont font = UiFont(12);
-        font.setBold(true);
-        label->setFont(font);
+        // Regular weight: the outline gives the heading its weight, and bold
+        // glyphs of this size leave too little room between their parts for it.
+        label->setFont(UiFont(12));
         label->setAlignment(alignment | Qt::AlignVCenter);
         label->setGeometry(place);
         return label;

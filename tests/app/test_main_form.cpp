@@ -9,10 +9,12 @@
 #include "widgets/color_button.h"
 #include "widgets/drive_combo_box.h"
 #include "widgets/multi_col_combo_box.h"
+#include "widgets/shadow_label.h"
 #include "widgets/spin_edit.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStyle>
@@ -188,6 +190,52 @@ private slots:
         const ConversionSettings s = window->CurrentSettings();
         QCOMPARE(s.C2_01.row, CatalogueRows(Catalogue::Containers).at(1));
         QVERIFY(s.C2_04.index == -1 && s.C2_02_01 == 640 && s.C2_02_02 == 0 && s.C2_05 == 10000 && s.C4_C1);
+    }
+
+    void headingColonDotsApart()
+    {
+        // The heading of the preset box ends in "：": drawn outlined, its two
+        // dots stay apart, with background between them (not a blot like "8").
+        // The picture's background is blue, unlike the white text and grey edge.
+        const auto window = MakeWindow();
+        auto *heading = window->findChild<TShadowLabel *>(QStringLiteral("dxfLabel4"));
+        QVERIFY(heading && heading->text() == QString("一発設定 ："));
+        const QColor background(0, 0, 160);
+        QImage image(heading->size(), QImage::Format_RGB32);
+        image.fill(background);
+        heading->render(&image);
+        // Red tells them apart: white text 255, the grey edge 64, the background 0.
+        const auto white = [&](int x, int y) { return image.pixelColor(x, y).red() >= 128; };
+        const auto whiteInColumn = [&](int x) {
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                count += white(x, y);
+            return count;
+        };
+        // The colon is the rightmost glyph (the heading is right-aligned);
+        // its fullest column goes through both dots.
+        int right = image.width() - 1;
+        while (right >= 0 && whiteInColumn(right) == 0)
+            --right;
+        int left = right;
+        while (left > 0 && whiteInColumn(left - 1) > 0)
+            --left;
+        QVERIFY(right >= 0 && right - left < 4);
+        int column = right;
+        for (int x = left; x <= right; ++x)
+            if (whiteInColumn(x) > whiteInColumn(column))
+                column = x;
+        QList<int> dots; // the first row of each white run
+        int gapBackground = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            if (white(column, y) && (y == 0 || !white(column, y - 1)))
+                dots << y;
+            // Background, or an edge at most a quarter strong (red 64 at full strength).
+            if (dots.size() == 1 && !white(column, y) && image.pixelColor(column, y).red() <= 16)
+                ++gapBackground;
+        }
+        QCOMPARE(dots.size(), 2);
+        QVERIFY2(gapBackground > 0, "the outline fills the gap between the colon's dots");
     }
 
     void listing_data()
