@@ -178,10 +178,20 @@ private slots:
         Fixture f(2);
         f.w->CheckBox1->setChecked(true);
         f.Fake("SLEEP_PASS1=20\n");
-        QTimer::singleShot(0, [&] { f.Cancel(); }); // the run's first event round: pass 1 of entry 1
+        // pass 1 of entry 1, once the encoder has logged its call
+        bool cancelled = false;
+        QTimer canceller;
+        QObject::connect(&canceller, &QTimer::timeout, [&] {
+            if (!cancelled && f.Calls(false).contains("encode VTS_01_1.VOB pass=1")) {
+                cancelled = true;
+                f.Cancel();
+            }
+        });
+        canceller.start(10);
         const QDeadlineTimer deadline(15000);
         f.Run();
         QVERIFY2(!deadline.hasExpired(), "the cancel did not end pass 1");
+        QVERIFY(cancelled);
         QStringList expected;
         for (const char *entry : {"VTS_01_1.VOB", "VTS_01_2.VOB"})
             for (int pass = 1; pass <= 2; ++pass)
