@@ -104,5 +104,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestEncoderProgress)
+QTEST_GUILESS_MAIN(TestEncoderProgress)
 #include "test_encoder_progress.moc"

@@ -142,5 +142,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestTitleJobs)
+QTEST_GUILESS_MAIN(TestTitleJobs)
 #include "test_title_jobs.moc"
