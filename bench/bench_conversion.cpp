@@ -59,16 +59,6 @@ QString TitlePath(const QString &disc, int n)
     return disc + QStringLiteral("/VIDEO_TS/VTS_01_%1.VOB").arg(n);
 }
 
-// Handles events for a while.
-void PumpEvents(double ms)
-{
-    const double end = NowMs() + ms;
-    while (NowMs() < end) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-}
-
 // Three different 30-second titles; made once, then taken from the work folder.
 void MakeDisc(const QString &disc)
 {

@@ -52,15 +52,6 @@ QString PartPath(const QString &disc, int n)
     return disc + QStringLiteral("/VIDEO_TS/VTS_01_%1.VOB").arg(n);
 }
 
-void PumpEvents(double ms)
-{
-    const double end = NowMs() + ms;
-    while (NowMs() < end) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-}
-
 // One 30-second stream in three parts; made once.
 void MakeDisc(const QString &disc)
 {

@@ -5,6 +5,7 @@
 //   RESULT <key> <value>
 // Everything else a benchmark prints is for the reader.
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,6 +33,16 @@ inline double NowMs()
 
 // CPU time (user and system) of this thread, or of the finished children,
 // in milliseconds: less disturbed by a busy machine than the wall clock.
+// Handles events for a while.
+inline void PumpEvents(double ms)
+{
+    const double end = NowMs() + ms;
+    while (NowMs() < end) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
 inline double CpuMs(int who)
 {
     rusage usage{};

@@ -21,21 +21,9 @@
 
 using namespace zento;
 using test::RowWithId;
+using test::Run;
 
 namespace {
-
-// Runs a tool to its end; its output, or "failed: ..." when it did not succeed.
-QString Run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool ok =
-        process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    const QString output = QString::fromUtf8(process.readAll()).trimmed();
-    return ok ? output : "failed: " + output.right(600);
-}
 
 // The codecs of the streams and then the container, e.g. "mpeg4,mp3,avi".
 QString Probe(const QString &file)

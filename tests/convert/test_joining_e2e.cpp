@@ -22,21 +22,10 @@
 using namespace zento;
 using test::ReadFile;
 using test::RowWithId;
+using test::Run;
 using test::WriteFile;
 
 namespace {
-
-QString Run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool ok =
-        process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    const QString output = QString::fromUtf8(process.readAll()).trimmed();
-    return ok ? output : "failed: " + output.right(600);
-}
 
 double Duration(const QString &file)
 {

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -25,6 +26,20 @@ inline QByteArray ReadFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs a tool (ffmpeg, ffprobe) to its end; its output, or "failed: ..."
+// with the end of it when it did not succeed.
+inline QString Run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ok =
+        process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const QString output = QString::fromUtf8(process.readAll()).trimmed();
+    return ok ? output : QStringLiteral("failed: ") + output.right(600);
 }
 
 // The shipped preset file.
