@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <limits>
 
 namespace zento {
 
@@ -182,7 +183,7 @@ void TSpinEdit::keyPressEvent(QKeyEvent *event)
             event->accept();
             return;
         }
-        if (!RoomFor(text.size())) {
+        if (text.size() > Room()) {
             event->accept();
             return;
         }
@@ -190,13 +191,12 @@ void TSpinEdit::keyPressEvent(QKeyEvent *event)
     QSpinBox::keyPressEvent(event);
 }
 
-bool TSpinEdit::RoomFor(qsizetype characters) const
+qsizetype TSpinEdit::Room() const
 {
     if (d->maxLength <= 0)
-        return true;
+        return std::numeric_limits<qsizetype>::max();
     const QLineEdit *edit = lineEdit();
-    const qsizetype after = edit->text().size() - edit->selectedText().size() + characters;
-    return after <= d->maxLength;
+    return std::max<qsizetype>(d->maxLength - (edit->text().size() - edit->selectedText().size()), 0);
 }
 
 QString TSpinEdit::Admitted(const QString &text) const
@@ -205,11 +205,7 @@ QString TSpinEdit::Admitted(const QString &text) const
         Beep();
         return QString();
     }
-    if (d->maxLength <= 0)
-        return text;
-    const QLineEdit *edit = lineEdit();
-    const qsizetype room = d->maxLength - (edit->text().size() - edit->selectedText().size());
-    return text.left(std::max<qsizetype>(room, 0));
+    return text.left(Room());
 }
 
 void TSpinEdit::InsertText(const QString &text)

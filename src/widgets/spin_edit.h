@@ -53,7 +53,9 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
-    bool RoomFor(qsizetype characters) const;
+    // How many characters the field takes in place of its selection: the
+    // character count less what stays; unlimited without a count.
+    qsizetype Room() const;
     // What of a text the field takes: empty, after a beep, when the text holds
     // anything but digits and signs; else as much as the room left allows.
     QString Admitted(const QString &text) const;
