@@ -106,7 +106,7 @@ void FilePlaces::RemoveThumbnail()
         thumbnailFolder_.reset(); // removes the folder with what it holds
         return;
     }
-    QFile::remove(ThumbnailPath(mode_ == RunMode::Portable ? programFolder_ : UserFolder()));
+    QFile::remove(ThumbnailPath(UserFolder())); // the program folder when portable
 }
 
 } // namespace zento

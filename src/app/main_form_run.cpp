@@ -130,6 +130,8 @@ private:
     // Loads the thumbnail file into the progress window and deletes it. An
     // unreadable file is a failure when `strict`, else it only gives no picture.
     void ShowThumbnail(bool strict);
+    // Whether the thumbnail run of this pass is still at work.
+    bool ThumbnailRunGoing() const;
     // Shows the picture of a thumbnail run that has just ended.
     void WatchThumbnail();
     void WaitForEncoder(QProcess *process, OutputTail &tail);
@@ -263,8 +265,7 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
     Pause();
     // A run still going may be in the middle of writing its file: its
     // picture is taken when it ends.
-    thumbnailPending_ = thumbnailRun_ && thumbnailRun_->state() != QProcess::NotRunning &&
-                        !thumbnailRun_->waitForFinished(0);
+    thumbnailPending_ = ThumbnailRunGoing();
     if (!thumbnailPending_)
         ShowThumbnail(true);
 
@@ -377,10 +378,15 @@ void ConversionRun::ShowThumbnail(bool strict)
     QFile::remove(thumbnailFile_);
 }
 
+bool ConversionRun::ThumbnailRunGoing() const
+{
+    // waitForFinished(0) takes in an end the event loop has not handled yet.
+    return thumbnailRun_ && thumbnailRun_->state() != QProcess::NotRunning && !thumbnailRun_->waitForFinished(0);
+}
+
 void ConversionRun::WatchThumbnail()
 {
-    if (!thumbnailPending_ || (thumbnailRun_ && thumbnailRun_->state() != QProcess::NotRunning &&
-                               !thumbnailRun_->waitForFinished(0)))
+    if (!thumbnailPending_ || ThumbnailRunGoing())
         return;
     // The encoder is at work: a picture that cannot be read is no reason to stop it.
     thumbnailPending_ = false;
