@@ -13,21 +13,17 @@
 // Run it with QT_QPA_PLATFORM=offscreen or under an X server; result keys
 // carry the platform's name.
 #include "app/application_gui.h"
-#include "app/main_form.h"
-#include "bench_support.h"
 #include "convert/command_line.h"
 #include "convert/encoder_process.h"
 #include "convert/progress_form.h"
 #include "platform/dialogs.h"
-#include "platform/text_encoding.h"
 #include "widgets/browse_edit.h"
 #include "widgets/check_list_box.h"
 #include "widgets/color_button.h"
 #include "widgets/drive_combo_box.h"
-#include "widgets/multi_col_combo_box.h"
+#include "window_bench_support.h"
 
 #include <QCheckBox>
-#include <QChildEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -43,10 +39,6 @@ namespace {
 
 constexpr int kTitles = 3;
 constexpr double kPauseMs = 1000; // the designed wait for the thumbnail, every pass
-// The preset of the runs, in a profile.txt of its own (the shipped presets
-// may change; the figures must not).
-const char kPresetName[] = "標準(MPEG4)";
-const char kPresetLine[] = "標準(MPEG4),AVI,640x480,MPEG4,30fps,1200kbps,LIBMP3LAME,44100Hz,128kbps";
 
 [[noreturn]] void Fail(const QString &what)
 {
@@ -68,26 +60,7 @@ void MakeDisc(const QString &disc)
             continue;
         QDir().mkpath(QFileInfo(path).absolutePath());
         const QString part = path + QStringLiteral(".part");
-        const QStringList arguments = {"-nostdin",
-                                       "-v",
-                                       "error",
-                                       "-f",
-                                       "lavfi",
-                                       "-i",
-                                       "testsrc2=size=720x480:rate=30000/1001",
-                                       "-f",
-                                       "lavfi",
-                                       "-i",
-                                       QStringLiteral("sine=frequency=%1:sample_rate=48000").arg(330 * n),
-                                       "-t",
-                                       "30",
-                                       "-target",
-                                       "ntsc-dvd",
-                                       "-f",
-                                       "dvd",
-                                       "-y",
-                                       part};
-        if (!RunTool(QStringLiteral("ffmpeg"), arguments) || !QFile::rename(part, path))
+        if (!RunTool(QStringLiteral("ffmpeg"), DvdStreamArguments(part, 330 * n)) || !QFile::rename(part, path))
             Fail(QStringLiteral("cannot make ") + path);
     }
 }
@@ -97,54 +70,12 @@ struct RunRecord {
     double startMs = 0, beepMs = -1;
     int beeps = 0;
     QStringList messages;
-    // Lifetimes of the encoder runs (not the thumbnail runs), start to the
-    // run noticing the end.
-    QList<double> encoderStart, encoderEnd;
+    ProcessTimes processes;
     // Handled ticks of the progress window: time and the encoder running then.
     QList<double> tickMs;
     QList<qsizetype> tickEncoder; // 1 for the first encoder run, ...; 0: none running
 
     QList<double> cancelMs;
-};
-
-// Watches the processes the main window starts: the encoder runs are the ones
-// whose last argument is not the thumbnail file.
-class ProcessWatch : public QObject {
-public:
-    ProcessWatch(TMainForm1 &window, RunRecord &record) : window_(window), record_(record)
-    {
-        window.installEventFilter(this);
-    }
-
-protected:
-    // A child is not yet a process when it is added, so the watch goes on
-    // the child itself: its own first child (a notifier made by start())
-    // arrives when it is a whole process, just before it is started.
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::ChildAdded)
-            return false;
-        if (watched == &window_) {
-            static_cast<QChildEvent *>(event)->child()->installEventFilter(this);
-            return false;
-        }
-        auto *process = qobject_cast<QProcess *>(watched);
-        if (!process)
-            return false;
-        watched->removeEventFilter(this);
-        connect(process, &QProcess::started, this, [this, process] {
-            if (process->arguments().isEmpty() ||
-                !process->arguments().constLast().endsWith(QStringLiteral("_thumb.jpg"))) {
-                record_.encoderStart << NowMs();
-                connect(process, &QProcess::finished, this, [this] { record_.encoderEnd << NowMs(); });
-            }
-        });
-        return false;
-    }
-
-private:
-    TMainForm1 &window_;
-    RunRecord &record_;
 };
 
 class Bench {
@@ -177,14 +108,8 @@ void Bench::SetUp(TMainForm1 &w, bool twoPass, const QString &out)
     if (w.CheckListBox1->Count() != kTitles)
         Fail(QStringLiteral("listed %1 titles, not %2").arg(w.CheckListBox1->Count()).arg(kTitles));
     w.C1_03->SetText(out);
-    int row = -1;
-    for (int i = 0; i < w.C2_00->ItemCount(); ++i)
-        if (w.C2_00->Item(i).startsWith(QString::fromUtf8(kPresetName)))
-            row = i;
-    if (row < 0)
+    if (!SelectPreset(w))
         Fail(QStringLiteral("no preset ") + QString::fromUtf8(kPresetName));
-    w.C2_00->SetItemIndex(row);
-    w.C2_00Change();
     w.CheckBox1->setChecked(twoPass);
     settings_ = w.CurrentSettings();
     settings_.C1_03 = AbsoluteFolder(out);
@@ -208,7 +133,8 @@ RunRecord Bench::ThroughWindow(bool twoPass, bool cancelEach)
     // write once it is up) before anything is pressed.
     PumpEvents(1000);
     SetUp(w, twoPass, out);
-    ProcessWatch watch(w, record);
+    ProcessWatch watch(w, record.processes);
+    const QList<double> &starts = record.processes.encoderStart, &ends = record.processes.encoderEnd;
 
     // Hooks into the progress window once the run handles events; for the
     // cancel run, presses "中止" a second into every encoder run.
@@ -220,14 +146,14 @@ RunRecord Bench::ThroughWindow(bool twoPass, bool cancelEach)
         if (form && form != seen) {
             seen = form;
             QObject::connect(form->Timer1, &QTimer::timeout, form, [&] {
-                const qsizetype started = record.encoderStart.size();
+                const qsizetype started = starts.size();
                 record.tickMs << NowMs();
-                record.tickEncoder << (started > record.encoderEnd.size() ? started : 0);
+                record.tickEncoder << (started > ends.size() ? started : 0);
             });
         }
         QProcess *encoder = w.EncoderProcess;
         if (cancelEach && form && encoder && encoder != cancelled && encoder->state() == QProcess::Running &&
-            record.encoderStart.size() > record.encoderEnd.size() && NowMs() - record.encoderStart.constLast() > 1000) {
+            starts.size() > ends.size() && NowMs() - starts.constLast() > 1000) {
             cancelled = encoder;
             const qint64 pid = encoder->processId();
             double endMs = -1;
@@ -249,9 +175,8 @@ RunRecord Bench::ThroughWindow(bool twoPass, bool cancelEach)
         Fail(QStringLiteral("the run ended with %1 beeps and messages: %2")
                  .arg(record.beeps)
                  .arg(record.messages.join(QStringLiteral(" | "))));
-    if (record.encoderStart.size() != kTitles * (twoPass ? 2 : 1) ||
-        record.encoderEnd.size() != record.encoderStart.size())
-        Fail(QStringLiteral("%1 encoder runs seen").arg(record.encoderStart.size()));
+    if (starts.size() != kTitles * (twoPass ? 2 : 1) || ends.size() != starts.size())
+        Fail(QStringLiteral("%1 encoder runs seen").arg(starts.size()));
     for (int n = 1; n <= kTitles; ++n) {
         const QString output = BuildOutputPath(TitlePath(disc_, n), settings_);
         const bool exists = QFileInfo(output).size() > 0;
@@ -303,9 +228,7 @@ void Bench::Report(const QString &mode, int passes, const RunRecord &record, dou
                    double directThumbnailMs)
 {
     const double programMs = record.beepMs - record.startMs;
-    double inWindowEncoderMs = 0;
-    for (qsizetype i = 0; i < record.encoderStart.size(); ++i)
-        inWindowEncoderMs += record.encoderEnd[i] - record.encoderStart[i];
+    const double inWindowEncoderMs = record.processes.EncoderMs();
     const QByteArray key = (QStringLiteral("conversion.") + platform_ + '.' + mode + '.').toUtf8();
     auto put = [&](const char *name, double value) { Result((key + name).constData(), value); };
     put("program_ms", programMs);
@@ -323,10 +246,11 @@ void Bench::Report(const QString &mode, int passes, const RunRecord &record, dou
 
     // Where the time between the encoder runs went.
     QStringList between;
-    between << QStringLiteral("press->start %1").arg(record.encoderStart.constFirst() - record.startMs, 0, 'f', 1);
-    for (qsizetype i = 1; i < record.encoderStart.size(); ++i)
-        between << QString::number(record.encoderStart[i] - record.encoderEnd[i - 1], 'f', 1);
-    between << QStringLiteral("end->beep %1").arg(record.beepMs - record.encoderEnd.constLast(), 0, 'f', 1);
+    const QList<double> &starts = record.processes.encoderStart, &ends = record.processes.encoderEnd;
+    between << QStringLiteral("press->start %1").arg(starts.constFirst() - record.startMs, 0, 'f', 1);
+    for (qsizetype i = 1; i < starts.size(); ++i)
+        between << QString::number(starts[i] - ends[i - 1], 'f', 1);
+    between << QStringLiteral("end->beep %1").arg(record.beepMs - ends.constLast(), 0, 'f', 1);
     Note(QStringLiteral("  %1 %2: between encoder runs (ms): %3")
              .arg(platform_, mode, between.join(QStringLiteral(", "))));
 }
@@ -334,9 +258,7 @@ void Bench::Report(const QString &mode, int passes, const RunRecord &record, dou
 void Bench::Run()
 {
     platform_ = QGuiApplication::platformName();
-    TextEncoding encoding = TextEncoding::ShiftJis;
-    const QByteArray profile = EncodeText(QString::fromUtf8(kPresetLine), encoding) + "\r\n";
-    if (!program_.isValid() || !WriteBytes(QDir(program_.path()).filePath(QStringLiteral("profile.txt")), profile))
+    if (!program_.isValid() || !WritePresetFile(program_.path()))
         Fail(QStringLiteral("cannot make the program folder"));
     MakeDisc(disc_);
 

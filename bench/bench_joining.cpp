@@ -12,19 +12,15 @@
 // progress lines is then timed on its own over the output of a one-hour pass.
 // Run it with QT_QPA_PLATFORM=offscreen or under an X server.
 #include "app/application_gui.h"
-#include "app/main_form.h"
-#include "bench_support.h"
 #include "convert/encoder_progress.h"
 #include "convert/progress_form.h"
 #include "platform/dialogs.h"
-#include "platform/text_encoding.h"
 #include "widgets/browse_edit.h"
 #include "widgets/check_list_box.h"
 #include "widgets/color_button.h"
-#include "widgets/multi_col_combo_box.h"
+#include "window_bench_support.h"
 
 #include <QCheckBox>
-#include <QChildEvent>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -38,8 +34,6 @@ namespace {
 
 constexpr int kParts = 3;
 constexpr double kPauseMs = 1000;
-const char kPresetName[] = "標準(MPEG4)";
-const char kPresetLine[] = "標準(MPEG4),AVI,640x480,MPEG4,30fps,1200kbps,LIBMP3LAME,44100Hz,128kbps";
 
 [[noreturn]] void Fail(const QString &what)
 {
@@ -59,26 +53,7 @@ void MakeDisc(const QString &disc)
         return;
     const QString whole = disc + QStringLiteral("/whole.VOB");
     QDir().mkpath(disc + QStringLiteral("/VIDEO_TS"));
-    const QStringList arguments = {"-nostdin",
-                                   "-v",
-                                   "error",
-                                   "-f",
-                                   "lavfi",
-                                   "-i",
-                                   "testsrc2=size=720x480:rate=30000/1001",
-                                   "-f",
-                                   "lavfi",
-                                   "-i",
-                                   "sine=frequency=440:sample_rate=48000",
-                                   "-t",
-                                   "30",
-                                   "-target",
-                                   "ntsc-dvd",
-                                   "-f",
-                                   "dvd",
-                                   "-y",
-                                   whole};
-    if (!RunTool(QStringLiteral("ffmpeg"), arguments))
+    if (!RunTool(QStringLiteral("ffmpeg"), DvdStreamArguments(whole, 440)))
         Fail(QStringLiteral("cannot make ") + whole);
     QFile file(whole);
     if (!file.open(QIODevice::ReadOnly))
@@ -89,43 +64,6 @@ void MakeDisc(const QString &disc)
         if (!WriteBytes(PartPath(disc, n), stream.mid((n - 1) * cut, n < kParts ? cut : -1)))
             Fail(QStringLiteral("cannot write the parts"));
 }
-
-// The processes the main window starts: encoder runs and thumbnail runs, and
-// the lifetimes of the encoder runs.
-class ProcessWatch : public QObject {
-public:
-    explicit ProcessWatch(TMainForm1 &window) : window_(window) { window.installEventFilter(this); }
-    int thumbnails = 0;
-    QList<double> encoderStart, encoderEnd;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::ChildAdded)
-            return false;
-        if (watched == &window_) {
-            static_cast<QChildEvent *>(event)->child()->installEventFilter(this);
-            return false;
-        }
-        auto *process = qobject_cast<QProcess *>(watched);
-        if (!process)
-            return false;
-        watched->removeEventFilter(this);
-        connect(process, &QProcess::started, this, [this, process] {
-            if (!process->arguments().isEmpty() &&
-                process->arguments().constLast().endsWith(QStringLiteral("_thumb.jpg"))) {
-                ++thumbnails;
-                return;
-            }
-            encoderStart << NowMs();
-            connect(process, &QProcess::finished, this, [this] { encoderEnd << NowMs(); });
-        });
-        return false;
-    }
-
-private:
-    TMainForm1 &window_;
-};
 
 struct RunFigures {
     double programMs = 0, encoderMs = 0, ownPerPassMs = 0;
@@ -153,16 +91,11 @@ RunFigures ThroughWindow(const QString &program, const QString &disc, const QStr
     }
     w.CButton10->setEnabled(true);
     w.C1_03->SetText(out);
-    int row = -1;
-    for (int i = 0; i < w.C2_00->ItemCount(); ++i)
-        if (w.C2_00->Item(i).startsWith(QString::fromUtf8(kPresetName)))
-            row = i;
-    if (row < 0)
+    if (!SelectPreset(w))
         Fail(QStringLiteral("no preset"));
-    w.C2_00->SetItemIndex(row);
-    w.C2_00Change();
     w.CheckBox2->setChecked(join);
-    ProcessWatch watch(w);
+    ProcessTimes processes;
+    ProcessWatch watch(w, processes);
 
     const double start = NowMs();
     w.CButton10->click();
@@ -171,12 +104,11 @@ RunFigures ThroughWindow(const QString &program, const QString &disc, const QStr
         Fail(QStringLiteral("the run ended with %1 beeps and messages: %2").arg(beeps).arg(messages.join(" | ")));
     RunFigures figures;
     figures.programMs = beepMs - start;
-    figures.encoderRuns = int(watch.encoderStart.size());
-    figures.thumbnailRuns = watch.thumbnails;
-    if (watch.encoderEnd.size() != watch.encoderStart.size() || figures.encoderRuns != (join ? 1 : kParts))
+    figures.encoderRuns = int(processes.encoderStart.size());
+    figures.thumbnailRuns = processes.thumbnails;
+    if (processes.encoderEnd.size() != processes.encoderStart.size() || figures.encoderRuns != (join ? 1 : kParts))
         Fail(QStringLiteral("%1 encoder runs seen").arg(figures.encoderRuns));
-    for (qsizetype i = 0; i < watch.encoderStart.size(); ++i)
-        figures.encoderMs += watch.encoderEnd[i] - watch.encoderStart[i];
+    figures.encoderMs = processes.EncoderMs();
     figures.ownPerPassMs = (figures.programMs - figures.encoderMs) / figures.encoderRuns - kPauseMs;
     const QStringList files = QDir(out).entryList(QDir::Files);
     if (files.size() != (join ? 1 : kParts))
@@ -235,9 +167,7 @@ int main(int argc, char **argv)
     const QString work = WorkFolder(argc, argv);
     const QString disc = work + QStringLiteral("/joined-disc");
     QTemporaryDir program(work + QStringLiteral("/program-XXXXXX"));
-    TextEncoding encoding = TextEncoding::ShiftJis;
-    if (!program.isValid() || !WriteBytes(QDir(program.path()).filePath(QStringLiteral("profile.txt")),
-                                          EncodeText(QString::fromUtf8(kPresetLine), encoding) + "\r\n"))
+    if (!program.isValid() || !WritePresetFile(program.path()))
         Fail(QStringLiteral("cannot make the program folder"));
     MakeDisc(disc);
 

@@ -31,8 +31,6 @@ inline double NowMs()
     return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
-// CPU time (user and system) of this thread, or of the finished children,
-// in milliseconds: less disturbed by a busy machine than the wall clock.
 // Handles events for a while.
 inline void PumpEvents(double ms)
 {
@@ -43,6 +41,8 @@ inline void PumpEvents(double ms)
     }
 }
 
+// CPU time (user and system) of this thread, or of the finished children,
+// in milliseconds: less disturbed by a busy machine than the wall clock.
 inline double CpuMs(int who)
 {
     rusage usage{};

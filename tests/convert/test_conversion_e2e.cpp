@@ -14,7 +14,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -44,16 +43,10 @@ class TestConversionE2e : public QObject {
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable("ffmpeg").isEmpty() || QStandardPaths::findExecutable("ffprobe").isEmpty())
-            QFAIL("the encoder ffmpeg (with ffprobe) must be on PATH");
+        QVERIFY2(test::EncoderToolsOnPath(), "the encoder ffmpeg (with ffprobe) must be on PATH");
         QVERIFY(program_.IsValid() && QDir().mkpath(disc_ + "/VIDEO_TS"));
         for (int n = 1; n <= 2; ++n) // a little over 5 s each: the thumbnail is taken 5 s in
-            QCOMPARE(
-                Run("ffmpeg",
-                    {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001", "-f",
-                     "lavfi", "-i", QString("sine=frequency=%1:sample_rate=48000").arg(440 * n), "-t", "5.6", "-target",
-                     "ntsc-dvd", "-s", "352x240", "-y", disc_ + QString("/VIDEO_TS/VTS_01_%1.VOB").arg(n)}),
-                QString());
+            QCOMPARE(test::MakeDvdTitle(disc_ + QString("/VIDEO_TS/VTS_01_%1.VOB").arg(n), 5.6, 440 * n), QString());
     }
 
     void convertsListedTitles_data()

@@ -14,7 +14,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -32,31 +31,6 @@ double Duration(const QString &file)
     return Run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file}).toDouble();
 }
 
-QString MakeStream(const QString &path, double seconds, int tone)
-{
-    return Run("ffmpeg", {"-nostdin",
-                          "-v",
-                          "error",
-                          "-f",
-                          "lavfi",
-                          "-i",
-                          "testsrc=size=352x240:rate=30000/1001",
-                          "-f",
-                          "lavfi",
-                          "-i",
-                          QString("sine=frequency=%1:sample_rate=48000").arg(tone),
-                          "-t",
-                          QString::number(seconds),
-                          "-target",
-                          "ntsc-dvd",
-                          "-s",
-                          "352x240",
-                          "-b:v",
-                          "1500k",
-                          "-y",
-                          path});
-}
-
 } // namespace
 
 class TestJoiningE2e : public QObject {
@@ -69,13 +43,12 @@ class TestJoiningE2e : public QObject {
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable("ffmpeg").isEmpty() || QStandardPaths::findExecutable("ffprobe").isEmpty())
-            QFAIL("the encoder ffmpeg (with ffprobe) must be on PATH");
+        QVERIFY2(test::EncoderToolsOnPath(), "the encoder ffmpeg (with ffprobe) must be on PATH");
         QVERIFY(program_.IsValid() && QDir().mkpath(disc_ + "/VIDEO_TS"));
         // One continuous program stream, cut into three parts at sector
         // boundaries as a disc cuts a title; and a short menu of its own.
-        QCOMPARE(MakeStream(whole_, 9, 440), QString());
-        QCOMPARE(MakeStream(disc_ + "/VIDEO_TS/VTS_01_0.VOB", 1, 880), QString());
+        QCOMPARE(test::MakeDvdTitle(whole_, 9, 440, {"-b:v", "1500k"}), QString());
+        QCOMPARE(test::MakeDvdTitle(disc_ + "/VIDEO_TS/VTS_01_0.VOB", 1, 880, {"-b:v", "1500k"}), QString());
         const QByteArray stream = ReadFile(whole_);
         const qsizetype cut = stream.size() / 3 / 2048 * 2048;
         QVERIFY(cut > 0);

@@ -14,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -99,8 +98,7 @@ class TestShippedPresets : public QObject {
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable("ffmpeg").isEmpty() || QStandardPaths::findExecutable("ffprobe").isEmpty())
-            QFAIL("the encoder ffmpeg (with ffprobe) must be on PATH");
+        QVERIFY2(test::EncoderToolsOnPath(), "the encoder ffmpeg (with ffprobe) must be on PATH");
         QVERIFY(program_.IsValid() && QDir().mkpath(disc_ + "/VIDEO_TS"));
         bool ok = false;
         const QString error =

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -42,7 +43,25 @@ inline QString Run(const QString &program, const QStringList &arguments)
     return ok ? output : QStringLiteral("failed: ") + output.right(600);
 }
 
-// The shipped preset file.
+// Whether ffmpeg and ffprobe, which the end-to-end tests need, are on PATH.
+inline bool EncoderToolsOnPath()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty();
+}
+
+// Makes a small NTSC DVD program stream at path, as a disc holds a title: a
+// test picture at 352 x 240 and a tone of `frequency` Hz, `seconds` long;
+// `extra` goes before the output. Empty when made, else what ffmpeg said.
+inline QString MakeDvdTitle(const QString &path, double seconds, int frequency, const QStringList &extra = {})
+{
+    return Run(QStringLiteral("ffmpeg"),
+               QStringList{"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001", "-f",
+                           "lavfi", "-i", QStringLiteral("sine=frequency=%1:sample_rate=48000").arg(frequency), "-t",
+                           QString::number(seconds), "-target", "ntsc-dvd", "-s", "352x240"} +
+                   extra + QStringList{"-y", path});
+}
+
 // The row of a catalogue whose ID is id; the test stops when there is none.
 inline int RowWithId(Catalogue catalogue, const QString &id)
 {
@@ -53,6 +72,7 @@ inline int RowWithId(Catalogue catalogue, const QString &id)
     qFatal("no catalogue row %s", qPrintable(id));
 }
 
+// The shipped preset file.
 inline QByteArray ShippedProfile()
 {
     return ReadFile(QStringLiteral(ZENTO_SOURCE_DIR "/data/profile.txt"));
