@@ -139,7 +139,9 @@ RunRecord Bench::ThroughWindow(bool twoPass, bool cancelEach)
     // Hooks into the progress window once the run handles events; for the
     // cancel run, presses "中止" a second into every encoder run.
     QPointer<TProgressForm1> seen;
-    const QProcess *cancelled = nullptr;
+    // The encoder run cancelled last, by its number: a new run's process
+    // object may take the freed place of the one before.
+    qsizetype cancelled = 0;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         TProgressForm1 *form = w.ProgressForm1;
@@ -152,9 +154,9 @@ RunRecord Bench::ThroughWindow(bool twoPass, bool cancelEach)
             });
         }
         QProcess *encoder = w.EncoderProcess;
-        if (cancelEach && form && encoder && encoder != cancelled && encoder->state() == QProcess::Running &&
+        if (cancelEach && form && encoder && starts.size() != cancelled && encoder->state() == QProcess::Running &&
             starts.size() > ends.size() && NowMs() - starts.constLast() > 1000) {
-            cancelled = encoder;
+            cancelled = starts.size();
             const qint64 pid = encoder->processId();
             double endMs = -1;
             QObject::connect(encoder, &QProcess::finished, encoder, [&endMs] { endMs = NowMs(); });
