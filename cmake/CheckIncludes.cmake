@@ -1,7 +1,7 @@
 # cmake -DZENTO_SOURCE=<src folder> -P CheckIncludes.cmake
 # Includes point down: a file may include headers of its own folder and of the
-# folders below it. From the bottom: platform; source and options (side by
-# side, neither includes the other); widgets; convert; app.
+# folders below it. From the bottom: platform; source, options and disc (side
+# by side, none includes another); widgets; convert; app.
 if(NOT ZENTO_SOURCE)
   message(FATAL_ERROR "ZENTO_SOURCE is not set")
 endif()
@@ -9,10 +9,11 @@ endif()
 set(rank_platform 0)
 set(rank_source 1)
 set(rank_options 1)
+set(rank_disc 1)
 set(rank_widgets 2)
 set(rank_convert 3)
 set(rank_app 4)
-set(layers platform source options widgets convert app)
+set(layers platform source options disc widgets convert app)
 
 set(violations)
 foreach(layer IN LISTS layers)

@@ -22,11 +22,11 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # the same sources give the same bytes.
 set(zento_gzipped)
 foreach(doc IN ITEMS dvd-zento.1 changelog)
-  set(gz ${CMAKE_BINARY_DIR}/install/${doc}.gz)
+  set(gz ${PROJECT_BINARY_DIR}/install/${doc}.gz)
   add_custom_command(OUTPUT ${gz}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/install
-    COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/data/${doc} > ${gz}
-    DEPENDS ${CMAKE_SOURCE_DIR}/data/${doc}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/install
+    COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/data/${doc} > ${gz}
+    DEPENDS ${PROJECT_SOURCE_DIR}/data/${doc}
     COMMENT "Compressing ${doc}"
     VERBATIM)
   list(APPEND zento_gzipped ${gz})
@@ -34,14 +34,14 @@ endforeach()
 add_custom_target(zento_install_documents ALL DEPENDS ${zento_gzipped})
 
 install(TARGETS DVD_zento RUNTIME DESTINATION ${ZENTO_INSTALL_PROGRAM_DIR})
-install(FILES ${CMAKE_SOURCE_DIR}/data/profile.txt ${CMAKE_SOURCE_DIR}/data/Readme.txt
+install(FILES ${PROJECT_SOURCE_DIR}/data/profile.txt ${PROJECT_SOURCE_DIR}/data/Readme.txt
         DESTINATION ${ZENTO_INSTALL_PROGRAM_DIR})
-install(FILES ${CMAKE_SOURCE_DIR}/data/dvd-zento.desktop DESTINATION share/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/data/dvd-zento.svg DESTINATION share/icons/hicolor/scalable/apps)
-install(FILES ${CMAKE_SOURCE_DIR}/data/dvd-zento.metainfo.xml DESTINATION share/metainfo
+install(FILES ${PROJECT_SOURCE_DIR}/data/dvd-zento.desktop DESTINATION share/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/data/dvd-zento.svg DESTINATION share/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/data/dvd-zento.metainfo.xml DESTINATION share/metainfo
         RENAME ${ZENTO_METAINFO_ID}.metainfo.xml)
-install(FILES ${CMAKE_BINARY_DIR}/install/dvd-zento.1.gz DESTINATION share/man/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/data/copyright ${CMAKE_BINARY_DIR}/install/changelog.gz
+install(FILES ${PROJECT_BINARY_DIR}/install/dvd-zento.1.gz DESTINATION share/man/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/data/copyright ${PROJECT_BINARY_DIR}/install/changelog.gz
         DESTINATION share/doc/dvd-zento)
 
 # The launcher is a relative link: the program takes its folder from its own

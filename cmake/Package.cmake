@@ -10,7 +10,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dvd-zento)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "DVD変換Zento developers <dvd-zento@example.org>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -35,8 +35,8 @@ the converted files go to the user's video folder unless another is chosen.]])
 # File times in the package: the date of this version, unless the builder
 # sets its own (SOURCE_DATE_EPOCH), so that a rebuild gives the same bytes.
 set(ZENTO_RELEASE_EPOCH 1796688000) # the date of the changelog's entry
-configure_file(${CMAKE_SOURCE_DIR}/cmake/PackageOptions.cmake.in ${CMAKE_BINARY_DIR}/PackageOptions.cmake @ONLY)
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/PackageOptions.cmake)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/PackageOptions.cmake.in ${PROJECT_BINARY_DIR}/PackageOptions.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/PackageOptions.cmake)
 
 # Relocations read-only once loaded, as Debian links its programs.
 if(NOT ZENTO_SANITIZE AND NOT ZENTO_BUILD_FUZZ)

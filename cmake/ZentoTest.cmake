@@ -7,16 +7,16 @@ function(zento_add_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE zento_ui Qt6::Test)
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
-    ZENTO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    ZENTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     ZENTO_PROGRAM_DIR="${ZENTO_PROGRAM_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set(env "QT_QPA_PLATFORM=offscreen" "LC_ALL=C.UTF-8" "TZ=Asia/Tokyo")
   if(ZENTO_SANITIZE)
     list(APPEND env
       "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1"
-      "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
+      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
       "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endif()
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
