@@ -44,6 +44,18 @@ QString ChooseFolder(const QString &title, const QString &start);
 using FolderChooserHook = std::function<QString(const QString &title, const QString &start)>;
 void SetFolderChooserHook(FolderChooserHook hook);
 
+// The disc image chooser: shows folders and ISO image files (".iso" in any
+// letter case); starts at `start` when it is not empty (a folder, or a file,
+// which is then selected). The chosen file, or the empty text when the user
+// cancels.
+QString ChooseImageFile(const QString &title, const QString &start);
+// Answers the image chooser instead of the real dialog; an empty function
+// brings the real dialog back.
+using ImageChooserHook = std::function<QString(const QString &title, const QString &start)>;
+void SetImageChooserHook(ImageChooserHook hook);
+// The name filter of the image chooser.
+QString ImageFileFilter();
+
 // The owner window of the dialogs (the main window); may be null.
 void SetDialogParent(QWidget *parent);
 

@@ -23,6 +23,12 @@ FolderChooserHook &FolderHook()
     return hook;
 }
 
+ImageChooserHook &ImageHook()
+{
+    static ImageChooserHook hook;
+    return hook;
+}
+
 QPointer<QWidget> &Parent()
 {
     static QPointer<QWidget> parent;
@@ -117,6 +123,26 @@ QString ChooseFolder(const QString &title, const QString &start)
     if (FolderHook())
         return FolderHook()(title, start);
     return QFileDialog::getExistingDirectory(Parent(), title, start, QFileDialog::ShowDirsOnly);
+}
+
+void SetImageChooserHook(ImageChooserHook hook)
+{
+    ImageHook() = std::move(hook);
+}
+
+QString ImageFileFilter()
+{
+    // The pattern spells out every letter case: the desktop's own file
+    // dialogs may match patterns case-sensitively.
+    return QStringLiteral("ISOイメージ (*.[iI][sS][oO])");
+}
+
+QString ChooseImageFile(const QString &title, const QString &start)
+{
+    if (ImageHook())
+        return ImageHook()(title, start);
+    return QFileDialog::getOpenFileName(Parent(), title, start, ImageFileFilter(), nullptr,
+                                        QFileDialog::HideNameFilterDetails);
 }
 
 } // namespace zento

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QPainter>
@@ -23,7 +24,10 @@ constexpr int DriveTypeRole = Qt::UserRole + 1;
 constexpr int RowKindRole = Qt::UserRole + 2;
 
 // What a row stands for.
-enum class RowKind { Drive = 0, Folder = 1, Chooser = 2 };
+enum class RowKind { Drive = 0, Folder = 1, FolderChooser = 2, Image = 3, ImageChooser = 4 };
+
+// The chooser rows close the list: the folder chooser's, then the image chooser's.
+constexpr int ChooserRowCount = 2;
 
 // Space between the icon and the row text.
 constexpr int TextGap = 6;
@@ -106,8 +110,20 @@ QString FolderId(const QString &folder)
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
-QIcon FolderIcon(const QStyle *style)
+// Whether a chosen source is a disc image: a file, or, with nothing there, a
+// path named like one.
+bool IsImagePath(const QString &source)
 {
+    const QFileInfo info(source);
+    if (info.exists())
+        return info.isFile();
+    return source.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive);
+}
+
+QIcon SourceIcon(bool image, const QStyle *style)
+{
+    if (image)
+        return QIcon::fromTheme(QStringLiteral("media-optical"), style->standardIcon(QStyle::SP_DriveDVDIcon));
     return QIcon::fromTheme(QStringLiteral("folder"), style->standardIcon(QStyle::SP_DirIcon));
 }
 
@@ -116,13 +132,19 @@ RowKind KindOf(const QComboBox &box, int index)
     return static_cast<RowKind>(box.itemData(index, RowKindRole).toInt());
 }
 
+bool IsChooser(RowKind kind)
+{
+    return kind == RowKind::FolderChooser || kind == RowKind::ImageChooser;
+}
+
 } // namespace
 
 struct TDriveComboBox::Private {
     std::shared_ptr<DriveProvider> provider;
     QString drive;
-    QStringList folders;             // the chosen folders, kept for the whole run
-    QString lastFolder;              // the folder chosen or added last
+    QStringList folders;             // the chosen sources, kept for the whole run
+    QStringList images;              // those of them that are disc images
+    QString lastFolder;              // the source chosen or added last
     KeyMove keyMove = KeyMove::None; // a key's move in the closed box under way
 };
 
@@ -170,8 +192,8 @@ void TDriveComboBox::BuildList()
         setItemData(count() - 1, static_cast<int>(RowKind::Drive), RowKindRole);
     }
     for (const QString &folder : std::as_const(d->folders))
-        AddFolderRow(count(), folder);
-    AddChooserRow();
+        AddSourceRow(count(), folder);
+    AddChooserRows();
     SelectRowOf(d->drive);
 }
 
@@ -180,17 +202,31 @@ QString TDriveComboBox::ChooseFolderRowText()
     return QStringLiteral("フォルダを選択…");
 }
 
-void TDriveComboBox::AddFolderRow(int row, const QString &folder)
+QString TDriveComboBox::ChooseImageRowText()
 {
-    insertItem(row, FolderIcon(style()), folder, folder);
-    setItemData(row, static_cast<int>(RowKind::Folder), RowKindRole);
+    return QStringLiteral("ISOイメージを選択…");
 }
 
-void TDriveComboBox::AddChooserRow()
+void TDriveComboBox::AddSourceRow(int row, const QString &source)
+{
+    const bool image = IsImage(source);
+    insertItem(row, SourceIcon(image, style()), source, source);
+    setItemData(row, static_cast<int>(image ? RowKind::Image : RowKind::Folder), RowKindRole);
+}
+
+void TDriveComboBox::AddChooserRows()
 {
     addItem(QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)),
             ChooseFolderRowText(), QString());
-    setItemData(count() - 1, static_cast<int>(RowKind::Chooser), RowKindRole);
+    setItemData(count() - 1, static_cast<int>(RowKind::FolderChooser), RowKindRole);
+    addItem(QIcon::fromTheme(QStringLiteral("document-open"), style()->standardIcon(QStyle::SP_DialogOpenButton)),
+            ChooseImageRowText(), QString());
+    setItemData(count() - 1, static_cast<int>(RowKind::ImageChooser), RowKindRole);
+}
+
+int TDriveComboBox::FirstChooserRow() const
+{
+    return count() - ChooserRowCount;
 }
 
 int TDriveComboBox::AddFolder(const QString &folder)
@@ -200,17 +236,19 @@ int TDriveComboBox::AddFolder(const QString &folder)
         return -1;
     const int existing = findData(id, DriveIdRole, Qt::MatchExactly);
     if (existing >= 0) {
-        if (KindOf(*this, existing) == RowKind::Folder)
+        if (IsFolder(id))
             d->lastFolder = id;
         return existing;
     }
-    // The new row goes right above the chooser row, which stays last; the
+    // The new row goes right above the chooser rows, which stay last; the
     // selection stays on the row it was on.
     const QSignalBlocker blocker(this);
     d->folders << id;
+    if (IsImagePath(id))
+        d->images << id;
     d->lastFolder = id;
-    const int row = count() - 1;
-    AddFolderRow(row, id);
+    const int row = FirstChooserRow();
+    AddSourceRow(row, id);
     return row;
 }
 
@@ -224,6 +262,11 @@ bool TDriveComboBox::IsFolder(const QString &drive) const
     return !drive.isEmpty() && d->folders.contains(drive);
 }
 
+bool TDriveComboBox::IsImage(const QString &drive) const
+{
+    return !drive.isEmpty() && d->images.contains(drive);
+}
+
 QString TDriveComboBox::KeptFolder() const
 {
     if (IsFolder(d->drive))
@@ -233,10 +276,25 @@ QString TDriveComboBox::KeptFolder() const
 
 void TDriveComboBox::PickFolder()
 {
+    ChooseSource(false);
+}
+
+void TDriveComboBox::PickImage()
+{
+    ChooseSource(true);
+}
+
+void TDriveComboBox::ChooseSource(bool image)
+{
+    // Either chooser starts at the source in use or chosen last; the folder
+    // chooser at an image's folder.
     QString start = IsFolder(d->drive) ? d->drive : d->lastFolder;
+    if (!image && IsImage(start))
+        start = QFileInfo(start).absolutePath();
     if (start.isEmpty())
         start = QDir::homePath();
-    const QString chosen = ChooseFolder(QStringLiteral("入力元のフォルダを選択"), start);
+    const QString chosen = image ? ChooseImageFile(QStringLiteral("DVDのISOイメージを選択"), start)
+                                 : ChooseFolder(QStringLiteral("入力元のフォルダを選択"), start);
     if (chosen.isEmpty()) {
         // Nothing changes: the previous drive's row comes back.
         SelectRowOf(d->drive);
@@ -281,7 +339,7 @@ QString TDriveComboBox::DriveRoot() const
     if (d->drive.isEmpty())
         return QString();
     if (IsFolder(d->drive))
-        return d->drive; // a chosen folder is its own root
+        return d->drive; // a chosen folder or image is its own root
     return d->provider->CurrentRoot(d->drive);
 }
 
@@ -289,14 +347,15 @@ void TDriveComboBox::Picked(int index)
 {
     if (index < 0 || index >= count())
         return;
-    if (KindOf(*this, index) == RowKind::Chooser) {
-        // Keys never open the chooser from the closed box: a step stops on
-        // the row above it, a typed text that names it finds nothing.
+    const RowKind kind = KindOf(*this, index);
+    if (IsChooser(kind)) {
+        // Keys never open a chooser from the closed box: a step stops on the
+        // row above the chooser rows, a typed text that names one finds nothing.
         if (d->keyMove == KeyMove::None) {
-            PickFolder();
+            ChooseSource(kind == RowKind::ImageChooser);
             return;
         }
-        const int above = index - 1;
+        const int above = FirstChooserRow() - 1;
         if (d->keyMove == KeyMove::Search || above < 0 || itemData(above, DriveIdRole).toString() == d->drive) {
             SelectRowOf(d->drive);
             return;
@@ -318,8 +377,8 @@ void TDriveComboBox::MoveByKey(KeyMove move, const std::function<void()> &handle
         ~Reset() { move = KeyMove::None; }
     } reset{d->keyMove};
     handle();
-    // Whatever way the move went, the closed box never rests on the chooser row.
-    if (!view()->isVisible() && currentIndex() >= 0 && KindOf(*this, currentIndex()) == RowKind::Chooser)
+    // Whatever way the move went, the closed box never rests on a chooser row.
+    if (!view()->isVisible() && currentIndex() >= 0 && IsChooser(KindOf(*this, currentIndex())))
         SelectRowOf(d->drive);
 }
 
@@ -366,9 +425,9 @@ void TDriveComboBox::changeEvent(QEvent *event)
 
 void TDriveComboBox::wheelEvent(QWheelEvent *event)
 {
-    // Scrolling through the rows stops before the chooser row: the chooser
-    // opens only when the user picks that row.
-    if (event->angleDelta().y() < 0 && currentIndex() + 1 >= count() - 1) {
+    // Scrolling through the rows stops before the chooser rows: a chooser
+    // opens only when the user picks its row.
+    if (event->angleDelta().y() < 0 && currentIndex() + 1 >= FirstChooserRow()) {
         event->accept();
         return;
     }

@@ -10,8 +10,9 @@
 namespace zento {
 
 // A drop-down list of the machine's drives, each row with the drive's icon.
-// Below the drives come the folders the user chose as sources during this run,
-// then one last row that opens the folder chooser.
+// Below the drives come the folders and disc images the user chose as sources
+// during this run, then the two chooser rows: one opens the folder chooser,
+// the last one the image chooser.
 class TDriveComboBox : public QComboBox {
     Q_OBJECT
 public:
@@ -30,23 +31,32 @@ public:
     // The current drive's root folder now (see DriveProvider::CurrentRoot).
     QString DriveRoot() const;
 
-    // The text of the last row, which opens the folder chooser.
+    // The texts of the chooser rows: the folder chooser's, then the image
+    // chooser's, which is the last row.
     static QString ChooseFolderRowText();
-    // Opens the folder chooser as if the user had picked the last row: a
-    // chosen folder gets its row and becomes the drive (OnClick, OnChange,
-    // OnSelect); a cancel puts the previous drive's row back and raises nothing.
+    static QString ChooseImageRowText();
+    // Opens the folder (image) chooser as if the user had picked its row: the
+    // chosen folder (image) gets its row and becomes the drive (OnClick,
+    // OnChange, OnSelect); a cancel puts the previous drive's row back and
+    // raises nothing.
     void PickFolder();
-    // Gives a folder a row of its own above the chooser row, for the rest of
-    // the run; nothing is selected or raised. A folder that already has a row
-    // (a chosen folder, or a drive of that very path) gets no second one.
-    // Returns the folder's row.
+    void PickImage();
+    // Gives a chosen source a row of its own above the chooser rows, for the
+    // rest of the run; nothing is selected or raised. The source is a disc
+    // image when it is a file, or when nothing is there and its name ends in
+    // ".iso" (any case: an image on a disk not plugged in); else a folder. A
+    // source that already has a row (a chosen one, or a drive of that very
+    // path) gets no second one. Returns the source's row.
     int AddFolder(const QString &folder);
-    // The chosen folders, in the order their rows were added.
+    // The chosen sources, folders and images, in the order their rows were added.
     QStringList Folders() const;
-    // Whether the drive is one of the chosen folders (not a drive of its own).
+    // Whether the drive is one of the chosen sources, folder or image (not a
+    // drive of its own); such a drive is its own root.
     bool IsFolder(const QString &drive) const;
-    // The folder worth keeping for the next run: the current drive when it is
-    // a chosen folder, else the folder chosen last; empty when there is none.
+    // Whether the drive is a chosen disc image.
+    bool IsImage(const QString &drive) const;
+    // The source worth keeping for the next run: the current drive when it is
+    // a chosen source, else the source chosen last; empty when there is none.
     QString KeptFolder() const;
 
     std::function<void(TDriveComboBox &Sender)> OnClick;
@@ -61,12 +71,12 @@ private:
     void paintEvent(QPaintEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     // Keys and input-method text in the closed box move between the rows
-    // above the chooser row only.
+    // above the chooser rows only.
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     enum class KeyMove { None, Step, Search };
     // Runs the box's own handling of a key in the closed box; a move that
-    // would land on the chooser row stops on the row above it (a step) or
+    // would land on a chooser row stops on the row above them (a step) or
     // does not happen (a search for a typed text).
     void MoveByKey(KeyMove move, const std::function<void()> &handle);
     // A user's pick of a row: OnClick, the drive taken over, OnChange, OnSelect.
@@ -76,8 +86,12 @@ private:
     // Makes a drive current without raising anything; false when it already was.
     bool ApplyDrive(const QString &drive);
     void SelectRowOf(const QString &drive);
-    void AddFolderRow(int row, const QString &folder);
-    void AddChooserRow();
+    // Opens the folder or the image chooser and takes what the user chose.
+    void ChooseSource(bool image);
+    void AddSourceRow(int row, const QString &source);
+    void AddChooserRows();
+    // The folder chooser's row; the image chooser's row follows it.
+    int FirstChooserRow() const;
 
     struct Private;
     std::unique_ptr<Private> d;

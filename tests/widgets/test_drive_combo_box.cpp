@@ -4,6 +4,8 @@
 
 #include <QAbstractItemView>
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -37,8 +39,9 @@ class TestDriveComboBox : public QObject {
     std::shared_ptr<FakeDrives> fake_;
     std::unique_ptr<TDriveComboBox> box_;
     QStringList events_;         // each event with the drive as its handler sees it
-    QStringList chooserAnswers_; // one per opening; none left is a cancel
-    QStringList chooserStarts_;  // the folder each opening started at
+    QStringList chooserAnswers_; // one per opening of either chooser; none left is a cancel
+    QStringList chooserStarts_;  // where each opening started, "image " before the image chooser's
+    const QStringList choosers_{"フォルダを選択…", "ISOイメージを選択…"};
 
     QStringList RowTexts() const
     {
@@ -57,6 +60,10 @@ private slots:
             chooserStarts_ << start;
             return chooserAnswers_.isEmpty() ? QString() : chooserAnswers_.takeFirst();
         });
+        SetImageChooserHook([this](const QString &, const QString &start) {
+            chooserStarts_ << "image " + start;
+            return chooserAnswers_.isEmpty() ? QString() : chooserAnswers_.takeFirst();
+        });
         fake_ = std::make_shared<FakeDrives>();
         box_ = std::make_unique<TDriveComboBox>(nullptr, fake_);
         box_->resize(300, 20);
@@ -73,8 +80,7 @@ private slots:
             texts << box_->itemText(i);
             QVERIFY(!box_->itemIcon(i).isNull());
         }
-        QCOMPARE(texts,
-                 (QStringList{"a", "c [system]", "d []", "/mnt/Net //server/share", "/tmp []", "フォルダを選択…"}));
+        QCOMPARE(texts, (QStringList{"a", "c [system]", "d []", "/mnt/Net //server/share", "/tmp []"} + choosers_));
         QCOMPARE(box_->currentText(), "c [system]"); // the drive of the current folder
         // Changes by code raise nothing; the list built again reads the labels
         // again and selects the drive's row.
@@ -142,7 +148,11 @@ private slots:
         QCOMPARE(box_->currentText(), box_->itemText(row < 0 ? 2 : row));
     }
 
-    void cleanup() { SetFolderChooserHook(nullptr); }
+    void cleanup()
+    {
+        SetFolderChooserHook(nullptr);
+        SetImageChooserHook(nullptr);
+    }
 
     void pickFolder_data()
     {
@@ -181,7 +191,7 @@ private slots:
             box_->PickFolder();
         QVERIFY(chooserAnswers_.isEmpty());
         const QStringList drives{"a", "c [system]", "d []", "/mnt/Net //server/share", "/tmp []"};
-        QCOMPARE(RowTexts(), drives + folders + QStringList{"フォルダを選択…"});
+        QCOMPARE(RowTexts(), drives + folders + choosers_);
         QCOMPARE(box_->Folders(), folders);
         QCOMPARE(box_->Drive(), drive);
         QCOMPARE(box_->currentText(), current);
@@ -190,23 +200,95 @@ private slots:
         QCOMPARE(box_->KeptFolder(), folders.isEmpty() ? QString() : folders.last());
         // The rows stay when the list is built again.
         box_->BuildList();
-        QCOMPARE(RowTexts(), drives + folders + QStringList{"フォルダを選択…"});
+        QCOMPARE(RowTexts(), drives + folders + choosers_);
         QCOMPARE(box_->currentText(), current);
+    }
+
+    // Images are chosen as folders are; paths in the table are below a
+    // temporary folder, "~" is the home folder.
+    void pickImage_data()
+    {
+        QTest::addColumn<QStringList>("steps");   // "image" or "folder", then the answer; none cancels
+        QTest::addColumn<QStringList>("sources"); // rows between the drives and the choosers
+        QTest::addColumn<QString>("drive");
+        QTest::addColumn<QStringList>("starts");
+        QTest::addColumn<QStringList>("events");
+        const QStringList picked{"click c", "change disc.iso", "select disc.iso"};
+        QTest::newRow("chosen image") << QStringList{"image disc.iso"} << QStringList{"disc.iso"} << "disc.iso"
+                                      << QStringList{"image ~"} << picked;
+        QTest::newRow("cancelled, the drive stays")
+            << QStringList{"image"} << QStringList{} << "c" << QStringList{"image ~"} << QStringList{};
+        QTest::newRow("the folder chooser starts at the image's folder")
+            << QStringList{"image sub/disc.iso", "folder"} << QStringList{"sub/disc.iso"} << "sub/disc.iso"
+            << QStringList{"image ~", "sub"} << QStringList{"click c", "change sub/disc.iso", "select sub/disc.iso"};
+        QTest::newRow("upper case, after a folder")
+            << QStringList{"folder sub", "image DISC.ISO"} << QStringList{"sub", "DISC.ISO"} << "DISC.ISO"
+            << QStringList{"~", "image sub"}
+            << QStringList{"click c", "change sub", "select sub", "click sub", "change DISC.ISO", "select DISC.ISO"};
+    }
+
+    void pickImage()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, sources);
+        QFETCH(QString, drive);
+        QFETCH(QStringList, starts);
+        QFETCH(QStringList, events);
+        QTemporaryDir temp;
+        QVERIFY(QDir(temp.path()).mkdir("sub"));
+        const auto path = [&](const QString &name) {
+            if (name == "~")
+                return QDir::homePath();
+            return name.size() <= 1 ? name : temp.filePath(name);
+        };
+        // Each text's last word as a path.
+        const auto paths = [&](const QStringList &texts) {
+            QStringList out;
+            for (const QString &text : texts)
+                out << text.section(' ', 0, -2) + (text.contains(' ') ? " " : "") + path(text.section(' ', -1));
+            return out;
+        };
+        for (const QString &step : steps) {
+            const QString answer = step.section(' ', 1);
+            if (answer.endsWith(".iso", Qt::CaseInsensitive)) {
+                QFile file(path(answer));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            }
+            chooserAnswers_ = answer.isEmpty() ? QStringList{} : QStringList{path(answer)};
+            if (step.startsWith("image"))
+                box_->PickImage();
+            else
+                box_->PickFolder();
+        }
+        QCOMPARE(chooserStarts_, paths(starts));
+        QCOMPARE(events_, paths(events));
+        QCOMPARE(box_->Drive(), path(drive));
+        QCOMPARE(box_->DriveRoot(), box_->Drive() == "c" ? "c" : path(drive)); // a chosen source is its own root
+        QCOMPARE(box_->IsImage(box_->Drive()), drive.endsWith(".iso", Qt::CaseInsensitive));
+        QCOMPARE(box_->IsFolder(box_->Drive()), drive != "c");
+        QCOMPARE(box_->currentText(), drive == "c" ? "c [system]" : path(drive));
+        QCOMPARE(box_->Folders(), paths(sources));
+        QCOMPARE(RowTexts().mid(5), paths(sources) + choosers_);
+        QCOMPARE(box_->KeptFolder(), drive == "c" ? QString() : path(drive));
     }
 
     void chooserRowPickedByTheUser_data()
     {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("click"); // else Enter
-        QTest::newRow("chosen") << "/home/u/DVD" << false;
-        QTest::newRow("cancelled") << "" << false;
-        QTest::newRow("chosen by a click") << "/home/u/DVD" << true;
+        QTest::addColumn<bool>("image"); // the image chooser's row, else the folder chooser's
+        QTest::newRow("chosen") << "/home/u/DVD" << false << false;
+        QTest::newRow("cancelled") << "" << false << false;
+        QTest::newRow("chosen by a click") << "/home/u/DVD" << true << false;
+        QTest::newRow("image chosen") << "/home/u/DVD.iso" << false << true;
+        QTest::newRow("image cancelled by a click") << "" << true << true;
     }
 
     void chooserRowPickedByTheUser()
     {
         QFETCH(QString, answer);
         QFETCH(bool, click);
+        QFETCH(bool, image);
         box_->AddFolder("/srv/old"); // a row of its own, nothing selected or raised
         QCOMPARE(box_->currentText(), "c [system]");
         QCOMPARE(events_, QStringList{});
@@ -214,11 +296,11 @@ private slots:
         box_->show();
         QVERIFY(QTest::qWaitForWindowExposed(box_.get()));
         box_->setFocus();
-        // Enter on, or a click on, the last row of the open list: the chooser.
+        // Enter on, or a click on, a chooser row of the open list: its chooser.
         box_->showPopup();
         QAbstractItemView *view = box_->view();
         QVERIFY(QTest::qWaitForWindowExposed(view->window()));
-        const QModelIndex last = view->model()->index(box_->count() - 1, 0);
+        const QModelIndex last = view->model()->index(box_->count() - (image ? 1 : 2), 0);
         if (click) {
             QTest::qWait(QApplication::doubleClickInterval() + 50); // not taken for the opening click
             const QPoint at = view->visualRect(last).center();
@@ -230,7 +312,7 @@ private slots:
         }
         QTRY_VERIFY(!view->window()->isVisible());
         // The chooser starts at the folder chosen last.
-        QCOMPARE(chooserStarts_, QStringList{"/srv/old"});
+        QCOMPARE(chooserStarts_, QStringList{(image ? "image " : "") + QString("/srv/old")});
         if (answer.isEmpty()) {
             QCOMPARE(box_->currentText(), "c [system]");
             QCOMPARE(box_->Drive(), "c");
@@ -238,15 +320,16 @@ private slots:
             QCOMPARE(box_->KeptFolder(), "/srv/old");
         } else {
             QCOMPARE(box_->currentText(), answer);
-            QCOMPARE(box_->currentIndex(), box_->count() - 2);
+            QCOMPARE(box_->currentIndex(), box_->count() - 3);
             QCOMPARE(events_, (QStringList{"click c", "change " + answer, "select " + answer}));
             QCOMPARE(box_->DriveRoot(), answer); // the folder is its own root
+            QCOMPARE(box_->IsImage(answer), image);
         }
-        QCOMPARE(box_->itemText(box_->count() - 1), "フォルダを選択…");
+        QCOMPARE(RowTexts().mid(box_->count() - 2), choosers_);
     }
 
-    // Keys in the closed box move between the drives (and chosen folders)
-    // only; none of them lands on the chooser row or opens the chooser.
+    // Keys in the closed box move between the drives (and chosen sources)
+    // only; none of them lands on a chooser row or opens a chooser.
     void keysInTheClosedBox_data()
     {
         QTest::addColumn<QString>("drive"); // current at the start
@@ -273,6 +356,8 @@ private slots:
                                            << "d []" << picked("c", "d");
         QTest::newRow("letter of the chooser row") << "c" << int(Qt::Key_unknown) << "フ"
                                                    << "c [system]" << QStringList{};
+        QTest::newRow("letter of the image chooser row") << "/srv/old" << int(Qt::Key_I) << "i"
+                                                         << "/srv/old" << QStringList{};
     }
     void keysInTheClosedBox()
     {
@@ -351,6 +436,75 @@ private slots:
         box_->SetDrive("d");
         QCOMPARE(box_->KeptFolder(), "/srv/b"); // else the one chosen last
         QCOMPARE(box_->DriveRoot(), QString()); // a drive still asks the machine
+    }
+
+    // A source kept in the settings file comes back through AddFolder at the
+    // next start, as an image when it is one.
+    void sourceKind_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("made"); // "file", "folder" or "" (nothing there)
+        QTest::addColumn<bool>("image");
+        QTest::newRow("image file") << "disc.iso"
+                                    << "file" << true;
+        QTest::newRow("any file is an image") << "disc.img"
+                                              << "file" << true;
+        QTest::newRow("folder named like an image") << "disc.iso"
+                                                    << "folder" << false;
+        QTest::newRow("missing image, any case") << "disc.Iso"
+                                                 << "" << true;
+        QTest::newRow("missing folder") << "disc"
+                                        << "" << false;
+    }
+
+    void sourceKind()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, made);
+        QFETCH(bool, image);
+        QTemporaryDir temp;
+        const QString source = temp.filePath(name);
+        if (made == "file") {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        } else if (made == "folder") {
+            QVERIFY(QDir(temp.path()).mkdir(name));
+        }
+        QCOMPARE(box_->AddFolder(source), 5);
+        box_->SetDrive(source);
+        QCOMPARE(box_->IsFolder(source), true);
+        QCOMPARE(box_->IsImage(source), image);
+        QCOMPARE(box_->DriveRoot(), source);
+        QCOMPARE(RowTexts().mid(5), QStringList{source} + choosers_);
+    }
+
+    // The desktop's file dialogs may match name patterns case-sensitively:
+    // the image chooser's patterns alone must find every spelling.
+    void imageFileFilter_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("lower case") << "disc.iso" << true;
+        QTest::newRow("upper case") << "DISC.ISO" << true;
+        QTest::newRow("mixed case") << "Disc.Iso" << true;
+        QTest::newRow("longer extension") << "disc.isox" << false;
+        QTest::newRow("other extension after it") << "disc.iso.txt" << false;
+    }
+
+    void imageFileFilter()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, shown);
+        const QString filter = ImageFileFilter();
+        const QStringList patterns =
+            filter.section('(', -1).section(')', 0, 0).split(' ', Qt::SkipEmptyParts); // "Name (*.a *.b)"
+        QVERIFY(!patterns.isEmpty());
+        bool matched = false;
+        for (const QString &pattern : patterns)
+            matched =
+                matched ||
+                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)).match(name).hasMatch();
+        QCOMPARE(matched, shown);
     }
 
     void driveRoot()
