@@ -1,0 +1,507 @@
+#include "disc/dvd_disc.h"
+
+#include "disc/disc_tables.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <dvdread/dvd_reader.h>
+#include <dvdread/dvd_udf.h>
+#include <dvdread/ifo_read.h>
+#include <dvdread/ifo_types.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+namespace zento {
+
+namespace {
+
+// An image's bytes reach the library as a file it opens itself: libdvdread
+// 6.1.3 reads a stream (DVDOpenStream2) only through libdvdcss, and without
+// it refuses every stream. So the tables of an image are read from the image
+// file by its path, or, for a stream without one, from a copy of the stream
+// in memory; the title blocks are always read through the stream.
+constexpr quint64 kSpoolLimit = quint64(256) << 20;
+
+// The library's reader and what it reads from: an image's stream and copy
+// live as long as the reader, and every title reader keeps all of them.
+struct Source {
+    std::unique_ptr<DiscImageStream> stream;
+    int copy = -1; // a memory file holding the stream's bytes
+    dvd_reader_t *dvd = nullptr;
+
+    ~Source()
+    {
+        if (dvd)
+            DVDClose(dvd);
+        if (copy >= 0)
+            ::close(copy);
+    }
+};
+
+// Everything the library says is dropped: it would otherwise reach stderr.
+void QuietLog(void *, dvd_logger_level_t, const char *, va_list) {}
+
+const dvd_logger_cb kQuietLogger = {QuietLog};
+
+// libdvdcss, which the library loads when it is installed, writes its errors
+// to stderr unless told not to.
+void QuietenDvdCss()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (qEnvironmentVariableIsEmpty("DVDCSS_VERBOSE"))
+            qputenv("DVDCSS_VERBOSE", "0");
+    });
+}
+
+dvd_reader_t *OpenWithLibrary(const QString &path)
+{
+    QuietenDvdCss();
+    return DVDOpen2(nullptr, &kQuietLogger, QFile::encodeName(path).constData());
+}
+
+// Reads `size` bytes at `position`: the count read (short at the end of the
+// stream), -1 when a read failed.
+qint64 ReadAt(DiscImageStream &stream, quint64 position, char *buffer, qint64 size)
+{
+    if (!stream.Seek(position))
+        return -1;
+    qint64 got = 0;
+    while (got < size) {
+        const int want = int(std::min<qint64>(size - got, 1 << 24));
+        const int read = stream.Read(buffer + got, want);
+        if (read < 0 || read > want)
+            return -1;
+        if (read == 0)
+            break;
+        got += read;
+    }
+    return got;
+}
+
+bool WriteAt(int fd, const char *data, qint64 size, quint64 position)
+{
+    while (size > 0) {
+        const ssize_t written = ::pwrite(fd, data, size_t(size), off_t(position));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+        position += quint64(written);
+    }
+    return true;
+}
+
+// A memory file with the stream's bytes up to its end; an unreadable block
+// stays zeros, and the copy ends where the stream stopped answering. -1 with
+// the reason when it cannot be made.
+int CopyStream(DiscImageStream &stream, QString *error)
+{
+    constexpr int kBlock = DiscTitleReader::kBlockSize;
+    constexpr int kChunk = 256 * kBlock;
+    const int fd = ::memfd_create("zento-disc-image", MFD_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = QStringLiteral("ディスクイメージを読むためのメモリを用意できません");
+        return -1;
+    }
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    quint64 at = 0;
+    int failures = 0;
+    bool end = false;
+    while (!end && failures < DiscTitleReader::kGoneAfterBlocks) {
+        if (at >= kSpoolLimit) {
+            ::close(fd);
+            if (error)
+                *error = QStringLiteral("ディスクイメージが大きすぎて読めません");
+            return -1;
+        }
+        qint64 got = ReadAt(stream, at, buffer.data(), kChunk);
+        if (got >= 0) {
+            end = got < kChunk;
+            failures = 0;
+        } else {
+            // Block by block: the readable ones are kept.
+            got = 0;
+            for (int i = 0; i < kChunk / kBlock; ++i) {
+                const qint64 one = ReadAt(stream, at + quint64(i) * kBlock, buffer.data() + i * kBlock, kBlock);
+                if (one < 0) {
+                    std::memset(buffer.data() + i * kBlock, 0, kBlock);
+                    if (++failures >= DiscTitleReader::kGoneAfterBlocks)
+                        break;
+                    got = qint64(i + 1) * kBlock;
+                    continue;
+                }
+                failures = 0;
+                got = qint64(i) * kBlock + one;
+                if (one < kBlock) {
+                    end = true;
+                    break;
+                }
+            }
+        }
+        if (got > 0 && !WriteAt(fd, buffer.constData(), got, at)) {
+            ::close(fd);
+            if (error)
+                *error = QStringLiteral("ディスクイメージを読むためのメモリを用意できません");
+            return -1;
+        }
+        at += quint64(got);
+    }
+    return fd;
+}
+
+std::mutex gOpenerMutex;
+std::function<std::unique_ptr<DiscImageStream>(const QString &)> gOpener;
+
+class FileImageStream : public DiscImageStream {
+public:
+    explicit FileImageStream(const QString &path) : file_(path) {}
+    bool Open() { return file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+    bool Seek(quint64 position) override
+    {
+        return position <= quint64(std::numeric_limits<qint64>::max()) && file_.seek(qint64(position));
+    }
+    int Read(void *buffer, int size) override { return int(file_.read(static_cast<char *>(buffer), size)); }
+
+private:
+    QFile file_;
+};
+
+void SetError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// A label as the disc stores it: UTF-8 when it is, else Latin-1; trailing
+// blanks and NULs go.
+QString LabelText(const char *bytes, size_t capacity)
+{
+    const QByteArray raw(bytes, qsizetype(strnlen(bytes, capacity)));
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(raw);
+    if (utf8.hasError())
+        text = QString::fromLatin1(raw);
+    while (!text.isEmpty() && (text.back().isSpace() || text.back() == QChar(0)))
+        text.chop(1);
+    return text;
+}
+
+// A title's blocks: from a title file the library opened (folders and
+// drives), or from an image's stream, where the title set's title files
+// begin at `imageStart`.
+class TitleReader : public DiscTitleReader {
+public:
+    TitleReader(std::shared_ptr<Source> source, dvd_file_t *file, quint32 imageStart, const DiscTitle &title)
+        : source_(std::move(source)), file_(file), imageStart_(imageStart), cells_(title.cells),
+          total_(title.BlockCount())
+    {
+    }
+    ~TitleReader() override
+    {
+        if (file_)
+            DVDCloseFile(file_);
+    }
+
+    int Read(unsigned char *buffer, int maxBlocks) override
+    {
+        if (gone_)
+            return -1;
+        int written = 0;
+        while (written < maxBlocks && cell_ < cells_.size()) {
+            const DiscCell &cell = cells_.at(cell_);
+            const qint64 sector = qint64(cell.firstSector) + offset_;
+            const qint64 left = qint64(cell.lastSector) - sector + 1;
+            const int want = int(std::min<qint64>(maxBlocks - written, left));
+            const qint64 got = ReadBlocks(sector, want, buffer + qsizetype(written) * kBlockSize);
+            if (got > 0) {
+                written += int(got);
+                Advance(got);
+                failures_ = 0;
+                continue;
+            }
+            // The run failed: block by block, skipping the unreadable ones.
+            for (int i = 0; i < want; ++i) {
+                if (ReadBlocks(sector + i, 1, buffer + qsizetype(written) * kBlockSize) == 1) {
+                    ++written;
+                    failures_ = 0;
+                } else {
+                    ++skipped_;
+                    if (++failures_ >= kGoneAfterBlocks) {
+                        Advance(i + 1);
+                        gone_ = true;
+                        return written > 0 ? written : -1;
+                    }
+                }
+            }
+            Advance(want);
+        }
+        return written;
+    }
+
+    qint64 TotalBlocks() const override { return total_; }
+    qint64 SkippedBlocks() const override { return skipped_; }
+
+private:
+    // The whole blocks read, -1 on a failure.
+    qint64 ReadBlocks(qint64 sector, int count, unsigned char *buffer)
+    {
+        if (sector < 0 || sector > INT_MAX || count <= 0)
+            return -1;
+        if (file_) {
+            const ssize_t got = DVDReadBlocks(file_, int(sector), size_t(count), buffer);
+            return got > count ? -1 : qint64(got);
+        }
+        const quint64 block = quint64(imageStart_) + quint64(sector);
+        const qint64 got =
+            ReadAt(*source_->stream, block * kBlockSize, reinterpret_cast<char *>(buffer), qint64(count) * kBlockSize);
+        return got < 0 ? -1 : got / kBlockSize;
+    }
+
+    void Advance(qint64 blocks)
+    {
+        offset_ += blocks;
+        while (cell_ < cells_.size() &&
+               qint64(cells_.at(cell_).firstSector) + offset_ > qint64(cells_.at(cell_).lastSector)) {
+            ++cell_;
+            offset_ = 0;
+        }
+    }
+
+    std::shared_ptr<Source> source_;
+    dvd_file_t *file_;
+    quint32 imageStart_;
+    QList<DiscCell> cells_;
+    qint64 total_;
+    qsizetype cell_ = 0;
+    qint64 offset_ = 0;
+    qint64 skipped_ = 0;
+    int failures_ = 0;
+    bool gone_ = false;
+};
+
+} // namespace
+
+struct DvdDisc::Private {
+    std::shared_ptr<Source> source;
+    ifo_handle_t *vmg = nullptr;
+    bool image = false;
+
+    ~Private()
+    {
+        if (vmg)
+            ifoClose(vmg);
+    }
+};
+
+qint64 DiscTitle::BlockCount() const
+{
+    qint64 blocks = 0;
+    for (const DiscCell &cell : cells)
+        if (cell.lastSector >= cell.firstSector)
+            blocks += qint64(cell.lastSector) - qint64(cell.firstSector) + 1;
+    return blocks;
+}
+
+std::unique_ptr<DiscImageStream> OpenImageFile(const QString &path)
+{
+    auto stream = std::make_unique<FileImageStream>(path);
+    if (!stream->Open())
+        return nullptr;
+    return stream;
+}
+
+DvdDisc::DvdDisc() : d(std::make_unique<Private>()) {}
+
+DvdDisc::~DvdDisc() = default;
+
+void DvdDisc::SetImageOpenerForTesting(std::function<std::unique_ptr<DiscImageStream>(const QString &)> opener)
+{
+    std::lock_guard lock(gOpenerMutex);
+    gOpener = std::move(opener);
+}
+
+namespace {
+
+// The disc's main tables, or null with the reason.
+std::unique_ptr<DvdDisc> Finish(std::unique_ptr<DvdDisc> disc, DvdDisc::Private &d, QString *error)
+{
+    d.vmg = ifoOpen(d.source->dvd, 0);
+    if (!d.vmg || !d.vmg->vmgi_mat) {
+        SetError(error, QStringLiteral("DVD-Video の構造を読めません (VIDEO_TS.IFO がないか壊れています)"));
+        return nullptr;
+    }
+    return disc;
+}
+
+} // namespace
+
+std::unique_ptr<DvdDisc> DvdDisc::Open(const QString &path, QString *error)
+{
+    if (IsDiscImagePath(path)) {
+        std::function<std::unique_ptr<DiscImageStream>(const QString &)> opener;
+        {
+            std::lock_guard lock(gOpenerMutex);
+            opener = gOpener;
+        }
+        if (opener)
+            return OpenStream(opener(path), error);
+        std::unique_ptr<DiscImageStream> stream = OpenImageFile(path);
+        if (!stream) {
+            SetError(error, QStringLiteral("ディスクイメージを開けません"));
+            return nullptr;
+        }
+        // The tables from the file itself, the title blocks through the stream.
+        std::unique_ptr<DvdDisc> disc(new DvdDisc);
+        Private &d = *disc->d;
+        d.image = true;
+        d.source = std::make_shared<Source>();
+        d.source->stream = std::move(stream);
+        d.source->dvd = OpenWithLibrary(QFileInfo(path).absoluteFilePath());
+        if (!d.source->dvd) {
+            SetError(error, QStringLiteral("DVD-Video の構造を読めません (ディスクイメージとして読めません)"));
+            return nullptr;
+        }
+        return Finish(std::move(disc), d, error);
+    }
+
+    QFileInfo info(path);
+    if (path.isEmpty() || !info.exists()) { // the library would say so on stderr
+        SetError(error, QStringLiteral("見つかりません"));
+        return nullptr;
+    }
+    QString target = info.absoluteFilePath();
+    if (info.isDir() && info.fileName().compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
+        target = info.absolutePath();
+
+    std::unique_ptr<DvdDisc> disc(new DvdDisc);
+    Private &d = *disc->d;
+    d.source = std::make_shared<Source>();
+    d.source->dvd = OpenWithLibrary(target);
+    if (!d.source->dvd) {
+        SetError(error, QStringLiteral("DVD-Video として開けません"));
+        return nullptr;
+    }
+    return Finish(std::move(disc), d, error);
+}
+
+std::unique_ptr<DvdDisc> DvdDisc::OpenStream(std::unique_ptr<DiscImageStream> stream, QString *error)
+{
+    if (!stream) {
+        SetError(error, QStringLiteral("ディスクイメージを開けません"));
+        return nullptr;
+    }
+    std::unique_ptr<DvdDisc> disc(new DvdDisc);
+    Private &d = *disc->d;
+    d.image = true;
+    d.source = std::make_shared<Source>();
+    d.source->stream = std::move(stream);
+    d.source->copy = CopyStream(*d.source->stream, error);
+    if (d.source->copy < 0)
+        return nullptr;
+    d.source->dvd = OpenWithLibrary(QStringLiteral("/proc/self/fd/%1").arg(d.source->copy));
+    if (!d.source->dvd) {
+        SetError(error, QStringLiteral("DVD-Video の構造を読めません (ディスクイメージとして読めません)"));
+        return nullptr;
+    }
+    return Finish(std::move(disc), d, error);
+}
+
+bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
+{
+    info = DiscInfo();
+    dvd_reader_t *dvd = d->source->dvd;
+
+    char name[64] = {};
+    unsigned char set[128] = {};
+    if (DVDUDFVolumeInfo(dvd, name, sizeof name - 1, set, sizeof set) == 0)
+        info.volumeLabel = LabelText(name, sizeof name);
+    if (info.volumeLabel.isEmpty()) {
+        std::fill(std::begin(name), std::end(name), 0);
+        if (DVDISOVolumeInfo(dvd, name, sizeof name - 1, set, sizeof set) == 0)
+            info.volumeLabel = LabelText(name, sizeof name);
+    }
+
+    const tt_srpt_t *table = d->vmg->tt_srpt;
+    if (!table || (table->nr_of_srpts > 0 && !table->title)) {
+        SetError(error, QStringLiteral("DVD-Video のタイトルの表を読めません"));
+        return false;
+    }
+
+    TitleSets sets(dvd);
+    for (int i = 0; i < table->nr_of_srpts; ++i) {
+        const title_info_t &entry = table->title[i];
+        DiscTitle title;
+        title.number = i + 1;
+        title.titleSet = entry.title_set_nr;
+        title.titleInSet = entry.vts_ttn;
+        if (DescribeTitle(sets.Get(entry.title_set_nr), title))
+            info.titles << title;
+    }
+    return true;
+}
+
+std::unique_ptr<DiscTitleReader> DvdDisc::OpenTitle(const DiscTitle &title)
+{
+    if (title.titleSet < 1 || title.titleSet > 99)
+        return nullptr;
+    if (d->image) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/VIDEO_TS/VTS_%02d_1.VOB", title.titleSet);
+        uint32_t size = 0;
+        const uint32_t start = UDFFindFile(d->source->dvd, name, &size);
+        if (start == 0)
+            return nullptr;
+        return std::make_unique<TitleReader>(d->source, nullptr, start, title);
+    }
+    dvd_file_t *file = DVDOpenFile(d->source->dvd, title.titleSet, DVD_READ_TITLE_VOBS);
+    if (!file)
+        return nullptr;
+    return std::make_unique<TitleReader>(d->source, file, 0, title);
+}
+
+bool IsDiscImagePath(const QString &path)
+{
+    return path.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive);
+}
+
+QString DiscName(const QString &sourcePath, const QString &volumeLabel)
+{
+    QString name = volumeLabel.trimmed();
+    if (name.isEmpty()) {
+        QString path = QDir::cleanPath(QDir::fromNativeSeparators(sourcePath));
+        while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+            path.chop(1);
+        const QFileInfo info(path);
+        if (IsDiscImagePath(path))
+            name = info.completeBaseName();
+        else if (info.fileName().compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
+            name = QFileInfo(info.path()).fileName();
+        else
+            name = info.fileName();
+    }
+    for (QChar &c : name)
+        if (c == QLatin1Char('/') || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('_');
+    name = name.trimmed();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("DVD");
+    return name;
+}
+
+} // namespace zento

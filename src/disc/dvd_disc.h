@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace zento {
+
+// One audio track of a title, as the title set's tables describe it.
+struct DiscAudioTrack {
+    int streamId = 0x80; // the stream id in the program stream: 0x80.. AC3, 0x88.. DTS, 0xa0.. LPCM, 0xc0.. MPEG
+    QString language;    // two-letter code in lower case ("ja"), empty when the disc names none
+    QString codec;       // "AC3", "DTS", "LPCM", "MPEG"
+    int channels = 0;
+};
+
+// One subtitle stream of a title.
+struct DiscSubtitleTrack {
+    int streamId = 0x20; // 0x20..0x3f: the stream of the title's picture format (the wide one on 16:9)
+    QString language;
+};
+
+// A run of blocks of the title set's title files, first and last included.
+struct DiscCell {
+    quint32 firstSector = 0;
+    quint32 lastSector = 0;
+};
+
+// One title of the disc's title table.
+struct DiscTitle {
+    int number = 0;       // 1.. in the order of the title table
+    int titleSet = 0;     // 1..
+    int titleInSet = 0;   // 1.., the title's number within its title set
+    qint64 durationMs = 0; // the length of the title's program chain
+    QList<DiscAudioTrack> audio;
+    QList<DiscSubtitleTrack> subtitles;
+    QList<qint64> chapterStartsMs; // the start of each program; the first is 0
+    std::array<quint32, 16> palette{}; // the program chain's colours, 0x00YYCrCb
+    QList<DiscCell> cells;             // the blocks in play order, angle 1
+    qint64 BlockCount() const;         // the blocks of all cells
+};
+
+struct DiscInfo {
+    QString volumeLabel; // the disc's or image's label; empty for a folder
+    QList<DiscTitle> titles;
+};
+
+// Bytes of a disc image, read through a seam (a file, or a test's faults).
+class DiscImageStream {
+public:
+    virtual ~DiscImageStream() = default;
+    virtual bool Seek(quint64 position) = 0;
+    // Reads up to `size` bytes; the count read, -1 on a failure.
+    virtual int Read(void *buffer, int size) = 0;
+};
+
+// The stream of an image file on disk; null when it cannot be opened.
+std::unique_ptr<DiscImageStream> OpenImageFile(const QString &path);
+
+class DiscTitleReader;
+
+// An open DVD-Video disc: a drive's mount folder or device, a folder holding
+// VIDEO_TS (or VIDEO_TS itself), or an image file. Opening is quiet: nothing
+// the library says reaches a terminal or a stream. One disc is used from one
+// thread at a time.
+class DvdDisc {
+public:
+    ~DvdDisc();
+    // Null, with the reason in `error`, when the source is no DVD-Video.
+    static std::unique_ptr<DvdDisc> Open(const QString &path, QString *error = nullptr);
+    static std::unique_ptr<DvdDisc> OpenStream(std::unique_ptr<DiscImageStream> stream, QString *error = nullptr);
+
+    // The titles with their lengths, streams, chapters and palettes; false,
+    // with the reason, when the tables cannot be read.
+    bool ReadInfo(DiscInfo &info, QString *error = nullptr);
+
+    // A reader of the title's blocks in play order; null when its title set
+    // cannot be opened.
+    std::unique_ptr<DiscTitleReader> OpenTitle(const DiscTitle &title);
+
+    // Where images are opened: a test puts a stream with faults in place of
+    // the file. Null restores the file.
+    static void SetImageOpenerForTesting(std::function<std::unique_ptr<DiscImageStream>(const QString &)> opener);
+
+    struct Private;
+
+private:
+    DvdDisc();
+    std::unique_ptr<Private> d;
+};
+
+// Reads one title's blocks (2048 bytes each) in play order.
+class DiscTitleReader {
+public:
+    static constexpr int kBlockSize = 2048;
+    // A source that stops answering for this many blocks in a row has gone.
+    static constexpr int kGoneAfterBlocks = 1024;
+    virtual ~DiscTitleReader() = default;
+    // Reads up to maxBlocks blocks at the current position into buffer. An
+    // unreadable block is skipped and counted; the count of blocks written,
+    // 0 at the end of the title, -1 when the source stopped answering.
+    virtual int Read(unsigned char *buffer, int maxBlocks) = 0;
+    virtual qint64 TotalBlocks() const = 0;
+    virtual qint64 SkippedBlocks() const = 0;
+};
+
+// A path that names a disc image by its extension (".iso", any case).
+bool IsDiscImagePath(const QString &path);
+
+// The disc's name for output files: the volume label when there is one, else
+// the name of the folder that holds VIDEO_TS (for a source that is itself
+// VIDEO_TS, its parent's name), else for an image its file name without
+// extension.
+QString DiscName(const QString &sourcePath, const QString &volumeLabel);
+
+} // namespace zento

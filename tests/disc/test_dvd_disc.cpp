@@ -1,0 +1,351 @@
+#include "disc/dvd_disc.h"
+#include "support/test_disc.h"
+#include "support/test_support.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+
+using namespace zento;
+
+namespace {
+
+// An image file whose reads fail where a test says: the blocks [failFrom,
+// failTo) of the image cannot be read (a read touching them fails).
+class FaultyStream : public DiscImageStream {
+public:
+    FaultyStream(std::unique_ptr<DiscImageStream> inner, qint64 failFrom, qint64 failTo)
+        : inner_(std::move(inner)), from_(failFrom * 2048), to_(failTo * 2048)
+    {
+    }
+    bool Seek(quint64 position) override
+    {
+        at_ = qint64(position);
+        return inner_->Seek(position);
+    }
+    int Read(void *buffer, int size) override
+    {
+        if (at_ < to_ && at_ + size > from_)
+            return -1;
+        const int read = inner_->Read(buffer, size);
+        at_ += std::max(read, 0);
+        return read;
+    }
+
+private:
+    std::unique_ptr<DiscImageStream> inner_;
+    qint64 from_, to_, at_ = 0;
+};
+
+struct ReadResult {
+    QByteArray bytes;
+    qint64 blocks = 0;
+    int last = 0; // the last Read's answer: 0 at the end, -1 when the source went
+};
+
+ReadResult ReadTitle(DiscTitleReader &reader)
+{
+    ReadResult result;
+    QByteArray buffer(64 * DiscTitleReader::kBlockSize, 0);
+    auto *data = reinterpret_cast<unsigned char *>(buffer.data());
+    while ((result.last = reader.Read(data, 64)) > 0) {
+        result.blocks += result.last;
+        result.bytes.append(buffer.constData(), qsizetype(result.last) * DiscTitleReader::kBlockSize);
+    }
+    return result;
+}
+
+// The length in seconds ffmpeg finds in a program stream fed to it on stdin.
+double StreamSeconds(const QByteArray &stream)
+{
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-nostdin", "-hide_banner", "-f", "mpeg", "-i", "-", "-map", "0:v", "-c", "copy", "-f", "null", "-"});
+    if (!ffmpeg.waitForStarted())
+        return -1;
+    ffmpeg.write(stream);
+    ffmpeg.closeWriteChannel();
+    if (!ffmpeg.waitForFinished(60000))
+        return -1;
+    const QString output = QString::fromUtf8(ffmpeg.readAll());
+    QRegularExpressionMatch last;
+    auto matches = QRegularExpression(QStringLiteral("time=(\\d+):(\\d+):([\\d.]+)")).globalMatch(output);
+    while (matches.hasNext())
+        last = matches.next();
+    if (!last.hasMatch())
+        return -1;
+    return last.captured(1).toInt() * 3600 + last.captured(2).toInt() * 60 + last.captured(3).toDouble();
+}
+
+} // namespace
+
+class TestDvdDisc : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir_;
+    QString disc_, iso_; // the default disc: titles of 30 and 8 s, chapters every 10 s
+
+    QString Path(const QString &name) const { return dir_.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        disc_ = Path("Alien");
+        iso_ = Path("Alien.iso");
+        QString output;
+        QVERIFY2(test::MakeTestDisc(disc_, {"--label", "MOVIE_LBL"}, iso_, &output), qPrintable(output));
+        // The same folder reached through a lower-case title folder.
+        QVERIFY(QDir().mkpath(Path("lower")));
+        QVERIFY(QFile::link(disc_ + "/VIDEO_TS", Path("lower/video_ts")));
+    }
+    void cleanup() { DvdDisc::SetImageOpenerForTesting(nullptr); }
+
+    void info_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("name"); // DiscName
+        QTest::newRow("folder") << "Alien"
+                                << ""
+                                << "Alien";
+        QTest::newRow("VIDEO_TS folder") << "Alien/VIDEO_TS"
+                                         << ""
+                                         << "Alien";
+        QTest::newRow("video_ts folder") << "lower/video_ts"
+                                         << ""
+                                         << "lower";
+        QTest::newRow("image with label") << "Alien.iso"
+                                          << "MOVIE_LBL"
+                                          << "MOVIE_LBL";
+    }
+    void info()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, label);
+        QFETCH(QString, name);
+        QString error;
+        auto disc = DvdDisc::Open(Path(source), &error);
+        QVERIFY2(disc, qPrintable(error));
+        DiscInfo info;
+        QVERIFY2(disc->ReadInfo(info, &error), qPrintable(error));
+        QCOMPARE(info.volumeLabel, label);
+        QCOMPARE(info.titles.size(), 2);
+        const qint64 lengths[] = {30000, 8000};
+        for (int i = 0; i < 2; ++i) {
+            const DiscTitle &title = info.titles.at(i);
+            QCOMPARE(title.number, i + 1);
+            QCOMPARE(title.titleSet, 1);
+            QCOMPARE(title.titleInSet, i + 1);
+            QVERIFY2(qAbs(title.durationMs - lengths[i]) <= 100, qPrintable(QString::number(title.durationMs)));
+            QCOMPARE(title.audio.size(), 2);
+            QCOMPARE(title.audio[0].language, "en");
+            QCOMPARE(title.audio[0].codec, "AC3");
+            QCOMPARE(title.audio[0].channels, 6);
+            QCOMPARE(title.audio[0].streamId, 0x80);
+            QCOMPARE(title.audio[1].language, "ja");
+            QCOMPARE(title.audio[1].codec, "AC3");
+            QCOMPARE(title.audio[1].channels, 2);
+            QCOMPARE(title.audio[1].streamId, 0x81);
+            QVERIFY(title.subtitles.isEmpty());
+            QVERIFY(!title.cells.isEmpty());
+            QVERIFY(title.BlockCount() > 0);
+        }
+        // dvdauthor puts a chapter on the picture group nearest to its mark:
+        // groups of 18 frames, so up to 9 frames (0.3 s) away.
+        const QList<qint64> starts = info.titles[0].chapterStartsMs;
+        QCOMPARE(starts.size(), 3);
+        QCOMPARE(starts[0], 0);
+        for (int i = 1; i < 3; ++i)
+            QVERIFY2(qAbs(starts[i] - i * 10000) <= 300, qPrintable(QString::number(starts[i])));
+        QCOMPARE(info.titles[1].chapterStartsMs.first(), 0);
+        QCOMPARE(DiscName(Path(source), info.volumeLabel), name);
+    }
+
+    void readsTitleInPlayOrder()
+    {
+        auto disc = DvdDisc::Open(iso_);
+        QVERIFY(disc);
+        DiscInfo info;
+        QVERIFY(disc->ReadInfo(info));
+        auto reader = disc->OpenTitle(info.titles[0]);
+        QVERIFY(reader);
+        QCOMPARE(reader->TotalBlocks(), info.titles[0].BlockCount());
+        const ReadResult read = ReadTitle(*reader);
+        QCOMPARE(read.last, 0);
+        QCOMPARE(read.blocks, reader->TotalBlocks());
+        QCOMPARE(reader->SkippedBlocks(), 0);
+        QVERIFY(test::EncoderToolsOnPath());
+        const double seconds = StreamSeconds(read.bytes);
+        QVERIFY2(qAbs(seconds - 30) <= 0.25, qPrintable(QString::number(seconds)));
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<qint64>("failFrom"); // blocks of the image counted from its middle
+        QTest::addColumn<qint64>("failTo");   // -1: to the end, the source goes
+        QTest::addColumn<qint64>("skipped");
+        QTest::newRow("a few bad blocks") << qint64(0) << qint64(10) << qint64(10);
+        QTest::newRow("one bad block") << qint64(5) << qint64(6) << qint64(1);
+        QTest::newRow("the source goes") << qint64(0) << qint64(-1) << qint64(DiscTitleReader::kGoneAfterBlocks);
+    }
+    void faults()
+    {
+        QFETCH(qint64, failFrom);
+        QFETCH(qint64, failTo);
+        QFETCH(qint64, skipped);
+        const qint64 middle = QFileInfo(iso_).size() / 2048 / 2;
+        const qint64 to = failTo < 0 ? Q_INT64_C(1) << 40 : middle + failTo;
+        DvdDisc::SetImageOpenerForTesting([&](const QString &path) -> std::unique_ptr<DiscImageStream> {
+            return std::make_unique<FaultyStream>(OpenImageFile(path), middle + failFrom, to);
+        });
+        auto disc = DvdDisc::Open(iso_);
+        QVERIFY(disc);
+        DiscInfo info;
+        QVERIFY(disc->ReadInfo(info));
+        auto reader = disc->OpenTitle(info.titles[0]);
+        QVERIFY(reader);
+        const ReadResult read = ReadTitle(*reader);
+        QCOMPARE(reader->SkippedBlocks(), skipped);
+        if (failTo < 0) {
+            QCOMPARE(read.last, -1);
+            QVERIFY(read.blocks > 0);
+            unsigned char block[DiscTitleReader::kBlockSize];
+            QCOMPARE(reader->Read(block, 1), -1); // gone stays gone
+        } else {
+            QCOMPARE(read.last, 0);
+            QCOMPARE(read.blocks, reader->TotalBlocks() - skipped);
+        }
+    }
+
+    void notDvd_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QByteArray>("bytes"); // written to the source (a file), or its VIDEO_TS.IFO
+        QByteArray random(600 * 1024, 0);
+        for (qsizetype i = 0; i < random.size(); ++i)
+            random[i] = char((i * 7919 + (i >> 11) * 104729) % 251);
+        QTest::newRow("random bytes image") << "random.iso" << random;
+        QTest::newRow("empty image") << "empty.iso" << QByteArray();
+        QTest::newRow("empty folder") << "empty" << QByteArray();
+        QTest::newRow("damaged VIDEO_TS.IFO") << "damaged" << QByteArray(12288, 'x');
+        QTest::newRow("missing") << "missing" << QByteArray();
+        QTest::newRow("missing image") << "missing.iso" << QByteArray();
+    }
+    void notDvd()
+    {
+        QFETCH(QString, source);
+        QFETCH(QByteArray, bytes);
+        const QString path = Path(source);
+        if (source.endsWith(".iso") && !source.startsWith("missing"))
+            QVERIFY(test::WriteFile(path, bytes));
+        else if (source == "empty")
+            QVERIFY(QDir().mkpath(path));
+        else if (!bytes.isEmpty())
+            QVERIFY(test::WriteFile(path + "/VIDEO_TS/VIDEO_TS.IFO", bytes));
+        QString error;
+        QVERIFY(!DvdDisc::Open(path, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void titleSetMissing()
+    {
+        // A disc whose only title set lost its tables: no titles, no failure.
+        const QString folder = Path("noset");
+        QVERIFY(QDir().mkpath(folder + "/VIDEO_TS"));
+        for (const char *name : {"VIDEO_TS.IFO", "VIDEO_TS.BUP"})
+            QVERIFY(QFile::copy(disc_ + "/VIDEO_TS/" + name, folder + "/VIDEO_TS/" + name));
+        QString error;
+        auto disc = DvdDisc::Open(folder, &error);
+        QVERIFY2(disc, qPrintable(error));
+        DiscInfo info;
+        QVERIFY(disc->ReadInfo(info, &error));
+        QCOMPARE(info.titles.size(), 0);
+    }
+
+    void subtitles()
+    {
+        const QString folder = Path("subs");
+        QString output;
+        QVERIFY2(test::MakeTestDisc(folder, {"--titles", "8", "--subs", "ja:5,en:6", "--aspect", "16:9"}, {}, &output),
+                 qPrintable(output));
+        auto disc = DvdDisc::Open(folder);
+        QVERIFY(disc);
+        DiscInfo info;
+        QVERIFY(disc->ReadInfo(info));
+        QCOMPARE(info.titles.size(), 1);
+        const QList<DiscSubtitleTrack> &subs = info.titles[0].subtitles;
+        QCOMPARE(subs.size(), 2);
+        QCOMPARE(subs[0].language, "ja");
+        QCOMPARE(subs[0].streamId, 0x20);
+        QCOMPARE(subs[1].language, "en");
+        QCOMPARE(subs[1].streamId, 0x21);
+        // spumux's palette: not all black.
+        QVERIFY(std::any_of(info.titles[0].palette.begin(), info.titles[0].palette.end(), [](quint32 c) { return c; }));
+    }
+
+    void discName_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("label wins") << "/media/x/MOVIE"
+                                    << "MOVIE_LBL"
+                                    << "MOVIE_LBL";
+        QTest::newRow("folder") << "/home/u/Films/Alien"
+                                << ""
+                                << "Alien";
+        QTest::newRow("folder, trailing slash") << "/home/u/Films/Alien/"
+                                                << ""
+                                                << "Alien";
+        QTest::newRow("VIDEO_TS") << "/home/u/Films/Alien/VIDEO_TS"
+                                  << ""
+                                  << "Alien";
+        QTest::newRow("video_ts") << "/home/u/Films/Alien/video_ts"
+                                  << ""
+                                  << "Alien";
+        QTest::newRow("image") << "/home/u/img/Alien.iso"
+                               << ""
+                               << "Alien";
+        QTest::newRow("image, upper case") << "/home/u/img/My.Film.ISO"
+                                           << ""
+                                           << "My.Film";
+        QTest::newRow("label with slash") << "/x"
+                                          << "A/B\x01"
+                                          << "A_B_";
+        QTest::newRow("blank label") << "/home/u/Alien"
+                                     << "   "
+                                     << "Alien";
+        QTest::newRow("root") << "/"
+                              << ""
+                              << "DVD";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "DVD";
+        QTest::newRow("dots") << "/x"
+                              << ".."
+                              << "DVD";
+    }
+    void discName()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, label);
+        QFETCH(QString, expected);
+        QCOMPARE(DiscName(source, label), expected);
+    }
+
+    void imagePath()
+    {
+        QVERIFY(IsDiscImagePath("/a/b.iso"));
+        QVERIFY(IsDiscImagePath("B.IsO"));
+        QVERIFY(!IsDiscImagePath("/a/iso"));
+        QVERIFY(!IsDiscImagePath("/a/b.iso/VIDEO_TS"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDvdDisc)
+#include "test_dvd_disc.moc"
