@@ -274,6 +274,9 @@ void TMainForm1::BuildControls()
     CheckListBox1->hide();
     CheckListBox2 = checkList(QStringLiteral("CheckListBox2"));
     CheckListBox2->raise();
+    // A title row's menu of audio tracks.
+    CheckListBox2->installEventFilter(this);
+    CheckListBox2->viewport()->installEventFilter(this);
     fieldLabel(QStringLiteral("L0_02"), QStringLiteral("チャプター ："), 68, 17);
     CButton12 = colorButton(QStringLiteral("CButton12"), QStringLiteral("更新→"), {46, 146, 58, 16}, kGradLight,
                             QStringLiteral(" 一覧の更新"));
@@ -285,7 +288,8 @@ void TMainForm1::BuildControls()
     CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
     CheckBox2->setGeometry(22, 125, 12, 12);
     CheckBox2->setCursor(Qt::PointingHandCursor);
-    hint(CheckBox2, QStringLiteral(" 分割されたタイトル(VTS_01_1, VTS_01_2 …)を1つのファイルに変換"));
+    hint(CheckBox2, QStringLiteral(" ディスクのタイトル単位で変換 (読めないときは分割されたファイルを結合)"));
+    connect(CheckBox2, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CheckBox2Click(CheckBox2); }); });
     auto *joinLabel = new TShadowLabel(QStringLiteral("タイトル結合"), this);
     joinLabel->setObjectName(QStringLiteral("L0_04"));
     joinLabel->setFont(FieldFont());
@@ -512,15 +516,31 @@ void TMainForm1::DriveComboBox1Select(QObject *)
 {
     CheckListBox1->Clear();
     CheckListBox2->Clear();
+    listed_ = true;
     // The list is empty now, whatever the search does next.
     CButton10->setEnabled(false);
+    UpdateTitleModeBox();
+    CheckListBox2->setToolTip(QStringLiteral(" 入力元のチャプター一覧"));
+    // Title mode: the disc's own titles when its structure can be read.
+    const QString root = DriveComboBox1->DriveRoot();
+    const bool chosen = DriveComboBox1->IsFolder(DriveComboBox1->Drive());
+    if (CheckBox2->isChecked()) {
+        if (ListTitles(root)) {
+            CheckListBox2->setToolTip(QStringLiteral(" 入力元のタイトル一覧 (右クリックで音声を選択)"));
+            CButton10->setEnabled(CheckListBox1->Count() > 0);
+            return;
+        }
+    } else {
+        titles_ = {};
+    }
     // No disc in the drive, no title folder: nothing is listed, nothing is said.
-    const QString folder =
-        SourceTitleFolder(DriveComboBox1->DriveRoot(), DriveComboBox1->IsFolder(DriveComboBox1->Drive()));
+    const QString folder = SourceTitleFolder(root, chosen);
     SearchFile1.Directory = folder;
     SearchFile1.SearchName = QString::fromLatin1(kTitleMask);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         SearchFile1.Search();
+    if (CheckBox2->isChecked() && CheckListBox1->Count() > 0)
+        CheckListBox2->setToolTip(QStringLiteral(" ディスクの構造を読めないため、ファイル名で結合します"));
     CButton10->setEnabled(CheckListBox1->Count() > 0);
 }
 

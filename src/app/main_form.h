@@ -2,6 +2,7 @@
 
 #include "app/file_places.h"
 #include "convert/encoder_capabilities.h"
+#include "disc/dvd_disc.h"
 #include "options/conversion_settings.h"
 #include "options/preset_file.h"
 #include "source/search_file.h"
@@ -88,6 +89,30 @@ public:
     void CButton12Click(QObject *Sender = nullptr);
     void SearchFile1Find(TSearchFile &Sender, const QString &Name, const TSearchFileData &Data, bool &Continue);
 
+    // --- title mode: the disc's own titles -----------------------------------
+    struct TitleRow {
+        DiscTitle title;
+        int audioTrack = -1; // index into title.audio; -1: none
+    };
+    // What the list shows while it shows the titles of a disc, row for row.
+    struct TitleListing {
+        bool active = false;
+        QString source;   // the folder, image or drive read
+        QString discName; // what the output files are named after
+        QList<TitleRow> rows;
+    };
+    const TitleListing &Titles() const { return titles_; }
+    // Lists the titles of the source, true when its structure could be read;
+    // false leaves the list to the listing by file name.
+    bool ListTitles(const QString &source);
+    // The menu of a title row's audio tracks, at a point on the screen.
+    void ShowTitleMenu(int row, const QPoint &globalPos);
+    // Makes a track the row's choice and shows it in the row.
+    void SetTitleAudio(int row, int track);
+    // The tick box follows the source: an image is always listed by title.
+    void UpdateTitleModeBox();
+    void CheckBox2Click(QObject *Sender = nullptr);
+
     // --- options: presets, highlighting, storing, settings file -------------
     void C2_00Change(QObject *Sender = nullptr);
     void C2_01Change(QObject *Sender = nullptr);
@@ -125,6 +150,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -139,6 +165,8 @@ private:
     FilePlaces places_;
     PresetFile presets_;
     TWindowDrag drag_;
+    TitleListing titles_;
+    bool listed_ = false; // a listing ran since the start
     std::unique_ptr<EncoderQuery> encoderQuery_;
     EncoderCapabilities capabilities_;
 };

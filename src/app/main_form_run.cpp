@@ -6,6 +6,7 @@
 #include "convert/encoder_process.h"
 #include "convert/encoder_progress.h"
 #include "convert/jpeg_image.h"
+#include "convert/pipe_feed.h"
 #include "convert/progress_form.h"
 #include "convert/title_jobs.h"
 #include "platform/dialogs.h"
@@ -15,8 +16,8 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -34,6 +35,9 @@ namespace {
 
 constexpr int kWaitSliceMs = 60;        // the encoder is waited for in slices, events handled between
 constexpr int kThumbnailPauseMs = 1000; // time the thumbnail run gets before its file is looked for
+// The head of a title the thumbnail run may read: enough for its frame five
+// seconds in at any rate a disc holds.
+constexpr qint64 kThumbnailFeedBytes = 16 * 1024 * 1024;
 
 const char kAbortMessage[] = "非対応フォーマットが含まれていました。処理を中止します。";
 
@@ -44,8 +48,7 @@ public:
 };
 
 struct FailedPass {
-    QString source;
-    QString output;
+    QString label; // what the progress window named the job: "VTS_01_1.VOB -> VTS_01_1.mp4"
     int pass = 1;
     int passCount = 1;
     QStringList lines;
@@ -62,12 +65,11 @@ QString StartFailedMessage(const QString &encoder)
     return QStringLiteral("エンコーダ %1 を起動できませんでした。処理を中止します。").arg(encoder);
 }
 
-QString FailureReport(const QList<FailedPass> &failures)
+QString FailureReport(const QString &heading, const QList<FailedPass> &failures)
 {
-    QString text = QStringLiteral("変換できなかったファイルがあります。");
+    QString text = heading;
     for (const FailedPass &failure : failures) {
-        text += QStringLiteral("\n\n") + PathFileName(failure.source) + QStringLiteral(" -> ") +
-                PathFileName(failure.output);
+        text += QStringLiteral("\n\n") + failure.label;
         if (failure.passCount > 1)
             text += QStringLiteral(" (%1パス目)").arg(failure.pass);
         for (const QString &line : failure.lines)
@@ -102,16 +104,20 @@ bool WroteNothing(const OutputState &before, const OutputState &after)
 // The short encoder run that writes the thumbnail. Nobody waits for it; the
 // process object lives until the run ends (or, at the latest, with the main
 // window, which stops it then).
-QProcess *StartThumbnail(QObject *owner, const QString &encoder, const EncoderCommand &command)
+QProcess *StartThumbnail(QObject *owner, const QString &encoder, const EncoderCommand &command, PipeFeeder *feeder)
 {
     auto *process = new QProcess(owner);
     PrepareDetachedProcess(*process, encoder, command.arguments);
+    if (feeder)
+        FeedStandardInput(*process, feeder->ChildFd());
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
     QObject::connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             process->deleteLater();
     });
     process->start();
+    if (feeder)
+        feeder->ChildStarted();
     return process;
 }
 
@@ -137,6 +143,8 @@ private:
     void WaitForEncoder(QProcess *process, OutputTail &tail);
     // The encoder's output read so far: into the tail and into the progress line.
     void TakeOutput(QProcess &process, OutputTail &tail);
+    // A fed input's share is how much of it the encoder was given.
+    void ShowFedShare();
     void Release();
 
     TMainForm1 &w_;
@@ -144,6 +152,10 @@ private:
     // The encoder's working folder: two-pass logs go here and vanish with it.
     QTemporaryDir workFolder_;
     QList<FailedPass> failures_;
+    QList<FailedPass> skips_; // converted with unreadable blocks passed over
+    // The feeding of the encoder's input, and of the thumbnail run's.
+    std::unique_ptr<PipeFeeder> feeder_;
+    std::unique_ptr<PipeFeeder> thumbnailFeeder_;
     QList<QPointer<QProcess>> thumbnailRuns_;
     // The thumbnail run of this pass while its picture is still awaited.
     QPointer<QProcess> thumbnailRun_;
@@ -165,6 +177,22 @@ bool ConversionRun::IsTicked(int index) const
 
 QList<TitleJob> ConversionRun::Jobs(bool join) const
 {
+    const TMainForm1::TitleListing &titles = w_.Titles();
+    if (titles.active) {
+        QList<TitleJob> jobs;
+        for (int i = 0; i < titles.rows.size(); ++i) {
+            if (!IsTicked(i))
+                continue;
+            TitleJob job;
+            job.index = i;
+            job.discSource = titles.source;
+            job.discName = titles.discName;
+            job.title = titles.rows.at(i).title;
+            job.audioTrack = titles.rows.at(i).audioTrack;
+            jobs.append(job);
+        }
+        return jobs;
+    }
     QList<SourceEntry> entries;
     for (int i = 0; i < w_.CheckListBox1->Count(); ++i)
         entries.append({w_.CheckListBox1->ItemText(i), IsTicked(i)});
@@ -215,67 +243,102 @@ void ConversionRun::Execute()
     // The closing steps; failed files are told after them.
     Beep();
     Release();
+    QStringList reports;
     if (!failures_.isEmpty())
-        ShowMessage(FailureReport(failures_));
+        reports << FailureReport(QStringLiteral("変換できなかったファイルがあります。"), failures_);
+    if (!skips_.isEmpty())
+        reports << FailureReport(QStringLiteral("ディスクの読めない部分を飛ばして変換したファイルがあります。"),
+                                 skips_);
+    if (!reports.isEmpty())
+        ShowMessage(reports.join(QStringLiteral("\n\n")));
 }
 
 bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const QString &outputFolder)
 {
     // The run state of this pass. The folder is the one created at the start,
     // made absolute, so that the encoder and the run mean the same file. A
-    // joined job is named after its first part and shows that part's size.
-    w_.CurrentSourcePath = job.parts.constFirst();
+    // joined job is named after its first part; a disc title after the disc.
     ConversionSettings settings = w_.CurrentSettings();
     settings.C1_03 = outputFolder;
-    w_.CurrentOutputPath = BuildOutputPath(w_.CurrentSourcePath, settings);
+    if (job.IsDiscTitle()) {
+        w_.CurrentSourcePath = job.discSource;
+        w_.CurrentOutputPath = TitleOutputPath(job.discName, job.title.number, settings);
+    } else {
+        w_.CurrentSourcePath = job.parts.constFirst();
+        w_.CurrentOutputPath = BuildOutputPath(w_.CurrentSourcePath, settings);
+    }
     const QString source = w_.CurrentSourcePath;
     const QString output = w_.CurrentOutputPath;
+    const QString label = job.IsDiscTitle() ? TitleLabelText(job.title, output) : JobLabelText(job, output);
+    // What the encoder reads through its standard input: a title from the
+    // disc, or the parts of a title one after the other.
+    const bool fed = job.IsDiscTitle() || job.IsJoined();
+    const auto makeFeed = [&job]() {
+        return job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title) : FilePartsFeed(job.parts);
+    };
+    const auto totalBytes = [&]() { return makeFeed()->TotalBytes(); };
 
     // What the progress window shows of this pass, at once.
     if (form_) {
         form_->ProgressBar1->setValue(job.index);
-        form_->Label1->setText(JobLabelText(job, output));
+        form_->Label1->setText(label);
         form_->ProgressText.clear();
         form_->Label3->clear();
+        form_->KnownSourceSize = fed ? totalBytes() : -1;
         form_->repaint();
     }
     // No source itself may ever be overwritten, nor deleted afterwards.
     if (std::any_of(job.parts.cbegin(), job.parts.cend(),
                     [&output](const QString &part) { return IsSameFile(part, output); })) {
-        failures_.append({source,
-                          output,
-                          pass,
-                          passCount,
-                          {QStringLiteral("出力先が変換元と同じファイルのため、変換しませんでした。")}});
+        failures_.append(
+            {label, pass, passCount, {QStringLiteral("出力先が変換元と同じファイルのため、変換しませんでした。")}});
         return false;
     }
 
     // The thumbnail: its own short encoder run, given a second. One still
-    // going after that is watched while the encoder works.
+    // going after that is watched while the encoder works. A disc title's
+    // run reads the head of the title through a pipe of its own.
     if (form_)
         form_->ClearPicture();
     const QString encoder = FindEncoder(w_.ProgramFolder());
-    const EncoderCommand thumbnail = BuildThumbnailParameters(source, w_.Places().ThumbnailFolder());
+    EncoderCommand thumbnail =
+        BuildThumbnailParameters(job.IsDiscTitle() ? QStringLiteral("-") : source, w_.Places().ThumbnailFolder());
     thumbnailFile_ = thumbnail.arguments.constLast();
     thumbnailRun_ = nullptr;
+    thumbnailFeeder_.reset();
     if (!encoder.isEmpty()) {
-        thumbnailRun_ = StartThumbnail(&w_, encoder, thumbnail);
-        thumbnailRuns_.append(thumbnailRun_);
+        if (job.IsDiscTitle()) {
+            thumbnailFeeder_ = std::make_unique<PipeFeeder>(makeFeed(), kThumbnailFeedBytes);
+            if (thumbnailFeeder_->Start())
+                thumbnailRun_ = StartThumbnail(&w_, encoder, PipedEncoderCommand(thumbnail), thumbnailFeeder_.get());
+        } else {
+            thumbnailRun_ = StartThumbnail(&w_, encoder, thumbnail, nullptr);
+        }
+        if (thumbnailRun_)
+            thumbnailRuns_.append(thumbnailRun_);
     }
     Pause();
     // A run still going may be in the middle of writing its file: its
     // picture is taken when it ends.
     thumbnailPending_ = ThumbnailRunGoing();
-    if (!thumbnailPending_)
+    if (!thumbnailPending_) {
         ShowThumbnail(true);
+        thumbnailFeeder_.reset();
+    }
 
-    // Names the installed encoder lacks give way to their successors; the
-    // parts of a joined job are its input, one after the other.
-    const QString concatList =
-        workFolder_.isValid() ? PathInFolder(workFolder_.path(), QStringLiteral("parts.ffconcat")) : QString();
-    const EncoderCommand command = JoinedEncoderCommand(
-        ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities()), job.parts,
-        concatList);
+    // Names the installed encoder lacks give way to their successors; a fed
+    // job's encoder reads its standard input, a disc title's with the
+    // title's video and the chosen audio track.
+    EncoderCommand command =
+        ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities());
+    if (job.IsDiscTitle()) {
+        const int audio = job.audioTrack >= 0 && job.audioTrack < job.title.audio.size()
+                              ? job.title.audio.at(job.audioTrack).streamId
+                              : -1;
+        command = PipedEncoderCommand(command, {true, audio});
+    } else if (fed) {
+        command = PipedEncoderCommand(command);
+    }
 
     // Only a cancel of the coming encoder run changes these.
     if (form_) {
@@ -287,28 +350,45 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
     // previous pass has ended and goes now: a cancel reaches only this one.
     if (encoder.isEmpty())
         throw EncoderStartFailure(NotFoundMessage(w_.ProgramFolder()));
-    // Parts the concat protocol cannot carry go through a list file.
-    if (job.IsJoined() && !FitsConcatProtocol(job.parts)) {
-        QFile list(concatList);
-        if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate) || list.write(ConcatListText(job.parts)) < 0)
-            throw Error(QStringLiteral("cannot write the list of parts"));
-    }
     delete w_.EncoderProcess.data();
     QPointer<QProcess> process = new QProcess(&w_);
     w_.EncoderProcess = process;
     PrepareEncoderProcess(*process, encoder, command.arguments, workFolder_.isValid() ? workFolder_.path() : QString());
+    feeder_.reset();
+    if (fed) {
+        feeder_ = std::make_unique<PipeFeeder>(makeFeed());
+        if (!feeder_->Start())
+            throw Error(QStringLiteral("no pipe for the encoder's input"));
+        FeedStandardInput(*process, feeder_->ChildFd());
+    }
     const OutputState before = StateOf(output);
     progress_ = EncoderProgress();
     pass_ = pass;
     passCount_ = passCount;
     encoderClock_.start();
     process->start();
-    if (!process->waitForStarted(-1))
+    if (feeder_)
+        feeder_->ChildStarted();
+    if (!process->waitForStarted(-1)) {
+        feeder_.reset();
         throw EncoderStartFailure(StartFailedMessage(encoder));
+    }
 
     // Waiting keeps the windows alive: timer, cancel, repaints, moves.
     OutputTail tail;
     WaitForEncoder(process, tail);
+    // The encoder has ended: the feeding stops (it may still be waiting for
+    // room in the pipe when the encoder ended early).
+    bool sourceGone = false;
+    QString sourceFailure;
+    qint64 skipped = 0;
+    if (feeder_) {
+        feeder_->Stop();
+        sourceGone = feeder_->SourceFailed();
+        sourceFailure = feeder_->FailureText();
+        skipped = feeder_->SkippedBlocks();
+        feeder_.reset();
+    }
 
     // The pass ended before its thumbnail run: that picture belongs to no
     // pass any more, and the next pass writes the same file.
@@ -318,6 +398,7 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
             StopProcess(*thumbnailRun_);
         QFile::remove(thumbnailFile_);
     }
+    thumbnailFeeder_.reset();
 
     // A cut-off output goes; a failed run is told at the end. A pass after a
     // cancelled pass of the same entry builds on the cut-off first pass (its
@@ -330,6 +411,16 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
         QFile::remove(output);
     if (cancelled || afterCancel)
         return true;
+    // A source that stopped answering (the disc taken out) leaves an output
+    // cut short: it goes, as a failed output does, and the run goes on.
+    if (sourceGone) {
+        QFile::remove(output);
+        failures_.append({label, pass, passCount, {sourceFailure}});
+        return false;
+    }
+    if (skipped > 0)
+        skips_.append(
+            {label, pass, passCount, {QStringLiteral("読めないブロック %1 個を飛ばしました。").arg(skipped)}});
     if (process && (process->exitStatus() == QProcess::CrashExit || process->exitCode() != 0)) {
         QStringList lines;
         if (process->exitStatus() == QProcess::CrashExit)
@@ -337,10 +428,9 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
         else
             lines << QStringLiteral("エンコーダの終了コード: %1").arg(process->exitCode());
         lines << tail.Lines();
-        failures_.append({source, output, pass, passCount, lines});
+        failures_.append({label, pass, passCount, lines});
     } else if (process && WroteNothing(before, StateOf(output))) {
-        failures_.append(
-            {source, output, pass, passCount, {QStringLiteral("エンコーダは出力ファイルを書きませんでした。")}});
+        failures_.append({label, pass, passCount, {QStringLiteral("エンコーダは出力ファイルを書きませんでした。")}});
     }
     return true;
 }
@@ -400,6 +490,7 @@ void ConversionRun::WaitForEncoder(QProcess *process, OutputTail &tail)
         if (guard->waitForFinished(kWaitSliceMs))
             break;
         TakeOutput(*guard, tail);
+        ShowFedShare();
         WatchThumbnail();
         // a cancel handled in the last round may have ended it already
         if (guard->state() == QProcess::NotRunning)
@@ -417,8 +508,20 @@ void ConversionRun::TakeOutput(QProcess &process, OutputTail &tail)
         return; // most slices: nothing new to read, nothing to show
     tail.Append(bytes);
     progress_ = ReadEncoderProgress(std::move(progress_), bytes);
-    if (form_)
+    if (form_ && !feeder_)
         form_->ProgressText = ProgressLabelText(progress_, encoderClock_.elapsed(), pass_, passCount_);
+}
+
+void ConversionRun::ShowFedShare()
+{
+    // The encoder knows no length of a pipe ("Duration: N/A"); the program
+    // knows what it has fed of how much there is.
+    if (!form_ || !feeder_)
+        return;
+    EncoderProgress share;
+    share.durationMs = feeder_->TotalBytes();
+    share.positionMs = feeder_->FedBytes();
+    form_->ProgressText = ProgressLabelText(share, encoderClock_.elapsed(), pass_, passCount_);
 }
 
 void ConversionRun::Release()
@@ -429,6 +532,8 @@ void ConversionRun::Release()
     for (const QPointer<QProcess> &process : thumbnailRuns_)
         if (process)
             StopProcess(*process);
+    thumbnailFeeder_.reset();
+    feeder_.reset();
     w_.Places().RemoveThumbnail();
     if (form_) {
         form_->Timer1->stop();

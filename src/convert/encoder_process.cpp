@@ -42,20 +42,38 @@ QString FindEncoder(const QString &programFolder)
     return QStandardPaths::findExecutable(EncoderProgramName());
 }
 
-void EndWithProgram(QProcess &process)
+namespace {
+
+void SetUpChild(QProcess &process, int inputFd)
 {
 #ifdef Q_OS_LINUX
     const pid_t parent = ::getpid();
-    process.setChildProcessModifier([parent] {
+    process.setChildProcessModifier([parent, inputFd] {
         // Runs in the child between fork and exec: only async-signal-safe calls.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         // The program may have gone before the request was in place.
         if (::getppid() != parent)
             ::_exit(127);
+        // The pipe the program feeds takes the place of the null device.
+        if (inputFd >= 0 && ::dup2(inputFd, STDIN_FILENO) < 0)
+            ::_exit(127);
     });
 #else
     Q_UNUSED(process);
+    Q_UNUSED(inputFd);
 #endif
+}
+
+} // namespace
+
+void EndWithProgram(QProcess &process)
+{
+    SetUpChild(process, -1);
+}
+
+void FeedStandardInput(QProcess &process, int fd)
+{
+    SetUpChild(process, fd);
 }
 
 void PrepareEncoderProcess(QProcess &process, const QString &program, const QStringList &arguments,

@@ -34,6 +34,10 @@ void PrepareDetachedProcess(QProcess &process, const QString &program, const QSt
 // the program starts is set up this way.
 void EndWithProgram(QProcess &process);
 
+// The child reads its standard input from fd (the reading end of a pipe the
+// program feeds) instead of the null device. Call after the Prepare… function.
+void FeedStandardInput(QProcess &process, int fd);
+
 // Stops a child process that still runs and collects it, waiting a second at
 // the most, so no process outlives the one that asked it.
 void StopProcess(QProcess &process);

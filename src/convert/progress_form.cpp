@@ -154,7 +154,8 @@ void TProgressForm1::Timer1Timer(QObject *)
     Label3->setText(ProgressText);
     // A failure of the refresh leaves the label as it was and shows nothing.
     try {
-        const qint64 source = FileSize(sourcePath_ ? *sourcePath_ : QString());
+        const qint64 source =
+            KnownSourceSize >= 0 ? KnownSourceSize : FileSize(sourcePath_ ? *sourcePath_ : QString());
         const qint64 output = FileSize(outputPath_ ? *outputPath_ : QString());
         SourceSize = source;
         OutputSize = output;

@@ -54,6 +54,9 @@ public:
     // What Label3 shows at the next refresh; the run keeps it up to date.
     QString ProgressText;
     qint64 SourceSize = -1; // bytes, at the last tick
+    // The size of an input that is no one file (a disc title, joined parts):
+    // shown instead of the source file's; -1: the source file's.
+    qint64 KnownSourceSize = -1;
     qint64 OutputSize = -1;
 
     // The run state the window reads: the paths of the pass in progress and

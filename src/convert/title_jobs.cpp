@@ -1,6 +1,6 @@
 #include "convert/title_jobs.h"
 
-#include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 namespace zento {
@@ -10,11 +10,6 @@ namespace {
 QString FolderOf(const QString &path, PathStyle style)
 {
     return path.left(path.size() - PathFileName(path, style).size());
-}
-
-bool HasLineBreak(const QString &path)
-{
-    return path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'));
 }
 
 } // namespace
@@ -45,13 +40,16 @@ QList<TitleJob> FormTitleJobs(const QList<SourceEntry> &entries, bool join, Path
             continue;
         QString set;
         int part = -1;
-        const bool titlePart =
-            join && ParseTitlePart(entry.path, set, part, style) && part >= 1 && !HasLineBreak(entry.path);
+        const bool titlePart = join && ParseTitlePart(entry.path, set, part, style) && part >= 1;
         const QString folder = FolderOf(entry.path, style);
         if (titlePart && lastIndex == i - 1 && part == lastPart + 1 && set == lastSet && folder == lastFolder)
             jobs.last().parts << entry.path;
-        else
-            jobs.append({i, {entry.path}});
+        else {
+            TitleJob job;
+            job.index = i;
+            job.parts = QStringList{entry.path};
+            jobs.append(job);
+        }
         lastIndex = i;
         lastPart = titlePart ? part : -1;
         lastSet = titlePart ? set : QString();
@@ -68,45 +66,108 @@ QString JobLabelText(const TitleJob &job, const QString &outputPath, PathStyle s
     return text + QStringLiteral(" -> ") + PathFileName(outputPath, style);
 }
 
-bool FitsConcatProtocol(const QStringList &parts)
-{
-    for (const QString &part : parts)
-        if (part.contains(QLatin1Char('|')))
-            return false;
-    return true;
-}
-
-QByteArray ConcatListText(const QStringList &parts)
-{
-    QByteArray text = "ffconcat version 1.0\n";
-    for (const QString &part : parts) {
-        QByteArray path = QFile::encodeName(part);
-        path.replace('\'', "'\\''");
-        text += "file '" + path + "'\n";
-    }
-    return text;
-}
-
-EncoderCommand JoinedEncoderCommand(const EncoderCommand &command, const QStringList &parts, const QString &listPath)
+EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStreams &streams)
 {
     EncoderCommand result = command;
     QStringList &a = result.arguments;
     const qsizetype input = a.indexOf(QStringLiteral("-i"));
-    if (parts.size() < 2 || input < 0 || input + 1 >= a.size())
+    if (input < 0 || input + 1 >= a.size())
         return result;
-    if (FitsConcatProtocol(parts)) {
-        a[input + 1] = QStringLiteral("concat:") + parts.join(QLatin1Char('|'));
-        return result;
+    a[input + 1] = QStringLiteral("pipe:0");
+    result.quoted.removeAll(static_cast<int>(input + 1));
+    QStringList added{QStringLiteral("-f"), QStringLiteral("mpeg")};
+    const qsizetype before = input;
+    for (qsizetype k = 0; k < added.size(); ++k)
+        a.insert(before + k, added.at(k));
+    QStringList maps;
+    if (streams.mapStreams) {
+        maps << QStringLiteral("-map") << QStringLiteral("0:v:0");
+        if (streams.audioStreamId >= 0)
+            maps << QStringLiteral("-map")
+                 << QStringLiteral("0:i:0x%1").arg(streams.audioStreamId, 2, 16, QLatin1Char('0'));
     }
-    a[input + 1] = listPath;
-    const QStringList demuxer{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"),
-                              QStringLiteral("0")};
-    for (qsizetype k = 0; k < demuxer.size(); ++k)
-        a.insert(input + k, demuxer.at(k));
-    for (int &position : result.quoted)
-        if (position >= input)
-            position += static_cast<int>(demuxer.size());
+    const qsizetype after = input + added.size() + 2;
+    for (qsizetype k = 0; k < maps.size(); ++k)
+        a.insert(after + k, maps.at(k));
+    for (int &position : result.quoted) {
+        if (position >= after - 2)
+            position += static_cast<int>(added.size() + maps.size());
+        else if (position >= before)
+            position += static_cast<int>(added.size());
+    }
     return result;
+}
+
+QString TitleLengthText(qint64 ms)
+{
+    const qint64 seconds = qMax<qint64>(0, ms) / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString LanguageName(const QString &code)
+{
+    static const QHash<QString, QString> names{
+        {QStringLiteral("ja"), QStringLiteral("日本語")},
+        {QStringLiteral("en"), QStringLiteral("英語")},
+        {QStringLiteral("fr"), QStringLiteral("フランス語")},
+        {QStringLiteral("de"), QStringLiteral("ドイツ語")},
+        {QStringLiteral("es"), QStringLiteral("スペイン語")},
+        {QStringLiteral("it"), QStringLiteral("イタリア語")},
+        {QStringLiteral("zh"), QStringLiteral("中国語")},
+        {QStringLiteral("ko"), QStringLiteral("韓国語")},
+        {QStringLiteral("pt"), QStringLiteral("ポルトガル語")},
+        {QStringLiteral("ru"), QStringLiteral("ロシア語")},
+        {QStringLiteral("nl"), QStringLiteral("オランダ語")},
+        {QStringLiteral("sv"), QStringLiteral("スウェーデン語")},
+        {QStringLiteral("th"), QStringLiteral("タイ語")},
+        {QStringLiteral("pl"), QStringLiteral("ポーランド語")},
+    };
+    const QString key = code.toLower();
+    if (key.isEmpty())
+        return QStringLiteral("言語不明");
+    return names.value(key, key);
+}
+
+QString AudioTrackText(const DiscAudioTrack &track)
+{
+    const QString channels = track.channels == 6   ? QStringLiteral("5.1ch")
+                             : track.channels == 8 ? QStringLiteral("7.1ch")
+                                                   : QStringLiteral("%1ch").arg(track.channels);
+    return LanguageName(track.language) + QLatin1Char(' ') + track.codec + QLatin1Char(' ') + channels;
+}
+
+int DefaultAudioTrack(const DiscTitle &title)
+{
+    for (qsizetype i = 0; i < title.audio.size(); ++i)
+        if (title.audio.at(i).language.compare(QLatin1String("ja"), Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    return title.audio.isEmpty() ? -1 : 0;
+}
+
+QString TitleRowText(const DiscTitle &title, int audioTrack)
+{
+    const QString audio = audioTrack >= 0 && audioTrack < title.audio.size()
+                              ? AudioTrackText(title.audio.at(audioTrack))
+                              : QStringLiteral("音声なし");
+    return QStringLiteral("T%1 %2 %3")
+        .arg(title.number, 2, 10, QLatin1Char('0'))
+        .arg(TitleLengthText(title.durationMs), audio);
+}
+
+QString TitleOutputPath(const QString &discName, int titleNumber, const ConversionSettings &settings, PathStyle style)
+{
+    const QString name = QStringLiteral("%1_%2.VOB").arg(discName).arg(titleNumber, 2, 10, QLatin1Char('0'));
+    return BuildOutputPath(name, settings, style);
+}
+
+QString TitleLabelText(const DiscTitle &title, const QString &outputPath, PathStyle style)
+{
+    return QStringLiteral("T%1 (%2) -> %3")
+        .arg(title.number, 2, 10, QLatin1Char('0'))
+        .arg(TitleLengthText(title.durationMs), PathFileName(outputPath, style));
 }
 
 } // namespace zento

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/command_line.h"
+#include "disc/dvd_disc.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,8 +20,15 @@ struct SourceEntry {
 // the parts of one title joined into one file.
 struct TitleJob {
     int index = 0;     // list index of the first entry: the bar's position
-    QStringList parts; // full paths, in list order; never empty
+    QStringList parts; // full paths, in list order; empty for a disc title
     bool IsJoined() const { return parts.size() > 1; }
+
+    // A title of the disc's structure, read from the disc in play order.
+    QString discSource;  // the folder, image or drive
+    QString discName;    // what its output files are named after
+    DiscTitle title;     // number 0: no disc title
+    int audioTrack = -1; // index into title.audio; -1: none
+    bool IsDiscTitle() const { return title.number > 0; }
 };
 
 // The title set ("01") and part number of a title file named VTS_tt_n.VOB
@@ -39,19 +47,47 @@ QList<TitleJob> FormTitleJobs(const QList<SourceEntry> &entries, bool join, Path
 // of a joined job: "VTS_01_1.VOB + 4 -> VTS_01_1.mp4".
 QString JobLabelText(const TitleJob &job, const QString &outputPath, PathStyle style = NativePathStyle());
 
-// Whether the encoder's concat protocol can carry these parts: it separates
-// them with "|", so no part may hold one.
-bool FitsConcatProtocol(const QStringList &parts);
+// How the encoder reads a title fed into its standard input.
+struct PipedStreams {
+    // Picks the streams itself: the title's video and the chosen audio track
+    // (none: no audio), instead of the encoder's own choice.
+    bool mapStreams = false;
+    int audioStreamId = -1;
+};
 
-// The list file of the encoder's concat demuxer for these parts: a header and
-// one quoted "file" line each, a single quote written as '\''. The bytes of
-// the paths are the file system's.
-QByteArray ConcatListText(const QStringList &parts);
+// The command composed for a file, reading a program stream from its
+// standard input instead ("-f mpeg -i pipe:0"), with the streams mapped by
+// their ids after the input ("-map 0:v:0 -map 0:i:0x81"). Everything else
+// stays as composed.
+EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStreams &streams = {});
 
-// The command of a joined job: the command composed for its first part with
-// the input replaced by all parts, "concat:<part 1>|<part 2>|..." as one
-// argument, or, when a part holds "|", "-f concat -safe 0 -i <listPath>"
-// (the caller writes ConcatListText there). One part: the command unchanged.
-EncoderCommand JoinedEncoderCommand(const EncoderCommand &command, const QStringList &parts, const QString &listPath);
+// "1:52:03": hours, minutes and seconds of a length, the seconds cut off.
+QString TitleLengthText(qint64 ms);
+
+// The language of a two-letter code, in Japanese ("ja" 日本語, "en" 英語);
+// an unknown code as it is, none as "言語不明".
+QString LanguageName(const QString &code);
+
+// "日本語 AC3 2ch", "英語 AC3 5.1ch".
+QString AudioTrackText(const DiscAudioTrack &track);
+
+// The track a player plays for a Japanese viewer: the first Japanese one,
+// else the first; -1 when the title has none.
+int DefaultAudioTrack(const DiscTitle &title);
+
+// A row of the title list: "T01 1:52:03 日本語 AC3 2ch" (the chosen track;
+// "音声なし" when there is none).
+QString TitleRowText(const DiscTitle &title, int audioTrack);
+
+// Titles shorter than this (logos, menu loops) are listed unticked.
+constexpr qint64 kShortTitleMs = 10000;
+
+// The output of a title: "<disc name>_<NN>" with the container's extension
+// (".VOB" on the automatic row) in the output folder.
+QString TitleOutputPath(const QString &discName, int titleNumber, const ConversionSettings &settings,
+                        PathStyle style = NativePathStyle());
+
+// "T01 (1:52:03) -> MOVIE_01.mp4".
+QString TitleLabelText(const DiscTitle &title, const QString &outputPath, PathStyle style = NativePathStyle());
 
 } // namespace zento

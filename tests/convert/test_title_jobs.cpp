@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(zento::PipedStreams)
+
 using namespace zento;
 
 Q_DECLARE_METATYPE(QList<SourceEntry>)
@@ -73,9 +75,9 @@ private slots:
             << QStringList{"VTS_01_1.VOB", "VTS_01_2X.VOB", "VTSA.VOB", "VTS_01_3.VOB"}
             << QStringList{"0:VTS_01_1.VOB", "1:VTS_01_2X.VOB", "2:VTSA.VOB", "3:VTS_01_3.VOB"}
             << QStringList{"0:VTS_01_1.VOB", "1:VTS_01_2X.VOB", "2:VTSA.VOB", "3:VTS_01_3.VOB"};
-        QTest::newRow("a line break in a path: no list can hold it")
-            << QStringList{"/x\ny/VTS_01_1.VOB", "/x\ny/VTS_01_2.VOB"}
-            << QStringList{"0:VTS_01_1.VOB", "1:VTS_01_2.VOB"} << QStringList{"0:VTS_01_1.VOB", "1:VTS_01_2.VOB"};
+        QTest::newRow("a line break in a path: joined all the same")
+            << QStringList{"/x\ny/VTS_01_1.VOB", "/x\ny/VTS_01_2.VOB"} << QStringList{"0:VTS_01_1.VOB+VTS_01_2.VOB"}
+            << QStringList{"0:VTS_01_1.VOB", "1:VTS_01_2.VOB"};
         QTest::newRow("nothing ticked") << QStringList{"-VTS_01_1.VOB", "-VTS_01_2.VOB"} << QStringList()
                                         << QStringList();
     }
@@ -90,55 +92,68 @@ private slots:
 
     void labelCountsFurtherParts()
     {
-        const TitleJob one{0, {"/d/VTS_01_1.VOB"}};
-        const TitleJob five{
-            1, {"/d/VTS_01_1.VOB", "/d/VTS_01_2.VOB", "/d/VTS_01_3.VOB", "/d/VTS_01_4.VOB", "/d/VTS_01_5.VOB"}};
+        TitleJob one;
+        one.parts = QStringList{"/d/VTS_01_1.VOB"};
+        TitleJob five;
+        five.index = 1;
+        five.parts =
+            QStringList{"/d/VTS_01_1.VOB", "/d/VTS_01_2.VOB", "/d/VTS_01_3.VOB", "/d/VTS_01_4.VOB", "/d/VTS_01_5.VOB"};
         QCOMPARE(JobLabelText(one, "/o/VTS_01_1.mp4", PathStyle::Posix), "VTS_01_1.VOB -> VTS_01_1.mp4");
         QCOMPARE(JobLabelText(five, "/o/VTS_01_1.mp4", PathStyle::Posix), "VTS_01_1.VOB + 4 -> VTS_01_1.mp4");
     }
 
-    void joinedInput_data()
+    // A fed input reads the pipe; a disc title maps its video and the chosen
+    // track by id; everything else stays as composed, the output quoted last.
+    void pipedInput_data()
     {
-        QTest::addColumn<QStringList>("parts");
-        QTest::addColumn<QStringList>("head"); // the arguments up to the first option after the input
-        QTest::addColumn<QString>("text");     // the command text's start
-        QTest::newRow("one part: unchanged")
-            << QStringList{"/d/VTS_01_1.VOB"} << QStringList{"-i", "/d/VTS_01_1.VOB", "-y"}
-            << "ffmpeg -i \"/d/VTS_01_1.VOB\" -y";
-        QTest::newRow("concat protocol, one argument")
-            << QStringList{"/d v/VTS_01_1.VOB", "/d v/VTS_01_2.VOB"}
-            << QStringList{"-i", "concat:/d v/VTS_01_1.VOB|/d v/VTS_01_2.VOB", "-y"}
-            << "ffmpeg -i \"concat:/d v/VTS_01_1.VOB|/d v/VTS_01_2.VOB\" -y";
-        QTest::newRow("a bar in a path: the demuxer with a list")
-            << QStringList{"/a|b/VTS_01_1.VOB", "/a|b/VTS_01_2.VOB"}
-            << QStringList{"-f", "concat", "-safe", "0", "-i", "/w/parts.ffconcat", "-y"}
-            << "ffmpeg -f concat -safe 0 -i \"/w/parts.ffconcat\" -y";
+        QTest::addColumn<PipedStreams>("streams");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("joined parts") << PipedStreams{} << "ffmpeg -f mpeg -i pipe:0 -y -pass 2 -flags";
+        QTest::newRow("title, audio 0x81")
+            << PipedStreams{true, 0x81} << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x81 -y -pass 2 -flags";
+        QTest::newRow("title without audio") << PipedStreams{true, -1} << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -y";
     }
-    void joinedInput()
+    void pipedInput()
     {
-        QFETCH(QStringList, parts);
-        QFETCH(QStringList, head);
+        QFETCH(PipedStreams, streams);
         QFETCH(QString, text);
         ConversionSettings settings;
         settings.C1_03 = "/o";
         settings.C4_C1 = true;
-        const QString output = BuildOutputPath(parts.first(), settings, PathStyle::Posix);
-        const EncoderCommand first = BuildEncoderCommandLine(parts.first(), output, settings, 2, PathStyle::Posix);
-        const EncoderCommand joined = JoinedEncoderCommand(first, parts, "/w/parts.ffconcat");
-        QCOMPARE(joined.arguments.mid(0, head.size()), head);
-        // every other piece as composed for the first part, the output quoted last
-        QCOMPARE(joined.arguments.mid(head.size() - 1), first.arguments.mid(2));
-        QVERIFY2(joined.commandLine().startsWith(text), qPrintable(joined.commandLine()));
-        QVERIFY(joined.commandLine().endsWith(" \"/o/VTS_01_1.VOB\""));
+        const EncoderCommand file =
+            BuildEncoderCommandLine("/d v/VTS_01_1.VOB", "/o/M 01.VOB", settings, 2, PathStyle::Posix);
+        const EncoderCommand piped = PipedEncoderCommand(file, streams);
+        QVERIFY2(piped.commandLine().startsWith(text), qPrintable(piped.commandLine()));
+        QVERIFY2(piped.commandLine().endsWith(" -acodec copy \"/o/M 01.VOB\""), qPrintable(piped.commandLine()));
+        QCOMPARE(piped.arguments.mid(piped.arguments.indexOf("-y")), file.arguments.mid(2));
     }
 
-    void listFileQuotesEveryPath()
+    void titleTexts_data()
     {
-        QCOMPARE(ConcatListText({"/a|b/VTS_01_1.VOB", "/it's/VTS_01_2.VOB", "/日本/VTS_01_3.VOB"}),
-                 QByteArray("ffconcat version 1.0\n"
-                            "file '/a|b/VTS_01_1.VOB'\n"
-                            "file '/it'\\''s/VTS_01_2.VOB'\n"
-                            "file '/\xE6\x97\xA5\xE6\x9C\xAC/VTS_01_3.VOB'\n"));
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QList<DiscAudioTrack>>("audio");
+        QTest::addColumn<QString>("row");
+        const DiscAudioTrack en{0x80, "en", "AC3", 6};
+        const DiscAudioTrack ja{0x81, "ja", "AC3", 2};
+        const DiscAudioTrack fr{0x82, "fr", "DTS", 6};
+        const DiscAudioTrack none{0xa0, "", "LPCM", 2};
+        QTest::newRow("the Japanese dub, not the first track")
+            << qint64(6723999) << QList<DiscAudioTrack>{en, ja} << "T07 1:52:03 日本語 AC3 2ch";
+        QTest::newRow("no Japanese: the first")
+            << qint64(30020) << QList<DiscAudioTrack>{fr, en} << "T07 0:00:30 フランス語 DTS 5.1ch";
+        QTest::newRow("no language") << qint64(599) << QList<DiscAudioTrack>{none} << "T07 0:00:00 言語不明 LPCM 2ch";
+        QTest::newRow("no audio") << qint64(36000000) << QList<DiscAudioTrack>{} << "T07 10:00:00 音声なし";
+    }
+    void titleTexts()
+    {
+        QFETCH(qint64, ms);
+        QFETCH(QList<DiscAudioTrack>, audio);
+        QFETCH(QString, row);
+        DiscTitle title;
+        title.number = 7;
+        title.durationMs = ms;
+        title.audio = audio;
+        QCOMPARE(TitleRowText(title, DefaultAudioTrack(title)), row);
     }
 };
 

@@ -1,0 +1,176 @@
+// Title mode: the list shows the disc's own titles, read from its structure,
+// each with the audio track a player would play; a row's menu picks another.
+#include "app/main_form.h"
+
+#include "convert/title_jobs.h"
+#include "platform/dialogs.h"
+#include "widgets/check_list_box.h"
+#include "widgets/drive_combo_box.h"
+#include "widgets/handler_guard.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMenu>
+
+#include <chrono>
+#include <future>
+
+namespace zento {
+
+namespace {
+
+constexpr int kListingSliceMs = 20; // the window is repainted between slices of waiting
+
+// What reading a source's structure found.
+struct TitleScan {
+    bool opened = false; // the structure could be read
+    QString error;
+    DiscInfo info;
+};
+
+TitleScan ScanTitles(const QString &source)
+{
+    TitleScan scan;
+    std::unique_ptr<DvdDisc> disc = DvdDisc::Open(source, &scan.error);
+    if (disc)
+        scan.opened = disc->ReadInfo(scan.info, &scan.error);
+    return scan;
+}
+
+// Runs work on a thread of its own while the window keeps being drawn: a slow
+// drive spinning up never freezes it. The user's input waits meanwhile, so
+// nothing can start a second listing inside this one.
+template <typename Work> auto WithWindowAlive(Work work)
+{
+    auto result = std::async(std::launch::async, std::move(work));
+    while (result.wait_for(std::chrono::milliseconds(kListingSliceMs)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return result.get();
+}
+
+bool IsImageSource(const QString &source)
+{
+    return !source.isEmpty() && QFileInfo(source).isFile();
+}
+
+} // namespace
+
+bool TMainForm1::ListTitles(const QString &source)
+{
+    titles_ = {};
+    const bool image = IsImageSource(source);
+    if (source.isEmpty())
+        return false;
+    const TitleScan scan = WithWindowAlive([source] { return ScanTitles(source); });
+    if (!scan.opened) {
+        // A folder without a readable structure is listed by its files; an
+        // image has no files to list.
+        if (image)
+            ShowFailure(QStringLiteral("%1 は DVD-Video のイメージとして読めません。\n%2").arg(source, scan.error));
+        return image;
+    }
+    if (scan.info.titles.isEmpty()) {
+        ShowFailure(QStringLiteral("%1 には変換できるタイトルがありません。").arg(source));
+        return true;
+    }
+    titles_.active = true;
+    titles_.source = source;
+    titles_.discName = DiscName(source, scan.info.volumeLabel);
+    for (const DiscTitle &title : scan.info.titles) {
+        const int audio = DefaultAudioTrack(title);
+        titles_.rows.append({title, audio});
+        const bool tick = title.durationMs >= kShortTitleMs;
+        CheckListBox1->SetItemChecked(CheckListBox1->AddItem(QStringLiteral("%1#%2").arg(source).arg(title.number)),
+                                      tick);
+        CheckListBox2->SetItemChecked(CheckListBox2->AddItem(TitleRowText(title, audio)), tick);
+    }
+    return true;
+}
+
+void TMainForm1::SetTitleAudio(int row, int track)
+{
+    if (!titles_.active || row < 0 || row >= titles_.rows.size())
+        return;
+    TitleRow &entry = titles_.rows[row];
+    if (track < -1 || track >= entry.title.audio.size())
+        return;
+    entry.audioTrack = track;
+    // The row's text changes, its tick stays.
+    QListWidgetItem *item = CheckListBox2->item(row);
+    if (item)
+        item->setText(TitleRowText(entry.title, track));
+}
+
+void TMainForm1::ShowTitleMenu(int row, const QPoint &globalPos)
+{
+    if (!titles_.active || row < 0 || row >= titles_.rows.size())
+        return;
+    const TitleRow entry = titles_.rows.at(row);
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("TitleMenu"));
+    menu.setFont(CheckListBox2->font());
+    menu.addSection(QStringLiteral("音声"));
+    auto *group = new QActionGroup(&menu);
+    if (entry.title.audio.isEmpty())
+        menu.addAction(QStringLiteral("音声なし"))->setEnabled(false);
+    for (int i = 0; i < entry.title.audio.size(); ++i) {
+        QAction *action = menu.addAction(AudioTrackText(entry.title.audio.at(i)));
+        action->setCheckable(true);
+        action->setChecked(i == entry.audioTrack);
+        action->setData(i);
+        group->addAction(action);
+    }
+    QAction *chosen = menu.exec(globalPos);
+    if (chosen && chosen->data().isValid())
+        SetTitleAudio(row, chosen->data().toInt());
+}
+
+void TMainForm1::UpdateTitleModeBox()
+{
+    const QString source = DriveComboBox1->DriveRoot();
+    const bool image = DriveComboBox1->IsFolder(DriveComboBox1->Drive()) && IsImageSource(source);
+    if (image) {
+        const QSignalBlocker quiet(CheckBox2);
+        CheckBox2->setChecked(true);
+    }
+    CheckBox2->setEnabled(!image);
+    CheckBox2->setToolTip(
+        image ? QStringLiteral(" ISOイメージはタイトル単位で変換します (ファイルとしては読めないため)")
+              : QStringLiteral(" ディスクのタイトル単位で変換 (読めないときは分割されたファイルを結合)"));
+}
+
+void TMainForm1::CheckBox2Click(QObject *)
+{
+    // The list shows titles or files: it is made again the other way.
+    if (listed_)
+        DriveComboBox1Select(CheckBox2);
+}
+
+bool TMainForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    // The menu of a title row: a right click on it, or the menu key (and
+    // Shift+F10) on the current row.
+    if (event->type() == QEvent::ContextMenu && CheckListBox2 &&
+        (watched == CheckListBox2 || watched == CheckListBox2->viewport())) {
+        auto *menuEvent = static_cast<QContextMenuEvent *>(event);
+        if (!titles_.active)
+            return false;
+        int row = CheckListBox2->currentRow();
+        QPoint at = CheckListBox2->viewport()->mapToGlobal(
+            CheckListBox2->visualItemRect(CheckListBox2->currentItem()).center());
+        if (menuEvent->reason() != QContextMenuEvent::Keyboard) {
+            const QPoint local = CheckListBox2->viewport()->mapFromGlobal(menuEvent->globalPos());
+            row = CheckListBox2->row(CheckListBox2->itemAt(local));
+            at = menuEvent->globalPos();
+        }
+        if (row >= 0)
+            RunGuarded([&] { ShowTitleMenu(row, at); });
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace zento

@@ -1,0 +1,218 @@
+#include "convert/pipe_feed.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace zento {
+
+namespace {
+
+constexpr int kPollMs = 50;       // how long a wait for the reader lasts before the stop is looked at
+constexpr int kChunkBlocks = 128; // a read: 256 KiB of a disc
+constexpr qint64 kChunkBytes = qint64(kChunkBlocks) * DiscTitleReader::kBlockSize;
+
+class FilePartsInput : public InputFeed {
+public:
+    explicit FilePartsInput(const QStringList &parts) : parts_(parts)
+    {
+        for (const QString &part : parts_)
+            total_ += QFileInfo(part).size();
+    }
+    qint64 TotalBytes() const override { return total_; }
+    bool Open(QString &error) override { return Next(error); }
+    qint64 Read(char *buffer, qint64 size) override
+    {
+        while (file_.isOpen()) {
+            const qint64 count = file_.read(buffer, size);
+            if (count > 0)
+                return count;
+            if (count < 0)
+                return -1;
+            QString error;
+            if (!Next(error))
+                return -1;
+        }
+        return 0;
+    }
+
+private:
+    // Opens the next part; true at the end as well (nothing open then).
+    bool Next(QString &error)
+    {
+        file_.close();
+        if (next_ >= parts_.size())
+            return true;
+        file_.setFileName(parts_.at(next_++));
+        if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            error = file_.errorString();
+            return false;
+        }
+        return true;
+    }
+
+    QStringList parts_;
+    qint64 total_ = 0;
+    qsizetype next_ = 0;
+    QFile file_;
+};
+
+class DiscTitleInput : public InputFeed {
+public:
+    DiscTitleInput(const QString &source, const DiscTitle &title) : source_(source), title_(title) {}
+    qint64 TotalBytes() const override { return title_.BlockCount() * DiscTitleReader::kBlockSize; }
+    bool Open(QString &error) override
+    {
+        disc_ = DvdDisc::Open(source_, &error);
+        if (!disc_)
+            return false;
+        reader_ = disc_->OpenTitle(title_);
+        if (!reader_) {
+            error = QStringLiteral("タイトル %1 を開けません。").arg(title_.number);
+            return false;
+        }
+        return true;
+    }
+    qint64 Read(char *buffer, qint64 size) override
+    {
+        const int blocks = static_cast<int>(qMin<qint64>(size / DiscTitleReader::kBlockSize, kChunkBlocks));
+        const int count = reader_->Read(reinterpret_cast<unsigned char *>(buffer), blocks);
+        return count < 0 ? -1 : qint64(count) * DiscTitleReader::kBlockSize;
+    }
+    qint64 SkippedBlocks() const override { return reader_ ? reader_->SkippedBlocks() : 0; }
+
+private:
+    QString source_;
+    DiscTitle title_;
+    std::unique_ptr<DvdDisc> disc_;
+    std::unique_ptr<DiscTitleReader> reader_;
+};
+
+void CloseFd(int &fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+std::unique_ptr<InputFeed> FilePartsFeed(const QStringList &parts)
+{
+    return std::make_unique<FilePartsInput>(parts);
+}
+
+std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title)
+{
+    return std::make_unique<DiscTitleInput>(discSource, title);
+}
+
+PipeFeeder::PipeFeeder(std::unique_ptr<InputFeed> feed, qint64 limitBytes)
+    : feed_(std::move(feed)), limit_(limitBytes), total_(feed_ ? feed_->TotalBytes() : 0)
+{
+    if (limit_ >= 0)
+        total_ = qMin(total_, limit_);
+}
+
+PipeFeeder::~PipeFeeder()
+{
+    Stop();
+    CloseFd(readFd_);
+}
+
+bool PipeFeeder::Start()
+{
+    // A reader that went makes a write fail with EPIPE; the signal that comes
+    // with it would end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    int fds[2];
+    if (!feed_ || thread_.joinable() || ::pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    readFd_ = fds[0];
+    writeFd_ = fds[1];
+    // The thread waits for room with poll, never in a write.
+    ::fcntl(writeFd_, F_SETFL, ::fcntl(writeFd_, F_GETFL) | O_NONBLOCK);
+    thread_ = std::thread([this] { Feed(); });
+    return true;
+}
+
+void PipeFeeder::ChildStarted()
+{
+    CloseFd(readFd_);
+}
+
+void PipeFeeder::Stop()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    CloseFd(writeFd_);
+}
+
+QString PipeFeeder::FailureText() const
+{
+    return failed_ ? failure_ : QString();
+}
+
+bool PipeFeeder::WriteAll(const char *data, qint64 size)
+{
+    while (size > 0) {
+        if (stop_)
+            return false;
+        const ssize_t written = ::write(writeFd_, data, static_cast<size_t>(size));
+        if (written > 0) {
+            data += written;
+            size -= written;
+            fed_ += written;
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && errno != EAGAIN)
+            return false; // EPIPE: the reader has gone
+        pollfd wait{writeFd_, POLLOUT, 0};
+        if (::poll(&wait, 1, kPollMs) > 0 && (wait.revents & (POLLERR | POLLHUP)) && !(wait.revents & POLLOUT))
+            return false;
+    }
+    return true;
+}
+
+void PipeFeeder::Feed()
+{
+    QString error;
+    if (!feed_->Open(error)) {
+        failure_ = error;
+        failed_ = true;
+        CloseFd(writeFd_);
+        return;
+    }
+    std::unique_ptr<char[]> buffer(new char[kChunkBytes]);
+    qint64 left = limit_;
+    while (!stop_) {
+        const qint64 want = left >= 0 ? qMin(left, kChunkBytes) : kChunkBytes;
+        const qint64 count = want > 0 ? feed_->Read(buffer.get(), want) : 0;
+        skipped_ = feed_->SkippedBlocks();
+        if (count < 0) {
+            failure_ = QStringLiteral("入力元を読めなくなりました。");
+            failed_ = true;
+            break;
+        }
+        if (count == 0) {
+            complete_ = true;
+            break;
+        }
+        if (!WriteAll(buffer.get(), count))
+            break;
+        if (left >= 0)
+            left -= count;
+    }
+    // The encoder sees the end of its input now.
+    CloseFd(writeFd_);
+}
+
+} // namespace zento

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "disc/dvd_disc.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace zento {
+
+// A source of the bytes the encoder reads from its standard input.
+class InputFeed {
+public:
+    virtual ~InputFeed() = default;
+    // How many bytes the whole source holds; known before it is opened.
+    virtual qint64 TotalBytes() const = 0;
+    // Opens the source (on the feeding thread); false, with the reason, when
+    // it cannot be read.
+    virtual bool Open(QString &error) = 0;
+    // Reads the next bytes; the count read, 0 at the end, -1 when the source
+    // stopped answering.
+    virtual qint64 Read(char *buffer, qint64 size) = 0;
+    // Unreadable blocks passed over so far.
+    virtual qint64 SkippedBlocks() const { return 0; }
+};
+
+// The parts of a title, one file after the other, in the order given.
+std::unique_ptr<InputFeed> FilePartsFeed(const QStringList &parts);
+
+// A title of a disc (a folder, an image, a drive), its blocks in play order.
+std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title);
+
+// Writes a feed into a pipe on a thread of its own: the encoder reads the
+// pipe's other end as its standard input. The thread never blocks for long:
+// a stop is noticed within a tenth of a second, and an encoder that stops
+// reading (it ended, failed or was cancelled) ends the feeding, never the
+// program.
+class PipeFeeder {
+public:
+    // limitBytes >= 0 feeds at most that many bytes (a thumbnail needs the
+    // head of a title only), then ends the input.
+    explicit PipeFeeder(std::unique_ptr<InputFeed> feed, qint64 limitBytes = -1);
+    ~PipeFeeder();
+    PipeFeeder(const PipeFeeder &) = delete;
+    PipeFeeder &operator=(const PipeFeeder &) = delete;
+
+    // Makes the pipe and starts the thread; false when no pipe can be made.
+    bool Start();
+    // The pipe's reading end, for the child's standard input (see
+    // FeedStandardInput); -1 before Start and after ChildStarted.
+    int ChildFd() const { return readFd_; }
+    // The child has its copy of the reading end: the program's goes, so the
+    // feeding sees the child's end as the end of the reading.
+    void ChildStarted();
+    // Stops the feeding and waits for the thread. Called again: nothing.
+    void Stop();
+
+    qint64 TotalBytes() const { return total_; }
+    qint64 FedBytes() const { return fed_.load(); }
+    // The source stopped answering, or could not be opened.
+    bool SourceFailed() const { return failed_.load(); }
+    QString FailureText() const;
+    qint64 SkippedBlocks() const { return skipped_.load(); }
+    // Everything was fed (or the limit reached) and the input closed.
+    bool Complete() const { return complete_.load(); }
+
+private:
+    void Feed();
+    // Writes all of the bytes unless stopped or the reader went; false then.
+    bool WriteAll(const char *data, qint64 size);
+
+    std::unique_ptr<InputFeed> feed_;
+    qint64 limit_;
+    qint64 total_;
+    int readFd_ = -1;
+    int writeFd_ = -1;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> failed_{false};
+    std::atomic<bool> complete_{false};
+    std::atomic<qint64> fed_{0};
+    std::atomic<qint64> skipped_{0};
+    QString failure_; // written by the thread before failed_ is set
+};
+
+} // namespace zento

@@ -1,0 +1,227 @@
+// Title mode on authored discs (dvdauthor): the disc's titles listed from its
+// structure, each converted by the real encoder from the blocks the program
+// feeds it, with the Japanese track; the same disc as a labelled image; and
+// sources that stop answering or have unreadable blocks.
+#include "app/main_form.h"
+#include "convert/progress_form.h"
+#include "options/catalogue.h"
+#include "support/test_disc.h"
+#include "support/test_support.h"
+#include "widgets/browse_edit.h"
+#include "widgets/check_list_box.h"
+#include "widgets/color_button.h"
+#include "widgets/drive_combo_box.h"
+#include "widgets/multi_col_combo_box.h"
+#include "widgets/spin_edit.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zento;
+using test::RowWithId;
+using test::Run;
+
+namespace {
+
+double Duration(const QString &file)
+{
+    return Run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file}).toDouble();
+}
+
+// The tone of a file's audio, in Hz, from the zero crossings of its first
+// two seconds.
+int Tone(const QString &file)
+{
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg",
+                 {"-v", "error", "-i", file, "-t", "2", "-vn", "-ac", "1", "-ar", "48000", "-f", "s16le", "-"});
+    if (!ffmpeg.waitForFinished(60000))
+        return -1;
+    const QByteArray pcm = ffmpeg.readAllStandardOutput();
+    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
+    const qsizetype count = pcm.size() / 2;
+    int crossings = 0;
+    for (qsizetype i = 1; i < count; ++i)
+        crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+    return count ? static_cast<int>(crossings / 2.0 / (count / 48000.0)) : -1;
+}
+
+// An image whose bytes stop, or fail for a stretch, from a given offset.
+class FaultyImage : public DiscImageStream {
+public:
+    FaultyImage(std::unique_ptr<DiscImageStream> image, quint64 from, quint64 to)
+        : image_(std::move(image)), from_(from), to_(to)
+    {
+    }
+    bool Seek(quint64 position) override
+    {
+        position_ = position;
+        return image_->Seek(position);
+    }
+    int Read(void *buffer, int size) override
+    {
+        if (position_ + quint64(size) > from_ && position_ < to_)
+            return -1;
+        const int count = image_->Read(buffer, size);
+        position_ += quint64(qMax(count, 0));
+        return count;
+    }
+
+private:
+    std::unique_ptr<DiscImageStream> image_;
+    quint64 from_;
+    quint64 to_;
+    quint64 position_ = 0;
+};
+
+} // namespace
+
+class TestTitlesE2e : public QObject {
+    Q_OBJECT
+    QTemporaryDir root_;
+    const QString disc_ = root_.filePath("MOVIE");
+    const QString image_ = root_.filePath("copy.iso");
+    test::ProgramFolder program_;
+
+    std::unique_ptr<TMainForm1> Window(const QString &source, const QString &out)
+    {
+        auto w = std::make_unique<TMainForm1>(program_.Executable());
+        w->C1_03->SetText(out);
+        w->C2_01->SetItemIndex(RowWithId(Catalogue::Containers, "AVI"));
+        w->C2_04->SetItemIndex(RowWithId(Catalogue::VideoCodecs, "MPEG4"));
+        w->C3_01->SetItemIndex(RowWithId(Catalogue::AudioCodecs, "LIBMP3LAME"));
+        w->C2_02_01->SetValue(176);
+        w->C2_02_02->SetValue(120);
+        w->C3_03->SetValue(48000);
+        w->CheckBox2->setChecked(true);
+        w->DriveComboBox1->AddFolder(source);
+        w->DriveComboBox1->SetDrive(source);
+        w->CButton12Click();
+        return w;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(test::EncoderToolsOnPath(), "the encoder ffmpeg (with ffprobe) must be on PATH");
+        QString said;
+        // English 5.1 first, the Japanese dub second; a 4 s logo after the film.
+        QVERIFY2(test::MakeTestDisc(disc_, {"--titles", "12,4", "--label", "FILM_LABEL"}, image_, &said),
+                 qPrintable(said));
+    }
+
+    void cleanup() { DvdDisc::SetImageOpenerForTesting(nullptr); }
+
+    // Listed by title with the Japanese track; one file per title, each as
+    // long as its title, named after the folder or the image's label.
+    void convertsEachTitle_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<int>("track"); // -1: the default
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("tone");
+        QTest::newRow("folder") << false << -1 << QStringList{"MOVIE_01.avi", "MOVIE_02.avi"} << 880;
+        QTest::newRow("image, English chosen")
+            << true << 0 << QStringList{"FILM_LABEL_01.avi", "FILM_LABEL_02.avi"} << 440;
+    }
+    void convertsEachTitle()
+    {
+        QFETCH(bool, image);
+        QFETCH(int, track);
+        QFETCH(QStringList, files);
+        QFETCH(int, tone);
+        test::DialogRecorder dialogs;
+        const QString out = root_.filePath(QString("out/%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+        QStringList labels;
+        {
+            auto w = Window(image ? image_ : disc_, out);
+            QCOMPARE(w->CheckListBox2->Items(),
+                     (QStringList{"T01 0:00:12 日本語 AC3 2ch", "T02 0:00:04 日本語 AC3 2ch"}));
+            QVERIFY(w->CheckListBox2->IsItemChecked(0));
+            QVERIFY(!w->CheckListBox2->IsItemChecked(1)); // shorter than ten seconds
+            QCOMPARE(w->CheckBox2->isEnabled(), !image);
+            w->CheckListBox2->SetItemChecked(1, true);
+            if (track >= 0) {
+                w->SetTitleAudio(0, track);
+                w->SetTitleAudio(1, track);
+                QCOMPARE(w->CheckListBox2->ItemText(0), "T01 0:00:12 英語 AC3 5.1ch");
+            }
+            QTimer sampler;
+            QObject::connect(&sampler, &QTimer::timeout, [&] {
+                if (TProgressForm1 *form = w->ProgressForm1) {
+                    form->Timer1Timer();
+                    labels << form->Label1->text() + " " + form->Label3->text();
+                }
+            });
+            sampler.start(100);
+            w->CButton10->click();
+            QCOMPARE(dialogs.messages, QStringList());
+        }
+        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), files);
+        QVERIFY2(qAbs(Duration(out + "/" + files.at(0)) - 12.0) < 0.5, qPrintable(files.at(0)));
+        QVERIFY2(qAbs(Duration(out + "/" + files.at(1)) - 4.0) < 0.5, qPrintable(files.at(1)));
+        QVERIFY2(qAbs(Tone(out + "/" + files.at(0)) - tone) < 30,
+                 qPrintable(QString::number(Tone(out + "/" + files.at(0)))));
+        // The label names the title; the share comes from what was fed.
+        QVERIFY2(labels.indexOf(QRegularExpression(QString("T01 \\(0:00:12\\) -> %1 ([1-9][0-9]?|100) %.*")
+                                                       .arg(QRegularExpression::escape(files.at(0))))) >= 0,
+                 qPrintable(labels.join(" | ")));
+    }
+
+    // A stretch of unreadable blocks is passed over and told; a source that
+    // stops answering fails its title, whose output goes, and the run goes on.
+    void faultsOfTheSource_data()
+    {
+        QTest::addColumn<qint64>("from");
+        QTest::addColumn<qint64>("to");
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("unreadable blocks") << qint64(3) << qint64(3 + 40) << "読めないブロック 40 個" << true;
+        QTest::newRow("gone") << qint64(3) << qint64(-1) << "入力元を読めなくなりました" << false;
+    }
+    void faultsOfTheSource()
+    {
+        QFETCH(qint64, from);
+        QFETCH(qint64, to);
+        QFETCH(QString, report);
+        QFETCH(bool, kept);
+        test::DialogRecorder dialogs;
+        const QString out = root_.filePath(QString("faults/%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+        // Where the title files begin in the image: their first block is found there.
+        const QByteArray image = test::ReadFile(image_);
+        const QByteArray head = test::ReadFile(disc_ + "/VIDEO_TS/VTS_01_1.VOB").left(2048);
+        qint64 vob = -1;
+        for (qint64 at = 0; at + 2048 <= image.size() && vob < 0; at += 2048)
+            if (image.mid(at, 2048) == head)
+                vob = at;
+        QVERIFY(vob > 0);
+        // Blocks of the first title, counted from its start; "to" below
+        // "from" means to the end of the image.
+        const quint64 first = quint64(vob + from * 2048);
+        const quint64 last = to < from ? quint64(image.size()) : quint64(vob + to * 2048);
+        DvdDisc::SetImageOpenerForTesting([first, last](const QString &path) -> std::unique_ptr<DiscImageStream> {
+            return std::make_unique<FaultyImage>(OpenImageFile(path), first, last);
+        });
+        {
+            auto w = Window(image_, out);
+            QCOMPARE(w->CheckListBox2->Count(), 2);
+            w->CheckListBox2->SetItemChecked(1, true);
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages.at(0).contains("T01 (0:00:12) -> FILM_LABEL_01.avi") &&
+                     dialogs.messages.at(0).contains(report),
+                 qPrintable(dialogs.messages.at(0)));
+        QCOMPARE(QFile::exists(out + "/FILM_LABEL_01.avi"), kept);
+        if (kept)
+            QVERIFY(qAbs(Duration(out + "/FILM_LABEL_01.avi") - 12.0) < 1.0);
+        QCOMPARE(QFile::exists(out + "/FILM_LABEL_02.avi"), kept); // after the faults, or gone with them
+    }
+};
+
+QTEST_MAIN(TestTitlesE2e)
+#include "test_titles_e2e.moc"
