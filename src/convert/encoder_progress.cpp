@@ -25,8 +25,9 @@ bool ReadNumber(QByteArrayView text, qsizetype &at, int maxDigits, qint64 &value
 }
 
 // "HH:MM:SS" with an optional fraction, at `at`, in milliseconds; a leading
-// "-" (the encoder's start before zero) counts as zero. -1 when it is not a time.
-qint64 ParseClock(QByteArrayView text, qsizetype at)
+// "-" (the encoder's start before zero) counts as zero. -1 when it is not a
+// time. `at` ends after the time.
+qint64 ParseClock(QByteArrayView text, qsizetype &at)
 {
     bool negative = false;
     if (at < text.size() && text.at(at) == '-') {
@@ -63,21 +64,43 @@ qsizetype FindKey(QByteArrayView line, QByteArrayView key)
     return -1;
 }
 
+// The length of the input from the encoder's own line below "Input #n, ...":
+// "  Duration: 00:00:09.02, start: 0.280633, bitrate: 6000 kb/s" (two blanks
+// in front, the time followed by a comma or the line's end); -1 for any
+// other line and for "N/A".
+qint64 InputDuration(QByteArrayView line)
+{
+    const QByteArrayView key("  Duration: ");
+    if (!line.startsWith(key))
+        return -1;
+    qsizetype at = key.size();
+    while (at < line.size() && line.at(at) == ' ')
+        ++at;
+    const qint64 duration = ParseClock(line, at);
+    if (at < line.size() && line.at(at) != ',')
+        return -1;
+    return duration;
+}
+
 void ReadLine(EncoderProgress &state, QByteArrayView line)
 {
-    if (state.durationMs < 0) {
-        const qsizetype at = FindKey(line, "Duration:");
-        if (at >= 0) {
-            qsizetype start = at;
-            while (start < line.size() && line.at(start) == ' ')
-                ++start;
-            const qint64 duration = ParseClock(line, start);
-            if (duration > 0)
-                state.durationMs = duration;
-            return;
-        }
+    // The encoder describes each input in a block: the line "Input #0, mpeg,
+    // from '...':" and indented lines below it (metadata, duration, streams).
+    // The path in the first line is the user's text and says nothing.
+    if (line.startsWith("Input #")) {
+        state.inputBlock = true;
+        return;
     }
-    const qsizetype at = FindKey(line, "time=");
+    if (!line.isEmpty() && line.at(0) != ' ' && line.at(0) != '\t')
+        state.inputBlock = false;
+    if (state.durationMs < 0 && state.inputBlock) {
+        const qint64 duration = InputDuration(line);
+        if (duration > 0)
+            state.durationMs = duration;
+        if (duration >= 0 || line.startsWith("  Duration:"))
+            return;
+    }
+    qsizetype at = FindKey(line, "time=");
     if (at < 0)
         return;
     const qint64 position = ParseClock(line, at);

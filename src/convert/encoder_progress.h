@@ -9,16 +9,19 @@
 namespace zento {
 
 // How far one encoder run has come, read from its own merged output: the
-// input's length from the "Duration:" line at the start (the first one that
-// gives a time), the position from the "time=" of the progress lines, which
-// end with a carriage return. Only whole lines count; a line is at most
-// kMaxLine bytes, and the rest of a longer one is skipped.
+// input's length from the encoder's description of its input (the first
+// "  Duration: HH:MM:SS.ss," line below an "Input #n, ..." line that gives a
+// time), the position from the "time=" of the progress lines, which end with
+// a carriage return. Paths and metadata that the encoder repeats (a folder
+// named "Note Duration: 10:00:00") give no length. Only whole lines count; a
+// line is at most kMaxLine bytes, and the rest of a longer one is skipped.
 struct EncoderProgress {
     static constexpr int kMaxLine = 1024;
-    qint64 durationMs = -1; // -1: not known
-    qint64 positionMs = -1; // -1: no progress line yet
-    QByteArray partial;     // the unfinished last line
-    bool skipping = false;  // the unfinished line ran past kMaxLine
+    qint64 durationMs = -1;  // -1: not known
+    qint64 positionMs = -1;  // -1: no progress line yet
+    QByteArray partial;      // the unfinished last line
+    bool skipping = false;   // the unfinished line ran past kMaxLine
+    bool inputBlock = false; // within the indented lines below "Input #n, ..."
 };
 
 // The state after more of the output: bytes may be cut anywhere, and reading

@@ -32,8 +32,10 @@ private slots:
         QTest::newRow("the unfinished last line does not count yet")
             << kHead + Line("00:00:10.00") + "frame= 200 time=00:00:50.00" << qint64(100000) << qint64(10000) << 10;
         QTest::newRow("no duration: no percentage") << Line("00:00:10.00") << qint64(-1) << qint64(10000) << -1;
-        QTest::newRow("duration N/A, a later one counts")
-            << QByteArray("  Duration: N/A, bitrate: N/A\n  Duration: 00:00:20.00, start\n") + Line("00:00:05.00")
+        QTest::newRow("duration N/A, a later input's counts")
+            << QByteArray("Input #0, mpeg, from 'pipe:':\n  Duration: N/A, bitrate: N/A\n"
+                          "Input #1, mpeg, from 'b.vob':\n  Duration: 00:00:20.00, start\n") +
+                   Line("00:00:05.00")
             << qint64(20000) << qint64(5000) << 25;
         QTest::newRow("only the first duration counts")
             << kHead + "  Duration: 00:00:01.00\n" + Line("00:00:50.00") << qint64(100000) << qint64(50000) << 50;
@@ -43,7 +45,26 @@ private slots:
         QTest::newRow("time=N/A keeps the last position")
             << kHead + Line("00:00:30.00") + Line("N/A") << qint64(100000) << qint64(30000) << 30;
         QTest::newRow("hours, a fraction of one digit")
-            << QByteArray("Duration: 02:00:00.00,\n") + Line("01:30:00.5") << qint64(7200000) << qint64(5400500) << 75;
+            << QByteArray("Input #0, mpeg, from 'a.vob':\n  Duration: 02:00:00.00\n") + Line("01:30:00.5")
+            << qint64(7200000) << qint64(5400500) << 75;
+        // The user's names come back in the encoder's words: a path, a title.
+        QTest::newRow("a folder named like the key, in the input line")
+            << "Input #0, mpeg, from '/dvd/Note Duration: 10:00:00/VTS_01_1.VOB':\n" +
+                   kHead.mid(kHead.indexOf('\n') + 1) + Line("00:00:10.00")
+            << qint64(100000) << qint64(10000) << 10;
+        QTest::newRow("a folder named like the key, in an error line")
+            << QByteArray("/dvd/Note Duration: 10:00:00/VTS_01_1.VOB: No such file or directory\n") << qint64(-1)
+            << qint64(-1) << -1;
+        QTest::newRow("a title like the key, in the input's metadata")
+            << QByteArray("Input #0, matroska,webm, from 'a.mkv':\n  Metadata:\n    title           : "
+                          "Duration: 10:00:00, start\n  Duration: 00:01:40.00, start: 0.000000\n") +
+                   Line("00:00:50.00")
+            << qint64(100000) << qint64(50000) << 50;
+        QTest::newRow("a duration line outside the input's block")
+            << QByteArray("Input #0, mpeg, from 'a.vob':\n  Duration: N/A, bitrate: N/A\nOutput #0, avi, to 'b.avi':\n"
+                          "  Duration: 10:00:00.00, start\n") +
+                   Line("00:00:10.00")
+            << qint64(-1) << qint64(10000) << -1;
         QTest::newRow("a key inside a word is no key")
             << kHead + "  creation_time=00:00:90.00\r  xtime=00:00:40.00\r" << qint64(100000) << qint64(-1) << 0;
         QTest::newRow("an overlong line is skipped whole")
