@@ -105,7 +105,41 @@ void ReadSubtitles(const vtsi_mat_t &mat, const pgc_t &pgc, DiscTitle &title)
     }
 }
 
+// The blocks of a title set's IFO file (0: the main one), the smaller of the
+// file and its backup; -1 when neither is there.
+qint64 InfoFileBlocks(dvd_reader_t *dvd, int titleSet)
+{
+    qint64 blocks = -1;
+    for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
+        dvd_stat_t stat;
+        if (DVDFileStat(dvd, titleSet, domain, &stat) == 0 && stat.size >= 0) {
+            const qint64 file = qint64(stat.size) / DVD_VIDEO_LB_LEN;
+            blocks = blocks < 0 ? file : std::min(blocks, file);
+        }
+    }
+    return blocks;
+}
+
+// Whether a table's first block lies inside its file.
+bool Inside(uint32_t sector, qint64 fileBlocks)
+{
+    return sector > 0 && qint64(sector) < fileBlocks;
+}
+
 } // namespace
+
+ifo_handle_t *OpenMainTables(dvd_reader_t *dvd)
+{
+    ifo_handle_t *vmg = ifoOpenVMGI(dvd);
+    if (!vmg)
+        return nullptr;
+    if (!vmg->vmgi_mat || !Inside(vmg->vmgi_mat->tt_srpt, InfoFileBlocks(dvd, 0)) || !ifoRead_TT_SRPT(vmg) ||
+        !vmg->tt_srpt) {
+        ifoClose(vmg);
+        return nullptr;
+    }
+    return vmg;
+}
 
 qint64 DiscTimeTicks(const dvd_time_t &time)
 {
@@ -133,10 +167,15 @@ const ifo_handle_t *TitleSets::Get(int titleSet)
     const auto found = sets_.find(titleSet);
     if (found != sets_.end())
         return found->second;
-    ifo_handle_t *ifo = ifoOpen(dvd_, titleSet);
-    if (ifo && !ifo->vtsi_mat) {
-        ifoClose(ifo);
-        ifo = nullptr;
+    ifo_handle_t *ifo = ifoOpenVTSI(dvd_, titleSet);
+    if (ifo) {
+        const qint64 blocks = InfoFileBlocks(dvd_, titleSet);
+        const vtsi_mat_t *mat = ifo->vtsi_mat;
+        if (!mat || !Inside(mat->vts_ptt_srpt, blocks) || !Inside(mat->vts_pgcit, blocks) ||
+            !ifoRead_VTS_PTT_SRPT(ifo) || !ifoRead_PGCIT(ifo)) {
+            ifoClose(ifo);
+            ifo = nullptr;
+        }
     }
     sets_[titleSet] = ifo;
     return ifo;
@@ -172,8 +211,11 @@ bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title)
                 title.chapterStartsMs << TicksToMs(cellStarts.at(entry - 1));
         }
     }
+    // The first program begins the title, whichever cell a damaged table
+    // names for it.
     if (title.chapterStartsMs.isEmpty())
         title.chapterStartsMs << 0;
+    title.chapterStartsMs.first() = 0;
 
     for (int i = 0; i < 16; ++i)
         title.palette[i] = pgc->palette[i];

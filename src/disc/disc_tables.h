@@ -20,6 +20,13 @@ inline qint64 TicksToMs(qint64 ticks)
     return ticks / 30;
 }
 
+// The disc's main tables with its title table, or null. Only the tables
+// the title list needs are read, and each only when it lies inside its file:
+// libdvdread 6.1.3 frees a title table it could not read and frees it again
+// on close, and reads every other table of an IFO with ifoOpen, some of them
+// with allocations as large as a damaged length says.
+ifo_handle_t *OpenMainTables(dvd_reader_t *dvd);
+
 // Each title set's tables, opened when first asked for and closed together.
 class TitleSets {
 public:
@@ -28,7 +35,8 @@ public:
     TitleSets(const TitleSets &) = delete;
     TitleSets &operator=(const TitleSets &) = delete;
 
-    // Null when the set's IFO (and its backup) cannot be read.
+    // Null when the set's IFO (and its backup) cannot be read; else with its
+    // parts of titles and program chains.
     const ifo_handle_t *Get(int titleSet);
 
 private:

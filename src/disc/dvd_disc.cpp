@@ -341,8 +341,8 @@ namespace {
 // The disc's main tables, or null with the reason.
 std::unique_ptr<DvdDisc> Finish(std::unique_ptr<DvdDisc> disc, DvdDisc::Private &d, QString *error)
 {
-    d.vmg = ifoOpen(d.source->dvd, 0);
-    if (!d.vmg || !d.vmg->vmgi_mat) {
+    d.vmg = OpenMainTables(d.source->dvd);
+    if (!d.vmg) {
         SetError(error, QStringLiteral("DVD-Video の構造を読めません (VIDEO_TS.IFO がないか壊れています)"));
         return nullptr;
     }
