@@ -3,6 +3,8 @@
 #include <dvdread/ifo_read.h>
 
 #include <algorithm>
+#include <climits>
+#include <vector>
 
 namespace zento {
 
@@ -126,6 +128,96 @@ bool Inside(uint32_t sector, qint64 fileBlocks)
     return sector > 0 && qint64(sector) < fileBlocks;
 }
 
+// The raw bytes of a title set's IFO file or its backup.
+class RawFile {
+public:
+    RawFile(dvd_reader_t *dvd, int titleSet, dvd_read_domain_t domain) : file_(DVDOpenFile(dvd, titleSet, domain))
+    {
+        if (file_)
+            size_ = qint64(DVDFileSize(file_)) * DVD_VIDEO_LB_LEN;
+    }
+    ~RawFile()
+    {
+        if (file_)
+            DVDCloseFile(file_);
+    }
+    RawFile(const RawFile &) = delete;
+    RawFile &operator=(const RawFile &) = delete;
+
+    bool IsOpen() const { return file_ != nullptr; }
+    qint64 Size() const { return size_; }
+    // Whether `size` bytes at `offset` lie inside the file and were read.
+    bool Read(qint64 offset, void *buffer, qint64 size)
+    {
+        if (offset < 0 || size < 0 || offset + size > size_ || offset > INT32_MAX)
+            return false;
+        return DVDFileSeek(file_, int32_t(offset)) == offset && DVDReadBytes(file_, buffer, size_t(size)) == size;
+    }
+
+private:
+    dvd_file_t *file_;
+    qint64 size_ = 0;
+};
+
+quint32 Be16(const unsigned char *p)
+{
+    return quint32(p[0]) << 8 | p[1];
+}
+
+quint32 Be32(const unsigned char *p)
+{
+    return Be16(p) << 16 | Be16(p + 2);
+}
+
+// Whether the program chain at `at` and the tables it names lie whole
+// inside the file: libdvdread reads nothing else of it that could fail.
+bool ChainInside(RawFile &file, qint64 at)
+{
+    unsigned char chain[236]; // PGC_SIZE
+    if (!file.Read(at, chain, sizeof chain))
+        return false;
+    const qint64 programs = chain[2], cells = chain[3];
+    const qint64 commands = Be16(chain + 228), map = Be16(chain + 230), playback = Be16(chain + 232),
+                 position = Be16(chain + 234);
+    if (commands != 0) {
+        unsigned char head[8];
+        if (!file.Read(at + commands, head, sizeof head))
+            return false;
+        const qint64 count = qint64(Be16(head)) + Be16(head + 2) + Be16(head + 4);
+        if (at + commands + 8 + count * 8 > file.Size())
+            return false;
+    }
+    return (map == 0 || programs == 0 || at + map + programs <= file.Size()) &&
+           (playback == 0 || cells == 0 || at + playback + cells * 24 <= file.Size()) &&
+           (position == 0 || cells == 0 || at + position + cells * 4 <= file.Size());
+}
+
+// libdvdread 6.1.3 (ifoRead_PGCIT) gives a program chain it cannot read a
+// null, and when a later search pointer names the same chain it writes
+// through that null. So the chains named more than once are checked first,
+// in the IFO file and its backup, to lie whole inside the file.
+bool SharedChainsInside(dvd_reader_t *dvd, int titleSet, uint32_t tableSector)
+{
+    for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
+        RawFile file(dvd, titleSet, domain);
+        const qint64 table = qint64(tableSector) * DVD_VIDEO_LB_LEN;
+        unsigned char head[8];
+        if (!file.IsOpen() || !file.Read(table, head, sizeof head))
+            continue; // the library cannot read the table there either
+        const qint64 count = Be16(head);
+        std::vector<unsigned char> pointers(size_t(count) * 8);
+        if (!file.Read(table + 8, pointers.data(), count * 8))
+            continue;
+        std::map<quint32, int> uses;
+        for (qint64 i = 0; i < count; ++i)
+            ++uses[Be32(pointers.data() + i * 8 + 4)];
+        for (const auto &[start, times] : uses)
+            if (times > 1 && !ChainInside(file, table + start))
+                return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ifo_handle_t *OpenMainTables(dvd_reader_t *dvd)
@@ -172,7 +264,7 @@ const ifo_handle_t *TitleSets::Get(int titleSet)
         const qint64 blocks = InfoFileBlocks(dvd_, titleSet);
         const vtsi_mat_t *mat = ifo->vtsi_mat;
         if (!mat || !Inside(mat->vts_ptt_srpt, blocks) || !Inside(mat->vts_pgcit, blocks) ||
-            !ifoRead_VTS_PTT_SRPT(ifo) || !ifoRead_PGCIT(ifo)) {
+            !SharedChainsInside(dvd_, titleSet, mat->vts_pgcit) || !ifoRead_VTS_PTT_SRPT(ifo) || !ifoRead_PGCIT(ifo)) {
             ifoClose(ifo);
             ifo = nullptr;
         }
