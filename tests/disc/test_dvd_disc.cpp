@@ -1,3 +1,4 @@
+#include "disc/disc_tables.h"
 #include "disc/dvd_disc.h"
 #include "support/test_disc.h"
 #include "support/test_support.h"
@@ -336,6 +337,29 @@ private slots:
         QFETCH(QString, label);
         QFETCH(QString, expected);
         QCOMPARE(DiscName(source, label), expected);
+    }
+
+    void timeCodes_data()
+    {
+        QTest::addColumn<int>("hour");
+        QTest::addColumn<int>("minute");
+        QTest::addColumn<int>("second");
+        QTest::addColumn<int>("frames"); // the rate in the two high bits, BCD below
+        QTest::addColumn<qint64>("ms");
+        QTest::newRow("29.97 fps") << 0x00 << 0x00 << 0x29 << 0xe9 << qint64(29967); // 29 s + 29 frames
+        QTest::newRow("25 fps") << 0x01 << 0x02 << 0x03 << 0x64 << qint64(3723960);  // 1:02:03 + 24 frames
+        QTest::newRow("no rate: no frames") << 0x00 << 0x00 << 0x10 << 0x15 << qint64(10000);
+        QTest::newRow("BCD") << 0x00 << 0x59 << 0x59 << 0xc0 << qint64(3599000);
+    }
+    void timeCodes()
+    {
+        QFETCH(int, hour);
+        QFETCH(int, minute);
+        QFETCH(int, second);
+        QFETCH(int, frames);
+        QFETCH(qint64, ms);
+        const dvd_time_t time{uint8_t(hour), uint8_t(minute), uint8_t(second), uint8_t(frames)};
+        QCOMPARE(TicksToMs(DiscTimeTicks(time)), ms);
     }
 
     void imagePath()
