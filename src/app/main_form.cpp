@@ -354,7 +354,12 @@ void TMainForm1::BuildControls()
     fieldLabel(QStringLiteral("L2_04"), QStringLiteral("圧縮形式 ："), 346);
     C2_04 = optionBox(QStringLiteral("C2_04"), {108, 346, 175, 19}, kSilver, {{175, Qt::white}, {160, kLightYellow}},
                       QStringLiteral(" 動画のコーデック"));
-    C2_04->OnChange = [this](TMultiColComboBox &sender) { RunGuarded([&] { C2_04Change(&sender); }); };
+    C2_04->OnChange = [this](TMultiColComboBox &sender) {
+        RunGuarded([&] {
+            C2_04Change(&sender);
+            RefreshTitleRows(); // subtitles are burned in only into an encoded picture
+        });
+    };
 
     fieldLabel(QStringLiteral("L2_06"), QStringLiteral("1秒間の描画数 ："), 366);
     C2_06 = spinEdit(QStringLiteral("C2_06"), {108, 366, 60, 19}, kFrameRateRange.maximum, 3,

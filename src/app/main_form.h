@@ -92,7 +92,9 @@ public:
     // --- title mode: the disc's own titles -----------------------------------
     struct TitleRow {
         DiscTitle title;
-        int audioTrack = -1; // index into title.audio; -1: none
+        int audioTrack = -1;     // index into title.audio; -1: none
+        int subtitleTrack = -1;  // index into title.subtitles; -1: none
+        bool subtitleChosen = false; // by the user: a new audio track keeps it
     };
     // What the list shows while it shows the titles of a disc, row for row.
     struct TitleListing {
@@ -107,8 +109,13 @@ public:
     bool ListTitles(const QString &source);
     // The menu of a title row's audio tracks, at a point on the screen.
     void ShowTitleMenu(int row, const QPoint &globalPos);
-    // Makes a track the row's choice and shows it in the row.
+    // Makes a track the row's choice and shows it in the row. A new audio
+    // track brings the default subtitles with it, unless the user chose them.
     void SetTitleAudio(int row, int track);
+    void SetTitleSubtitles(int row, int track);
+    // The rows' texts again: the subtitles show only while they can be
+    // burned in (the video is encoded).
+    void RefreshTitleRows();
     // The tick box follows the source: an image is always listed by title.
     void UpdateTitleModeBox();
     void CheckBox2Click(QObject *Sender = nullptr);

@@ -9,6 +9,7 @@
 #include "convert/pipe_feed.h"
 #include "convert/progress_form.h"
 #include "convert/title_jobs.h"
+#include "convert/title_streams.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "widgets/check_list_box.h"
@@ -128,6 +129,8 @@ public:
 
 private:
     bool IsTicked(int index) const;
+    // The streams, filters and chapters of a disc title's encoder run.
+    PipedStreams TitleStreams(const TitleJob &job, const ConversionSettings &settings);
     // The jobs of this run: one per ticked entry, or the parts of a title joined.
     QList<TitleJob> Jobs(bool join) const;
     // One pass of a job; false when the job's remaining passes are skipped.
@@ -170,6 +173,31 @@ private:
     int passCount_ = 1;
 };
 
+PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSettings &settings)
+{
+    const DiscTitle &title = job.title;
+    PipedStreams streams;
+    streams.mapStreams = true;
+    if (job.audioTrack >= 0 && job.audioTrack < title.audio.size())
+        streams.audioStreamId = title.audio.at(job.audioTrack).streamId;
+    // Subtitles and filters only where the picture is encoded.
+    if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {
+        streams.subtitleStreamId = title.subtitles.at(job.subtitleTrack).streamId;
+        streams.palette = SubtitlePalette(title.palette);
+    }
+    streams.deinterlace = DeinterlaceTitle(settings);
+    // The chapter marks, where the container holds them: a file in the
+    // run's working folder, gone with it.
+    if (ContainerHoldsChapters(settings) && !title.chapterStartsMs.isEmpty() && workFolder_.isValid()) {
+        const QString file = PathInFolder(workFolder_.path(), QStringLiteral("chapters.txt"));
+        QFile out(file);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+            out.write(ChapterMetadata(title.chapterStartsMs, title.durationMs)) >= 0 && out.flush())
+            streams.chaptersFile = file;
+    }
+    return streams;
+}
+
 bool ConversionRun::IsTicked(int index) const
 {
     return index < w_.CheckListBox2->Count() && w_.CheckListBox2->IsItemChecked(index);
@@ -189,6 +217,7 @@ QList<TitleJob> ConversionRun::Jobs(bool join) const
             job.discName = titles.discName;
             job.title = titles.rows.at(i).title;
             job.audioTrack = titles.rows.at(i).audioTrack;
+            job.subtitleTrack = titles.rows.at(i).subtitleTrack;
             jobs.append(job);
         }
         return jobs;
@@ -332,10 +361,7 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
     EncoderCommand command =
         ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities());
     if (job.IsDiscTitle()) {
-        const int audio = job.audioTrack >= 0 && job.audioTrack < job.title.audio.size()
-                              ? job.title.audio.at(job.audioTrack).streamId
-                              : -1;
-        command = PipedEncoderCommand(command, {true, audio});
+        command = PipedEncoderCommand(command, TitleStreams(job, settings));
     } else if (fed) {
         command = PipedEncoderCommand(command);
     }

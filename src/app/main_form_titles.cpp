@@ -3,6 +3,7 @@
 #include "app/main_form.h"
 
 #include "convert/title_jobs.h"
+#include "convert/title_streams.h"
 #include "platform/dialogs.h"
 #include "widgets/check_list_box.h"
 #include "widgets/drive_combo_box.h"
@@ -80,14 +81,34 @@ bool TMainForm1::ListTitles(const QString &source)
     titles_.source = source;
     titles_.discName = DiscName(source, scan.info.volumeLabel);
     for (const DiscTitle &title : scan.info.titles) {
-        const int audio = DefaultAudioTrack(title);
-        titles_.rows.append({title, audio});
+        TitleRow row;
+        row.title = title;
+        row.audioTrack = DefaultAudioTrack(title);
+        row.subtitleTrack = DefaultSubtitleTrack(title, row.audioTrack);
+        titles_.rows.append(row);
         const bool tick = title.durationMs >= kShortTitleMs;
         CheckListBox1->SetItemChecked(CheckListBox1->AddItem(QStringLiteral("%1#%2").arg(source).arg(title.number)),
                                       tick);
-        CheckListBox2->SetItemChecked(CheckListBox2->AddItem(TitleRowText(title, audio)), tick);
+        CheckListBox2->SetItemChecked(CheckListBox2->AddItem(TitleRowText(title, row.audioTrack)), tick);
     }
+    RefreshTitleRows();
     return true;
+}
+
+void TMainForm1::RefreshTitleRows()
+{
+    if (!titles_.active)
+        return;
+    const bool burn = VideoIsEncoded(CurrentSettings());
+    for (int i = 0; i < titles_.rows.size() && i < CheckListBox2->count(); ++i) {
+        const TitleRow &entry = titles_.rows.at(i);
+        QString text = TitleRowText(entry.title, entry.audioTrack);
+        if (burn && entry.subtitleTrack >= 0 && entry.subtitleTrack < entry.title.subtitles.size())
+            text += QLatin1Char(' ') + SubtitleTrackText(entry.title.subtitles.at(entry.subtitleTrack));
+        // The row's text changes, its tick stays.
+        if (CheckListBox2->item(i)->text() != text)
+            CheckListBox2->item(i)->setText(text);
+    }
 }
 
 void TMainForm1::SetTitleAudio(int row, int track)
@@ -98,10 +119,21 @@ void TMainForm1::SetTitleAudio(int row, int track)
     if (track < -1 || track >= entry.title.audio.size())
         return;
     entry.audioTrack = track;
-    // The row's text changes, its tick stays.
-    QListWidgetItem *item = CheckListBox2->item(row);
-    if (item)
-        item->setText(TitleRowText(entry.title, track));
+    if (!entry.subtitleChosen)
+        entry.subtitleTrack = DefaultSubtitleTrack(entry.title, track);
+    RefreshTitleRows();
+}
+
+void TMainForm1::SetTitleSubtitles(int row, int track)
+{
+    if (!titles_.active || row < 0 || row >= titles_.rows.size())
+        return;
+    TitleRow &entry = titles_.rows[row];
+    if (track < -1 || track >= entry.title.subtitles.size())
+        return;
+    entry.subtitleTrack = track;
+    entry.subtitleChosen = true;
+    RefreshTitleRows();
 }
 
 void TMainForm1::ShowTitleMenu(int row, const QPoint &globalPos)
@@ -123,8 +155,29 @@ void TMainForm1::ShowTitleMenu(int row, const QPoint &globalPos)
         action->setData(i);
         group->addAction(action);
     }
+    // The subtitles: burned into the picture, so not while the video is copied.
+    const bool burn = VideoIsEncoded(CurrentSettings());
+    menu.addSection(QStringLiteral("字幕"));
+    menu.setToolTipsVisible(true);
+    const QString why = QStringLiteral(" 映像の圧縮形式が「自動」(そのままコピー) のときは字幕を焼き込めません");
+    auto *subtitles = new QActionGroup(&menu);
+    for (int i = -1; i < entry.title.subtitles.size(); ++i) {
+        QAction *action =
+            menu.addAction(i < 0 ? QStringLiteral("字幕なし") : SubtitleTrackText(entry.title.subtitles.at(i)));
+        action->setCheckable(true);
+        action->setChecked(burn && i == entry.subtitleTrack);
+        action->setEnabled(burn);
+        action->setToolTip(burn ? QString() : why);
+        action->setData(QStringLiteral("s%1").arg(i));
+        subtitles->addAction(action);
+    }
     QAction *chosen = menu.exec(globalPos);
-    if (chosen && chosen->data().isValid())
+    if (!chosen || !chosen->data().isValid())
+        return;
+    const QString data = chosen->data().toString();
+    if (data.startsWith(QLatin1Char('s')))
+        SetTitleSubtitles(row, data.mid(1).toInt());
+    else
         SetTitleAudio(row, chosen->data().toInt());
 }
 

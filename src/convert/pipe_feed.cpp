@@ -1,10 +1,14 @@
 #include "convert/pipe_feed.h"
 
+#include "convert/title_streams.h"
+#include "disc/nav_pack.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -65,7 +69,10 @@ private:
 class DiscTitleInput : public InputFeed {
 public:
     DiscTitleInput(const QString &source, const DiscTitle &title) : source_(source), title_(title) {}
-    qint64 TotalBytes() const override { return title_.BlockCount() * DiscTitleReader::kBlockSize; }
+    qint64 TotalBytes() const override
+    {
+        return (title_.BlockCount() + title_.subtitles.size()) * DiscTitleReader::kBlockSize;
+    }
     bool Open(QString &error) override
     {
         disc_ = DvdDisc::Open(source_, &error);
@@ -80,17 +87,54 @@ public:
     }
     qint64 Read(char *buffer, qint64 size) override
     {
-        const int blocks = static_cast<int>(qMin<qint64>(size / DiscTitleReader::kBlockSize, kChunkBlocks));
-        const int count = reader_->Read(reinterpret_cast<unsigned char *>(buffer), blocks);
-        return count < 0 ? -1 : qint64(count) * DiscTitleReader::kBlockSize;
+        if (!started_ && !Start(size))
+            return -1;
+        if (!head_.isEmpty()) {
+            const qint64 count = qMin<qint64>(size, head_.size());
+            std::memcpy(buffer, head_.constData(), static_cast<size_t>(count));
+            head_.remove(0, count);
+            return count;
+        }
+        return ReadBlocks(buffer, size);
     }
     qint64 SkippedBlocks() const override { return reader_ ? reader_->SkippedBlocks() : 0; }
 
 private:
+    qint64 ReadBlocks(char *buffer, qint64 size)
+    {
+        const int blocks = static_cast<int>(qMin<qint64>(size / DiscTitleReader::kBlockSize, kChunkBlocks));
+        const int count = reader_->Read(reinterpret_cast<unsigned char *>(buffer), blocks);
+        return count < 0 ? -1 : qint64(count) * DiscTitleReader::kBlockSize;
+    }
+
+    // The head of the title: one pack for each subtitle stream, so the
+    // encoder knows every stream from the start however late its first
+    // subtitle comes, stamped with the title's first time, then the first
+    // blocks read.
+    bool Start(qint64 size)
+    {
+        started_ = true;
+        if (title_.subtitles.isEmpty())
+            return true;
+        QByteArray first(static_cast<qsizetype>(qMax<qint64>(size, DiscTitleReader::kBlockSize)), Qt::Uninitialized);
+        const qint64 count = ReadBlocks(first.data(), first.size());
+        if (count < 0)
+            return false;
+        first.truncate(count);
+        const quint32 pts =
+            NavPackStartTime(reinterpret_cast<const unsigned char *>(first.constData()), first.size()).value_or(0);
+        for (const DiscSubtitleTrack &track : title_.subtitles)
+            head_ += EmptySubtitlePack(track.streamId, pts);
+        head_ += first;
+        return true;
+    }
+
     QString source_;
     DiscTitle title_;
     std::unique_ptr<DvdDisc> disc_;
     std::unique_ptr<DiscTitleReader> reader_;
+    bool started_ = false;
+    QByteArray head_;
 };
 
 void CloseFd(int &fd)

@@ -1,7 +1,9 @@
 #include "convert/title_jobs.h"
 
 #include <QHash>
+
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace zento {
 
@@ -73,34 +75,62 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     const qsizetype input = a.indexOf(QStringLiteral("-i"));
     if (input < 0 || input + 1 >= a.size())
         return result;
-    a[input + 1] = QStringLiteral("pipe:0");
-    result.quoted.removeAll(static_cast<int>(input + 1));
-    QStringList added{QStringLiteral("-f"), QStringLiteral("mpeg")};
-    const qsizetype before = input;
-    for (qsizetype k = 0; k < added.size(); ++k)
-        a.insert(before + k, added.at(k));
-    QStringList maps;
+    // In place of "-i <file>": the decoder's colours, the pipe, the chapters.
+    QStringList in;
+    if (streams.subtitleStreamId >= 0 && !streams.palette.isEmpty())
+        in << QStringLiteral("-palette") << streams.palette;
+    in << QStringLiteral("-f") << QStringLiteral("mpeg") << QStringLiteral("-i") << QStringLiteral("pipe:0");
+    const bool chapters = streams.mapStreams && !streams.chaptersFile.isEmpty();
+    if (chapters)
+        in << QStringLiteral("-f") << QStringLiteral("ffmetadata") << QStringLiteral("-i") << streams.chaptersFile;
+    // The streams, right after the inputs.
     if (streams.mapStreams) {
-        maps << QStringLiteral("-map") << QStringLiteral("0:v:0");
+        QStringList filters;
+        if (streams.deinterlace)
+            filters << QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
+        QString graph;
+        if (streams.subtitleStreamId >= 0) {
+            const QString subtitles =
+                QStringLiteral("[0:i:0x%1]").arg(streams.subtitleStreamId, 2, 16, QLatin1Char('0'));
+            graph = filters.isEmpty() ? QStringLiteral("[0:v:0]") + subtitles
+                                      : QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) +
+                                            QStringLiteral("[plain];[plain]") + subtitles;
+            graph += QStringLiteral("overlay=eof_action=pass[video]");
+        } else if (!filters.isEmpty()) {
+            graph = QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) + QStringLiteral("[video]");
+        }
+        if (graph.isEmpty())
+            in << QStringLiteral("-map") << QStringLiteral("0:v:0");
+        else
+            in << QStringLiteral("-filter_complex") << graph << QStringLiteral("-map") << QStringLiteral("[video]");
         if (streams.audioStreamId >= 0)
-            maps << QStringLiteral("-map")
-                 << QStringLiteral("0:i:0x%1").arg(streams.audioStreamId, 2, 16, QLatin1Char('0'));
+            in << QStringLiteral("-map")
+               << QStringLiteral("0:i:0x%1").arg(streams.audioStreamId, 2, 16, QLatin1Char('0'));
+        if (chapters)
+            in << QStringLiteral("-map_chapters") << QStringLiteral("1");
     }
-    const qsizetype after = input + added.size() + 2;
-    for (qsizetype k = 0; k < maps.size(); ++k)
-        a.insert(after + k, maps.at(k));
-    for (int &position : result.quoted) {
-        if (position >= after - 2)
-            position += static_cast<int>(added.size() + maps.size());
-        else if (position >= before)
-            position += static_cast<int>(added.size());
+    a.remove(input, 2);
+    for (qsizetype k = 0; k < in.size(); ++k)
+        a.insert(input + k, in.at(k));
+    // The quoted arguments after the input move with it; a chapters file is
+    // a path, shown quoted as the others are.
+    QList<int> quoted;
+    for (const int position : std::as_const(result.quoted)) {
+        if (position < input)
+            quoted << position;
+        else if (position > input + 1)
+            quoted << position + static_cast<int>(in.size()) - 2;
     }
+    if (chapters)
+        quoted << static_cast<int>(input + in.indexOf(streams.chaptersFile));
+    std::sort(quoted.begin(), quoted.end());
+    result.quoted = quoted;
     return result;
 }
 
 QString TitleLengthText(qint64 ms)
 {
-    const qint64 seconds = qMax<qint64>(0, ms) / 1000;
+    const qint64 seconds = (qMax<qint64>(0, ms) + 500) / 1000; // to the nearest second
     return QStringLiteral("%1:%2:%3")
         .arg(seconds / 3600)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))

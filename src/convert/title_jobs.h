@@ -24,10 +24,11 @@ struct TitleJob {
     bool IsJoined() const { return parts.size() > 1; }
 
     // A title of the disc's structure, read from the disc in play order.
-    QString discSource;  // the folder, image or drive
-    QString discName;    // what its output files are named after
-    DiscTitle title;     // number 0: no disc title
-    int audioTrack = -1; // index into title.audio; -1: none
+    QString discSource;     // the folder, image or drive
+    QString discName;       // what its output files are named after
+    DiscTitle title;        // number 0: no disc title
+    int audioTrack = -1;    // index into title.audio; -1: none
+    int subtitleTrack = -1; // index into title.subtitles, burned in; -1: none
     bool IsDiscTitle() const { return title.number > 0; }
 };
 
@@ -53,15 +54,25 @@ struct PipedStreams {
     // (none: no audio), instead of the encoder's own choice.
     bool mapStreams = false;
     int audioStreamId = -1;
+    // A subtitle stream burned into the picture (-1: none), in the colours
+    // the subtitle decoder is given ("rrggbb,…"; empty: its own guess).
+    int subtitleStreamId = -1;
+    QString palette = {};
+    // Field-coded frames made progressive, one frame per frame.
+    bool deinterlace = false;
+    // An ffmetadata file whose chapters go into the output (empty: none).
+    QString chaptersFile = {};
 };
 
 // The command composed for a file, reading a program stream from its
-// standard input instead ("-f mpeg -i pipe:0"), with the streams mapped by
-// their ids after the input ("-map 0:v:0 -map 0:i:0x81"). Everything else
-// stays as composed.
+// standard input instead ("-f mpeg -i pipe:0"). With mapped streams, the
+// video (through the filter graph when there is one: deinterlacing first,
+// then the subtitles overlaid, both before any scaling) and the audio track
+// by its id; the chapters from a second input. Everything else stays as
+// composed.
 EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStreams &streams = {});
 
-// "1:52:03": hours, minutes and seconds of a length, the seconds cut off.
+// "1:52:03": hours, minutes and seconds of a length, to the nearest second.
 QString TitleLengthText(qint64 ms);
 
 // The language of a two-letter code, in Japanese ("ja" 日本語, "en" 英語);

@@ -141,7 +141,7 @@ private slots:
             << qint64(6723999) << QList<DiscAudioTrack>{en, ja} << "T07 1:52:03 日本語 AC3 2ch";
         QTest::newRow("no Japanese: the first")
             << qint64(30020) << QList<DiscAudioTrack>{fr, en} << "T07 0:00:30 フランス語 DTS 5.1ch";
-        QTest::newRow("no language") << qint64(599) << QList<DiscAudioTrack>{none} << "T07 0:00:00 言語不明 LPCM 2ch";
+        QTest::newRow("no language") << qint64(499) << QList<DiscAudioTrack>{none} << "T07 0:00:00 言語不明 LPCM 2ch";
         QTest::newRow("no audio") << qint64(36000000) << QList<DiscAudioTrack>{} << "T07 10:00:00 音声なし";
     }
     void titleTexts()

@@ -172,6 +172,65 @@ private slots:
                  qPrintable(labels.join(" | ")));
     }
 
+    // The picture a player shows: the Japanese subtitles of an English film
+    // burned in from their late start in the disc's own colours, no combing,
+    // the frame rate kept, the chapters in an MP4.
+    void subtitlesChaptersProgressive()
+    {
+        test::DialogRecorder dialogs;
+        const QString disc = root_.filePath("FILM");
+        const QString out = root_.filePath("film");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc,
+                                    {"--titles", "70", "--audio", "en:440:6,fr:660:2", "--subs", "ja:62", "--aspect",
+                                     "16:9", "--interlaced", "--chapter", "10"},
+                                    QString(), &said),
+                 qPrintable(said));
+        {
+            auto w = Window(disc, out);
+            w->C2_01->SetItemIndex(RowWithId(Catalogue::Containers, "MP4"));
+            w->C2_02_01->SetValue(0); // the source's size
+            w->C2_02_02->SetValue(0);
+            w->RefreshTitleRows();
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:01:10 英語 AC3 5.1ch 字幕 日本語"});
+            w->CButton10->click();
+            QCOMPARE(dialogs.messages, QStringList());
+        }
+        const QString file = out + "/FILM_01.mp4";
+        QCOMPARE(Run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries", "stream=r_frame_rate,width",
+                                 "-of", "csv=p=0", file})
+                     .trimmed(),
+                 "352,30000/1001");
+        QCOMPARE(Run("ffprobe", {"-v", "error", "-show_entries", "chapter=start_time", "-of", "csv=p=0", file})
+                     .split('\n', Qt::SkipEmptyParts)
+                     .size(),
+                 7);
+        // The encoder's own detector finds next to no interlaced frames.
+        QProcess idet;
+        idet.start("ffmpeg", {"-v", "info", "-nostats", "-i", file, "-vf", "idet", "-an", "-f", "null", "-"});
+        QVERIFY(idet.waitForFinished(120000));
+        const QRegularExpressionMatch frames =
+            QRegularExpression("Multi frame detection: TFF: *(\\d+) BFF: *(\\d+) Progressive: *(\\d+)")
+                .match(QString::fromUtf8(idet.readAllStandardError()));
+        QVERIFY(frames.hasMatch());
+        const double interlaced = frames.captured(1).toDouble() + frames.captured(2).toDouble();
+        QVERIFY2(interlaced < 0.05 * (interlaced + frames.captured(3).toDouble()), qPrintable(frames.captured(0)));
+        // The yellow bar of the subtitle at 63.5 s, nothing of it at 30 s.
+        const auto pixel = [&](const QString &at) {
+            QProcess frame;
+            frame.start("ffmpeg", {"-v", "error", "-ss", at, "-i", file, "-frames:v", "1", "-vf", "crop=2:2:175:195",
+                                   "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+            frame.waitForFinished(60000);
+            return frame.readAllStandardOutput().left(3);
+        };
+        const QByteArray shown = pixel("63.5");
+        QCOMPARE(shown.size(), 3);
+        QVERIFY2(uchar(shown[0]) > 200 && uchar(shown[1]) > 200 && uchar(shown[2]) < 80, shown.toHex().constData());
+        const QByteArray before = pixel("30");
+        QVERIFY2(before.size() == 3 && !(uchar(before[0]) > 200 && uchar(before[1]) > 200 && uchar(before[2]) < 80),
+                 before.toHex().constData());
+    }
+
     // A stretch of unreadable blocks is passed over and told; a source that
     // stops answering fails its title, whose output goes, and the run goes on.
     void faultsOfTheSource_data()

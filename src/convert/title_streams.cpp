@@ -1,0 +1,131 @@
+#include "convert/title_streams.h"
+
+#include "convert/command_line.h"
+#include "convert/title_jobs.h"
+#include "options/catalogue.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zento {
+
+namespace {
+
+QString ChosenId(const CatalogueChoice &choice)
+{
+    if (choice.index <= 0 || choice.row.isEmpty())
+        return QString();
+    return CatalogueRowId(choice.row);
+}
+
+int Clamp(double value)
+{
+    return std::clamp(static_cast<int>(std::lround(value)), 0, 255);
+}
+
+// 33 bits of a time stamp in the five bytes of a PES header: the prefix,
+// then bits 32..30, 29..15 and 14..0, each part followed by a marker bit.
+void PutTimeStamp(QByteArray &out, quint64 value, int prefix)
+{
+    out.append(char((prefix << 4) | ((value >> 29) & 0x0e) | 1));
+    out.append(char((value >> 22) & 0xff));
+    out.append(char(((value >> 14) & 0xfe) | 1));
+    out.append(char((value >> 7) & 0xff));
+    out.append(char(((value << 1) & 0xfe) | 1));
+}
+
+} // namespace
+
+bool VideoIsEncoded(const ConversionSettings &settings)
+{
+    return !ChosenId(settings.C2_04).isEmpty();
+}
+
+bool DeinterlaceTitle(const ConversionSettings &settings)
+{
+    return VideoIsEncoded(settings) && ChosenId(settings.C2_04) != QLatin1String("MPEG2VIDEO");
+}
+
+bool ContainerHoldsChapters(const ConversionSettings &settings)
+{
+    static const QStringList holding{QStringLiteral("MP4"), QStringLiteral("MOV"), QStringLiteral("3GP"),
+                                     QStringLiteral("ASF"), QStringLiteral("WMV")};
+    return holding.contains(ChosenId(settings.C2_01));
+}
+
+QString SubtitleTrackText(const DiscSubtitleTrack &track)
+{
+    return QStringLiteral("字幕 ") + LanguageName(track.language);
+}
+
+int DefaultSubtitleTrack(const DiscTitle &title, int audioTrack)
+{
+    const auto japanese = [](const QString &language) {
+        return language.compare(QLatin1String("ja"), Qt::CaseInsensitive) == 0;
+    };
+    if (audioTrack >= 0 && audioTrack < title.audio.size() && japanese(title.audio.at(audioTrack).language))
+        return -1;
+    for (qsizetype i = 0; i < title.subtitles.size(); ++i)
+        if (japanese(title.subtitles.at(i).language))
+            return static_cast<int>(i);
+    return -1;
+}
+
+QString SubtitlePalette(const std::array<quint32, 16> &palette)
+{
+    QStringList colours;
+    for (const quint32 entry : palette) {
+        // Limited-range BT.601, as discs store their colours.
+        const double y = 1.164 * (int((entry >> 16) & 0xff) - 16);
+        const int cr = int((entry >> 8) & 0xff) - 128;
+        const int cb = int(entry & 0xff) - 128;
+        const int r = Clamp(y + 1.596 * cr);
+        const int g = Clamp(y - 0.813 * cr - 0.391 * cb);
+        const int b = Clamp(y + 2.018 * cb);
+        colours << QStringLiteral("%1").arg((r << 16) | (g << 8) | b, 6, 16, QLatin1Char('0'));
+    }
+    return colours.join(QLatin1Char(','));
+}
+
+QByteArray ChapterMetadata(const QList<qint64> &startsMs, qint64 durationMs)
+{
+    QByteArray text = ";FFMETADATA1\n";
+    for (qsizetype i = 0; i < startsMs.size(); ++i) {
+        const qint64 start = i == 0 ? 0 : startsMs.at(i);
+        const qint64 end = i + 1 < startsMs.size() ? startsMs.at(i + 1) : qMax(durationMs, start);
+        if (end <= start && i + 1 < startsMs.size())
+            continue; // a program of no length marks nothing
+        text += "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + QByteArray::number(start) + "\nEND=" + QByteArray::number(end) +
+                "\ntitle=" + QStringLiteral("チャプター %1").arg(i + 1, 2, 10, QLatin1Char('0')).toUtf8() + "\n";
+    }
+    return text;
+}
+
+QByteArray EmptySubtitlePack(int streamId, quint32 pts)
+{
+    QByteArray pack;
+    pack.reserve(2048);
+    // Pack header: SCR 0, 10.08 Mbit/s, no stuffing.
+    pack.append("\x00\x00\x01\xba\x44\x00\x04\x00\x04\x01\x01\x89\xc3\xf8", 14);
+    // Private stream 1 with a time stamp: the substream, then a subpicture
+    // unit of ten bytes whose one command stops the display.
+    static const char unit[] = "\x00\x0a\x00\x04\x00\x00\x00\x04\x02\xff";
+    const int payload = 1 + 10;
+    const int length = 3 + 5 + payload;
+    pack.append("\x00\x00\x01\xbd", 4);
+    pack.append(char(length >> 8));
+    pack.append(char(length & 0xff));
+    pack.append("\x81\x80\x05", 3);
+    PutTimeStamp(pack, pts, 0x2);
+    pack.append(char(streamId));
+    pack.append(unit, 10);
+    // The rest of the block is padding.
+    const int padding = 2048 - int(pack.size()) - 6;
+    pack.append("\x00\x00\x01\xbe", 4);
+    pack.append(char(padding >> 8));
+    pack.append(char(padding & 0xff));
+    pack.append(QByteArray(padding, '\xff'));
+    return pack;
+}
+
+} // namespace zento

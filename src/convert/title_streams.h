@@ -1,0 +1,48 @@
+#pragma once
+
+#include "disc/dvd_disc.h"
+#include "options/conversion_settings.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace zento {
+
+// What a disc title's picture gets beside the file mode's options: the
+// chosen subtitles burned in, progressive frames, the chapter marks.
+
+// Whether the video is encoded at all: a copied video ("自動") can take no
+// subtitles and no filter.
+bool VideoIsEncoded(const ConversionSettings &settings);
+
+// Field-coded frames are made progressive, unless the video is copied or
+// encoded as MPEG-2, which keeps the fields.
+bool DeinterlaceTitle(const ConversionSettings &settings);
+
+// The containers that hold chapter marks: MP4, MOV, 3GP, ASF and WMV.
+bool ContainerHoldsChapters(const ConversionSettings &settings);
+
+// "字幕 日本語".
+QString SubtitleTrackText(const DiscSubtitleTrack &track);
+
+// The subtitles a Japanese viewer gets by default: none with Japanese audio,
+// else the first Japanese subtitle stream, else none (-1).
+int DefaultSubtitleTrack(const DiscTitle &title, int audioTrack);
+
+// The title's 16 colours (0x00YYCrCb, limited range) as the subtitle decoder
+// takes them: "rrggbb" each, joined with commas.
+QString SubtitlePalette(const std::array<quint32, 16> &palette);
+
+// An ffmetadata file with one chapter from each start to the next (the last
+// to the title's end): "チャプター 01", "チャプター 02", ….
+QByteArray ChapterMetadata(const QList<qint64> &startsMs, qint64 durationMs);
+
+// A 2048-byte pack holding an empty subpicture for a subtitle stream, at the
+// given time (90 kHz): put at the head of a title, it makes the stream known
+// to the encoder at once, however late its first subtitle comes.
+QByteArray EmptySubtitlePack(int streamId, quint32 pts);
+
+} // namespace zento
