@@ -14,6 +14,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 
 #include <chrono>
@@ -204,6 +205,14 @@ void TMainForm1::CheckBox2Click(QObject *)
 
 bool TMainForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    // The menu key and Shift+F10 ask for the current row's menu.
+    if (event->type() == QEvent::KeyPress && watched == CheckListBox2 && titles_.active) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) || key->key() == Qt::Key_Menu) {
+            QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint());
+            return eventFilter(CheckListBox2, &menuEvent);
+        }
+    }
     // The menu of a title row: a right click on it, or the menu key (and
     // Shift+F10) on the current row.
     if (event->type() == QEvent::ContextMenu && CheckListBox2 &&

@@ -14,9 +14,11 @@
 #include "widgets/multi_col_combo_box.h"
 #include "widgets/spin_edit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -172,6 +174,44 @@ private slots:
                  qPrintable(labels.join(" | ")));
     }
 
+    // The menu of a title row, from the keyboard: its tracks named in
+    // Japanese, the choice shown in the row.
+    void rowMenuChoosesTheTrack_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+    }
+    void rowMenuChoosesTheTrack()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        test::DialogRecorder dialogs;
+        auto w = Window(disc_, root_.filePath("unused"));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->CheckListBox2->setFocus();
+        w->CheckListBox2->setCurrentRow(1);
+        QStringList offered;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction *action : menu->actions())
+                if (!action->isSeparator())
+                    offered << action->text();
+            for (QAction *action : menu->actions())
+                if (action->text() == "英語 AC3 5.1ch")
+                    action->trigger();
+            menu->close();
+        });
+        QTest::keyClick(w->CheckListBox2, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(offered, (QStringList{"英語 AC3 5.1ch", "日本語 AC3 2ch", "字幕なし"}));
+        QCOMPARE(w->CheckListBox2->Items(), (QStringList{"T01 0:00:12 日本語 AC3 2ch", "T02 0:00:04 英語 AC3 5.1ch"}));
+        QCOMPARE(w->Titles().rows.at(1).audioTrack, 0);
+    }
+
     // The picture a player shows: the Japanese subtitles of an English film
     // burned in from their late start in the disc's own colours, no combing,
     // the frame rate kept, the chapters in an MP4.
@@ -191,6 +231,7 @@ private slots:
             w->C2_01->SetItemIndex(RowWithId(Catalogue::Containers, "MP4"));
             w->C2_02_01->SetValue(0); // the source's size
             w->C2_02_02->SetValue(0);
+            w->C2_05->SetValue(1000); // enough for the detector to see fields, not blocks
             w->RefreshTitleRows();
             QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:01:10 英語 AC3 5.1ch 字幕 日本語"});
             w->CButton10->click();
