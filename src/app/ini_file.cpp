@@ -140,16 +140,44 @@ Place Find(const Document &doc, const QString &section, const QString &key)
     return place;
 }
 
-// Reads the file; false when it exists but cannot be read. A missing file is
-// an empty document.
-bool Load(const QString &path, Document &doc)
-{
-    QFile file(path);
-    if (!file.exists())
+// The file on disk, replaced atomically (the new bytes synced before they take
+// the old ones' place).
+class DiskStorage final : public IniFile::Storage {
+public:
+    bool Read(const QString &path, QByteArray &bytes) const override
+    {
+        QFile file(path);
+        if (!file.exists())
+            return true;
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        bytes = file.readAll();
         return true;
-    if (!file.open(QIODevice::ReadOnly))
+    }
+
+    bool Write(const QString &path, const QByteArray &bytes) override
+    {
+        // A file marked read-only stays as it is, as it would on Windows.
+        const QFileInfo info(path);
+        if (info.exists() && !info.isWritable())
+            return false;
+        return WriteFileAtomically(path, bytes);
+    }
+};
+
+IniFile::Storage &Disk()
+{
+    static DiskStorage disk;
+    return disk;
+}
+
+// Reads the file; false when it exists but cannot be read. A missing file is
+// an empty document (as an empty file is).
+bool Load(const IniFile::Storage &storage, const QString &path, Document &doc)
+{
+    QByteArray bytes;
+    if (!storage.Read(path, bytes))
         return false;
-    const QByteArray bytes = file.readAll();
     const DecodedText decoded = DecodeText(bytes);
     doc.lines = SplitLines(decoded.byteOrderMark ? bytes.mid(3) : bytes, decoded.encoding);
     doc.encoding = decoded.encoding;
@@ -207,7 +235,7 @@ QByteArray Encode(const Document &doc, TextEncoding &encoding)
     return bytes;
 }
 
-void Save(const QString &path, const Document &doc)
+void Save(IniFile::Storage &storage, const QString &path, const Document &doc)
 {
     TextEncoding encoding = doc.encoding;
     QByteArray bytes = Encode(doc, encoding);
@@ -222,12 +250,7 @@ void Save(const QString &path, const Document &doc)
     }
     if (encoding == TextEncoding::Utf8 && DecodeText(bytes).encoding != TextEncoding::Utf8)
         bytes.prepend("\xEF\xBB\xBF");
-
-    // A file marked read-only stays as it is, as it would on Windows.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isWritable())
-        ThrowCannotWrite(path);
-    if (!WriteFileAtomically(path, bytes))
+    if (!storage.Write(path, bytes))
         ThrowCannotWrite(path);
 }
 
@@ -245,7 +268,9 @@ int HexDigit(QChar c)
 
 } // namespace
 
-IniFile::IniFile(const QString &path) : path_(path) {}
+IniFile::IniFile(const QString &path) : IniFile(path, Disk()) {}
+
+IniFile::IniFile(const QString &path, Storage &storage) : path_(path), storage_(&storage) {}
 
 bool IniFile::ParseInteger(const QString &text, int &value)
 {
@@ -294,7 +319,7 @@ int IniFile::ReadInteger(const QString &section, const QString &key, int default
 QString IniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
 {
     Document doc;
-    if (!Load(path_, doc))
+    if (!Load(*storage_, path_, doc))
         return defaultValue;
     const Place place = Find(doc, section, key);
     if (place.key < 0)
@@ -322,7 +347,7 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
     const QString crlf = QStringLiteral("\r\n");
 
     Document doc;
-    if (!Load(path_, doc))
+    if (!Load(*storage_, path_, doc))
         ThrowCannotWrite(path_); // never replace a file that could not be read
 
     const Place place = Find(doc, cleanSection, cleanKey);
@@ -344,7 +369,7 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         doc.lines.append({QLatin1Char('[') + cleanSection + QLatin1Char(']'), crlf, {}, true});
         doc.lines.append({cleanKey + QLatin1Char('=') + cleanValue, crlf, {}, true});
     }
-    Save(path_, doc);
+    Save(*storage_, path_, doc);
 }
 
 } // namespace zento

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace zento {
@@ -13,7 +14,23 @@ namespace zento {
 // (atomically), so an interrupted write never leaves half a file behind.
 class IniFile {
 public:
+    // Where the file's bytes are read from and written to. The program always
+    // uses the file on disk; the fuzz target keeps the bytes in memory, where
+    // its dozens of whole-file reads and rewrites per input make no file
+    // system calls and no synced writes.
+    class Storage {
+    public:
+        virtual ~Storage() = default;
+        // The file's bytes, none for a missing file; false when the file is
+        // there but cannot be read.
+        virtual bool Read(const QString &path, QByteArray &bytes) const = 0;
+        // Replaces the file's bytes in one step; false when it was not replaced.
+        virtual bool Write(const QString &path, const QByteArray &bytes) = 0;
+    };
+
     explicit IniFile(const QString &path);
+    // The storage must outlive the IniFile.
+    IniFile(const QString &path, Storage &storage);
 
     // Decimal with optional leading blanks and sign, or hexadecimal after
     // "0x"/"0X" or "$"; the default when the file, section or key is missing
@@ -40,6 +57,7 @@ public:
 
 private:
     QString path_;
+    Storage *storage_;
 };
 
 } // namespace zento

@@ -5,14 +5,14 @@
 // trimmed, at most 2047 bytes of the file's encoding), in any case of the
 // names, and every line of the old file that holds none of these keys is
 // still there, in its order. A Shift-JIS file stays Shift-JIS when the
-// folder fits it, unless its bytes would then read as UTF-8.
+// folder fits it, unless its bytes would then read as UTF-8. The file is kept
+// in memory: on disk, every one of the writes would be a synced rewrite.
 
 #include "fuzz_support.h"
 
 #include "app/ini_file.h"
 #include "platform/text_encoding.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 #include <climits>
@@ -84,11 +84,28 @@ bool IsOneOfTheKeys(const QString &line)
     return false;
 }
 
-QByteArray Read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+// The settings file's bytes, with no file behind them.
+class MemoryStorage final : public IniFile::Storage {
+public:
+    explicit MemoryStorage(const QByteArray &bytes) : bytes_(bytes) {}
+
+    bool Read(const QString &, QByteArray &bytes) const override
+    {
+        bytes = bytes_;
+        return true;
+    }
+
+    bool Write(const QString &, const QByteArray &bytes) override
+    {
+        bytes_ = bytes;
+        return true;
+    }
+
+    const QByteArray &Bytes() const { return bytes_; }
+
+private:
+    QByteArray bytes_;
+};
 
 } // namespace
 
@@ -102,13 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool otherCase = reader.Byte() & 1;
     const QByteArray original = reader.Rest();
 
-    const QString path = ScratchFolder() + QStringLiteral("/DVD_zento.ini");
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(original) != original.size())
-            std::abort();
-    }
-    IniFile ini(path);
+    MemoryStorage storage(original);
+    IniFile ini(QStringLiteral("DVD_zento.ini"), storage);
     const QString hex = QString::fromLatin1(original.toHex());
 
     // Reading what is there.
@@ -136,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         else
             ini.WriteInteger(QLatin1String(key.section), QLatin1String(key.name), numbers[i]);
     }
-    const QByteArray written = Read(path);
+    const QByteArray written = storage.Bytes();
     const DecodedText now = DecodeText(written);
     const QString detail = hex + QStringLiteral(" + ") + Visible(folder) + QStringLiteral(" wrote ") +
                            QString::fromLatin1(written.toHex());
