@@ -209,7 +209,7 @@ bool TMainForm1::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress && watched == CheckListBox2 && titles_.active) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if ((key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) || key->key() == Qt::Key_Menu) {
-            QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint());
+            QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(), QPoint());
             return eventFilter(CheckListBox2, &menuEvent);
         }
     }
