@@ -203,8 +203,8 @@ private slots:
                     offered << action->text();
             for (QAction *action : menu->actions())
                 if (action->text() == "英語 AC3 5.1ch")
-                    action->trigger();
-            menu->close();
+                    menu->setActiveAction(action);
+            QTest::keyClick(menu, Qt::Key_Return);
         });
         QTest::keyClick(w->CheckListBox2, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(offered, (QStringList{"英語 AC3 5.1ch", "日本語 AC3 2ch", "字幕なし"}));
