@@ -2,9 +2,10 @@
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 namespace zento {
 
@@ -14,10 +15,23 @@ namespace {
 
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr qsizetype kBoxRowBytes = 4096;
+// Stores of other programs wait this long for the lock of the file.
+const char kLockSuffix[] = ".lock";
+constexpr int kLockWaitMs = 10000;
 
 QString FullPath(const QString &filePath)
 {
     return filePath.isEmpty() ? filePath : QFileInfo(filePath).absoluteFilePath();
+}
+
+QString OpenError(const QString &filePath)
+{
+    return FormatMessage(QStringLiteral("ファイル %s は開けません"), FullPath(filePath));
+}
+
+QString CreateError(const QString &filePath)
+{
+    return FormatMessage(QStringLiteral("ファイル %s を作成できません"), FullPath(filePath));
 }
 
 // Cuts the bytes into lines at CR LF, lone CR and lone LF. Neither byte occurs
@@ -47,105 +61,167 @@ QList<QByteArray> SplitLines(const QByteArray &bytes, bool &endsWithBreak)
     return lines;
 }
 
+// A preset file as read: its lines as bytes and as text.
+struct FileText {
+    QList<QByteArray> rawLines;
+    QStringList lines;
+    TextEncoding encoding = TextEncoding::ShiftJis;
+    bool byteOrderMark = false;
+    bool endsWithBreak = true;
+    bool withoutLoss = true;
+};
+
+FileText ParseFile(const QByteArray &bytes)
+{
+    FileText text;
+    const DecodedText decoded = DecodeText(bytes);
+    text.encoding = decoded.encoding;
+    text.byteOrderMark = decoded.byteOrderMark;
+    const QByteArray body = decoded.byteOrderMark ? bytes.mid(3) : bytes;
+    text.withoutLoss = ReadsWithoutLoss(body, text.encoding);
+    text.rawLines = SplitLines(body, text.endsWithBreak);
+    text.lines.reserve(text.rawLines.size());
+    for (const QByteArray &raw : text.rawLines)
+        text.lines.append(DecodeAs(raw, text.encoding));
+    return text;
+}
+
+// The file's bytes: the lines with CR LF between them, and after the last one
+// when the file ended with a break. A first line that begins with U+FEFF
+// would be taken for the mark at the next load and lose that character: a
+// mark goes before it.
+QByteArray JoinLines(const QList<QByteArray> &rawLines, TextEncoding encoding, bool byteOrderMark, bool endsWithBreak)
+{
+    QByteArray bytes;
+    const bool firstLooksLikeMark = !rawLines.isEmpty() && rawLines.first().startsWith(kByteOrderMark);
+    if ((byteOrderMark || firstLooksLikeMark) && encoding == TextEncoding::Utf8)
+        bytes.append(kByteOrderMark);
+    for (qsizetype i = 0; i < rawLines.size(); ++i) {
+        if (i > 0)
+            bytes.append("\r\n");
+        bytes.append(rawLines.at(i));
+    }
+    if (endsWithBreak && !rawLines.isEmpty())
+        bytes.append("\r\n");
+    return bytes;
+}
+
+// The first character beyond ASCII in the lines (a surrogate pair whole).
+QString FirstCharacterNotAscii(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        for (qsizetype at = 0; at < line.size(); ++at)
+            if (line.at(at).unicode() >= 0x80)
+                return line.mid(at, line.at(at).isHighSurrogate() ? 2 : 1);
+    return QString();
+}
+
 } // namespace
 
 PresetFile PresetFile::Load(const QString &filePath)
 {
-    const QString openError = FormatMessage(QStringLiteral("ファイル %s は開けません"), FullPath(filePath));
-    if (QFileInfo(filePath).isDir())
-        throw Error(openError);
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(openError);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(openError);
-
+    QByteArray bytes;
+    if (ReadRegularFile(filePath, bytes) != FileRead::Read)
+        throw Error(OpenError(filePath));
+    const FileText text = ParseFile(bytes);
     PresetFile preset;
+    preset.sourcePath_ = filePath;
     preset.filePath_ = filePath;
-    const DecodedText decoded = DecodeText(bytes);
-    preset.encoding_ = decoded.encoding;
-    preset.byteOrderMark_ = decoded.byteOrderMark;
-    const QByteArray body = decoded.byteOrderMark ? bytes.mid(3) : bytes;
-    preset.rawLines_ = SplitLines(body, preset.endsWithBreak_);
-    for (const QByteArray &raw : preset.rawLines_)
-        preset.lines_.append(DecodeAs(raw, preset.encoding_));
+    preset.lines_ = text.lines;
+    preset.fileLines_ = text.lines.size();
+    preset.encoding_ = text.encoding;
+    preset.endsWithBreak_ = text.endsWithBreak;
+    preset.withoutLoss_ = text.withoutLoss;
     return preset;
 }
 
-// The whole file as it is to be written: the lines already written keep their
-// bytes; later lines are encoded now. When one of them does not fit the
-// file's encoding, every line is written again in UTF-8. The file is read in
-// the encoding it is written in at the next start: a UTF-8 file that would be
-// taken for Shift-JIS (a name with "é", C3 A9, is also "ﾃｩ") gets the mark,
-// and the rare Shift-JIS bytes that are valid UTF-8 with a three-byte
-// sequence (a double-byte character led by E0 or above, then a half-width
-// katakana: "痺ｱ" is E1 83 B1) go UTF-8.
-QByteArray PresetFile::EncodedFile(TextEncoding &encoding, bool &byteOrderMark, QList<QByteArray> &rawLines) const
+qsizetype PresetFile::AppendLine(const QString &line)
 {
-    encoding = encoding_;
-    byteOrderMark = byteOrderMark_;
-    rawLines = rawLines_;
+    // The lines to add: those that waited, then this one. Until the file is
+    // written they wait in the list.
+    const QStringList adding = lines_.mid(fileLines_) + QStringList{line};
+    lines_.append(line);
+
+    QLockFile lock(filePath_ + QLatin1String(kLockSuffix));
+    if (!lock.tryLock(kLockWaitMs))
+        throw Error(CreateError(filePath_));
+    // The file as it is now; a user's own copy that is not there yet starts
+    // from the file read at start, and a file gone counts as empty.
+    QString readPath = filePath_;
+    QByteArray bytes;
+    FileRead read = ReadRegularFile(readPath, bytes);
+    if (read == FileRead::Missing && sourcePath_ != filePath_) {
+        readPath = sourcePath_;
+        read = ReadRegularFile(readPath, bytes);
+    }
+    if (read == FileRead::Unreadable)
+        throw Error(OpenError(readPath));
+    const FileText disk = ParseFile(bytes);
+
+    // The new lines in the file's encoding. One that does not fit turns a
+    // file that read without loss into UTF-8; any other file keeps its bytes,
+    // and so its encoding.
+    TextEncoding encoding = disk.encoding;
+    bool byteOrderMark = disk.byteOrderMark;
+    QList<QByteArray> rawLines = disk.rawLines;
+    QString misfit;
+    for (const QString &added : adding) {
+        TextEncoding lineEncoding = encoding;
+        const QByteArray lineBytes = EncodeText(added, lineEncoding);
+        if (lineEncoding != encoding) {
+            misfit = FirstCharacterNotInShiftJis(added);
+            break;
+        }
+        rawLines.append(lineBytes);
+    }
     const auto allUtf8 = [&] {
         encoding = TextEncoding::Utf8;
         rawLines.clear();
-        for (const QString &line : lines_)
-            rawLines.append(line.toUtf8());
+        for (const QString &text : disk.lines + adding)
+            rawLines.append(text.toUtf8());
     };
-    for (qsizetype i = rawLines.size(); i < lines_.size(); ++i) {
-        TextEncoding lineEncoding = encoding;
-        const QByteArray bytes = EncodeText(lines_.at(i), lineEncoding);
-        if (lineEncoding != encoding) {
-            allUtf8();
-            break;
-        }
-        rawLines.append(bytes);
+    const auto refuse = [&](const QString &character) {
+        // Nothing is written; the lines that can never go into this file are
+        // dropped, this one with them.
+        QStringList waiting;
+        for (qsizetype i = 0; i + 1 < adding.size(); ++i)
+            if (disk.encoding != TextEncoding::ShiftJis || FitsShiftJis(adding.at(i)))
+                waiting.append(adding.at(i));
+        lines_ = lines_.first(fileLines_) + waiting;
+        throw Error(
+            QStringLiteral("文字「%1」は ファイル %2 の文字コードでは書けません").arg(character, FullPath(filePath_)));
+    };
+    if (!misfit.isEmpty()) {
+        if (!disk.withoutLoss)
+            refuse(misfit);
+        allUtf8();
     }
 
-    const auto joined = [&] {
-        QByteArray bytes;
-        // A first line that begins with U+FEFF would be taken for the mark at
-        // the next load and lose that character: a mark goes before it.
-        const bool firstLooksLikeMark = !rawLines.isEmpty() && rawLines.first().startsWith(kByteOrderMark);
-        if ((byteOrderMark || firstLooksLikeMark) && encoding == TextEncoding::Utf8)
-            bytes.append(kByteOrderMark);
-        for (qsizetype i = 0; i < rawLines.size(); ++i) {
-            if (i > 0)
-                bytes.append("\r\n");
-            bytes.append(rawLines.at(i));
-        }
-        if (endsWithBreak_ && !rawLines.isEmpty())
-            bytes.append("\r\n");
-        return bytes;
-    };
-    QByteArray bytes = joined();
+    bytes = JoinLines(rawLines, encoding, byteOrderMark, disk.endsWithBreak);
     if (encoding == TextEncoding::ShiftJis && DecodeText(bytes).encoding != TextEncoding::ShiftJis) {
+        // The new bytes would make the whole file read as UTF-8.
+        if (!disk.withoutLoss)
+            refuse(FirstCharacterNotAscii(adding));
         allUtf8();
-        bytes = joined();
+        bytes = JoinLines(rawLines, encoding, byteOrderMark, disk.endsWithBreak);
     }
     if (encoding == TextEncoding::Utf8 && DecodeText(bytes).encoding != TextEncoding::Utf8) {
         byteOrderMark = true;
-        bytes = joined();
+        bytes = JoinLines(rawLines, encoding, byteOrderMark, disk.endsWithBreak);
     }
-    return bytes;
-}
 
-void PresetFile::AppendLine(const QString &line)
-{
-    lines_.append(line);
-
-    TextEncoding encoding = encoding_;
-    bool byteOrderMark = byteOrderMark_;
-    QList<QByteArray> rawLines;
-    const QByteArray bytes = EncodedFile(encoding, byteOrderMark, rawLines);
-
-    const QString createError = FormatMessage(QStringLiteral("ファイル %s を作成できません"), FullPath(filePath_));
     if (!WriteFileAtomically(filePath_, bytes))
-        throw Error(createError);
+        throw Error(CreateError(filePath_));
 
+    qsizetype kept = 0;
+    while (kept < fileLines_ && kept < disk.lines.size() && lines_.at(kept) == disk.lines.at(kept))
+        ++kept;
+    lines_ = disk.lines + adding;
+    fileLines_ = lines_.size();
     encoding_ = encoding;
-    byteOrderMark_ = byteOrderMark;
-    rawLines_ = rawLines;
+    endsWithBreak_ = disk.endsWithBreak;
+    withoutLoss_ = disk.withoutLoss || encoding != disk.encoding;
+    return kept;
 }
 
 QString PresetBoxRow(const QString &line, TextEncoding encoding)

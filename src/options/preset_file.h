@@ -14,34 +14,54 @@ class PresetFile {
 public:
     PresetFile() = default;
 
-    // Reads the file; a missing or unreadable file throws zento::Error
+    // Reads the file; a missing file, or anything there that is not a
+    // readable regular file (a folder, a FIFO), throws zento::Error
     // "ファイル %s は開けません" (what() in UTF-8).
     static PresetFile Load(const QString &filePath);
 
+    // The file a store writes: the file read, unless SetFilePath named another.
     const QString &FilePath() const { return filePath_; }
-    // Later rewrites go to this file instead (a user's own copy of presets
-    // read from a shared file, which stays untouched).
+    // Later stores go to this file instead; while it does not exist, a store
+    // starts it from the file read (a user's own copy of presets read from a
+    // shared file, which stays untouched).
     void SetFilePath(const QString &filePath) { filePath_ = filePath; }
+
+    // The file's lines as last read or written, then the lines a failed store
+    // left waiting.
     const QStringList &Lines() const { return lines_; }
 
-    // Appends the line to the list, then rewrites the file atomically. A failed
-    // write throws "ファイル %s を作成できません"; the line stays in the list.
-    void AppendLine(const QString &line);
+    // Stores a line. Other programs (a second window of this one, an editor)
+    // may have changed the file since it was read, so under a lock beside the
+    // file the store reads it as it is on disk now, appends the lines waiting
+    // from failed stores and this one, and replaces the file in one step; no
+    // line that another store wrote is lost. The list then holds the file as
+    // written. Returns how many lines at the front of the list were the
+    // file's before and are still the same.
+    //
+    // Failures throw, and the file stays as it was:
+    // - "ファイル %s は開けません": the file on disk cannot be read (the
+    //   line waits for the next store);
+    // - "ファイル %s を作成できません": it cannot be written (the line waits);
+    // - "文字「%c」は ファイル %s の文字コードでは書けません": the line holds
+    //   a character that the file's encoding cannot hold, and the file did not
+    //   read without loss (ReadsWithoutLoss), so it cannot go over to UTF-8
+    //   from its text; the line is dropped.
+    qsizetype AppendLine(const QString &line);
 
     TextEncoding Encoding() const { return encoding_; }
     bool EndsWithLineBreak() const { return endsWithBreak_; }
+    // Whether the file as last read or written can be written again from its
+    // text (see ReadsWithoutLoss).
+    bool ReadWithoutLoss() const { return withoutLoss_; }
 
 private:
-    QByteArray EncodedFile(TextEncoding &encoding, bool &byteOrderMark, QList<QByteArray> &rawLines) const;
-
+    QString sourcePath_; // the file read at start
     QString filePath_;
     QStringList lines_;
-    // The bytes of lines_[i] in encoding_, for the lines written so far: a
-    // line read from the file goes back exactly as it was read.
-    QList<QByteArray> rawLines_;
+    qsizetype fileLines_ = 0; // the front part of lines_ that is the file's
     TextEncoding encoding_ = TextEncoding::ShiftJis;
-    bool byteOrderMark_ = false;
     bool endsWithBreak_ = true; // an empty file counts as ending with a break
+    bool withoutLoss_ = true;
 };
 
 // The manual row, row 0 of the preset box.

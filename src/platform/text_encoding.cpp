@@ -137,6 +137,46 @@ bool IsValidShiftJis(const QByteArray &bytes)
     return !FromShiftJis(bytes).contains(QChar(kReplacement));
 }
 
+bool ReadsWithoutLoss(const QByteArray &bytes, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf8) {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        utf8.decode(bytes);
+        return !utf8.hasError();
+    }
+    if (IsAllAscii(bytes))
+        return true;
+    if (ToShiftJis(FromShiftJis(bytes)) != bytes)
+        return false;
+    // EUC-JP uses the bytes A1 to FE for both bytes of a character; Shift-JIS
+    // text nearly always has a byte from 81 to 9F (every hiragana and
+    // katakana, most kanji), which EUC-JP uses only before half-width katakana.
+    QStringDecoder euc("EUC-JP", QStringConverter::Flag::Stateless);
+    if (!euc.isValid())
+        return true;
+    const QString text = euc.decode(bytes);
+    if (euc.hasError())
+        return true;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == kReplacement || u == kSubstitute || (u >= 0x80 && u <= 0x9F))
+            return true;
+    }
+    return false;
+}
+
+QString FirstCharacterNotInShiftJis(const QString &text)
+{
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const qsizetype length = text.at(at).isHighSurrogate() && at + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(at, length);
+        if (!FitsShiftJis(character))
+            return character;
+        at += length - 1;
+    }
+    return QString();
+}
+
 QString DecodeAs(const QByteArray &bytes, TextEncoding encoding)
 {
     if (encoding == TextEncoding::ShiftJis)

@@ -28,6 +28,17 @@ DecodedText DecodeText(const QByteArray &bytes);
 // katakana, or a lead and trail byte pair that stands for a character.
 bool IsValidShiftJis(const QByteArray &bytes);
 
+// Whether the bytes, read in `encoding`, are known for what they say: the
+// text they give is written as the very same bytes again, and Shift-JIS bytes
+// do not read as EUC-JP just as well (a file in that encoding often passes
+// for Shift-JIS with other characters). A file read with loss or doubt must
+// never be written again from its text. (No byte-order mark handling.)
+bool ReadsWithoutLoss(const QByteArray &bytes, TextEncoding encoding);
+
+// The first character of the text that Shift-JIS cannot hold (a surrogate
+// pair whole); empty when it holds every one.
+QString FirstCharacterNotInShiftJis(const QString &text);
+
 // Decodes bytes known to be in `encoding` (no byte-order mark handling).
 // Bytes that are not a character of the encoding become U+FFFD.
 QString DecodeAs(const QByteArray &bytes, TextEncoding encoding);

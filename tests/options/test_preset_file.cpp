@@ -4,10 +4,17 @@
 #include "platform/error.h"
 #include "support/test_support.h"
 
+#include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace zento;
 using test::ReadFile;
@@ -141,11 +148,11 @@ private slots:
         PresetFile again = PresetFile::Load(path_);
         QCOMPARE(again.Lines(), before + QStringList{added});
         QCOMPARE(again.Encoding(), presets.Encoding());
-        // Stored again, the file keeps its bytes and its mark.
+        // Stored again, the file keeps its bytes and its mark, also by a list read before.
         again.AppendLine(U("b"));
         QCOMPARE(ReadFile(path_), written + "b\r\n");
-        presets.AppendLine(U("b"));
-        QCOMPARE(ReadFile(path_), written + "b\r\n");
+        presets.AppendLine(U("c"));
+        QCOMPARE(ReadFile(path_), written + "b\r\nc\r\n");
     }
 
     void appendKeepsNamesThatLookLikeUtf8()
@@ -187,9 +194,165 @@ private slots:
         QCOMPARE(PresetBoxRow(edge, TextEncoding::Utf8), QString(4095, u'a'));
     }
 
-    void missingFile()
+    void notARegularFile_data()
     {
-        QCOMPARE(FailureOf([&] { PresetFile::Load(path_); }), U("ファイル ") + path_ + U(" は開けません"));
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("fifo") << "fifo";
+    }
+    void notARegularFile()
+    {
+        QFETCH(QString, kind);
+        const QString cannotOpen = U("ファイル ") + path_ + U(" は開けません");
+        const auto make = [&] {
+            if (kind == "folder")
+                return QDir().mkdir(path_);
+            return kind == "missing" || ::mkfifo(QFile::encodeName(path_).constData(), 0600) == 0;
+        };
+        // A reader that waits on the FIFO is let go after a while (and then reads nothing).
+        std::atomic<bool> loaded = false;
+        std::thread writer([&] {
+            for (int waited = 0; kind == "fifo" && !loaded && waited < 1500; waited += 20)
+                QThread::msleep(20);
+            const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        });
+        QVERIFY(make());
+        QElapsedTimer clock;
+        clock.start();
+        const QString loadFailure = FailureOf([&] { PresetFile::Load(path_); });
+        const qint64 loadMs = clock.elapsed();
+        loaded = true;
+        // A store into such a file, for a list read before it was put there.
+        const QString stored = FailureOf([&] {
+            if (kind == "folder")
+                QDir().rmdir(path_);
+            else
+                QFile::remove(path_);
+            QVERIFY(WriteFile(path_, "a\r\n"));
+            PresetFile presets = PresetFile::Load(path_);
+            QVERIFY(QFile::remove(path_) && make());
+            presets.AppendLine("x");
+        });
+        writer.join();
+        QCOMPARE(loadFailure, cannotOpen);
+        QVERIFY2(loadMs < 1000, qPrintable(QString::number(loadMs)));
+        if (kind == "missing") {
+            QCOMPARE(stored, QString()); // a file gone counts as empty: the store makes it anew
+            QCOMPARE(ReadFile(path_), QByteArray("x\r\n"));
+        } else {
+            QCOMPARE(stored, cannotOpen);
+            QCOMPARE(QFileInfo(path_).isDir(), kind == "folder"); // left as it was
+            QCOMPARE(QFileInfo(path_).isFile(), false);
+        }
+    }
+
+    // Two windows store into one file: neither loses a line of the other's.
+    void storesOfTwoListsKeepEachOther_data()
+    {
+        QTest::addColumn<bool>("userCopy"); // the lists were read from a shared file, stores go to a copy
+        QTest::newRow("one file") << false;
+        QTest::newRow("user's copy of a shared file") << true;
+    }
+    void storesOfTwoListsKeepEachOther()
+    {
+        QFETCH(bool, userCopy);
+        const QByteArray shipped("\x8e\xe8\x93\xae,AVI\r\nb,MP4\r\n");
+        const QString store = userCopy ? dir_->filePath("user/profile.txt") : path_;
+        QVERIFY(WriteFile(path_, shipped) && QDir().mkpath(dir_->filePath("user")));
+        PresetFile a = PresetFile::Load(path_), b = PresetFile::Load(path_);
+        a.SetFilePath(store);
+        b.SetFilePath(store);
+        const QStringList old{U("手動,AVI"), "b,MP4"};
+
+        QCOMPARE(a.AppendLine("fromA"), 2);
+        QCOMPARE(b.AppendLine("fromB"), 2);
+        QCOMPARE(b.Lines(), old + QStringList({"fromA", "fromB"}));
+        QCOMPARE(a.AppendLine("fromA2"), 3); // fromA is still the file's, fromB is new to it
+        QCOMPARE(a.Lines(), old + QStringList({"fromA", "fromB", "fromA2"}));
+        QCOMPARE(ReadFile(store), shipped + "fromA\r\nfromB\r\nfromA2\r\n");
+        if (userCopy)
+            QCOMPARE(ReadFile(path_), shipped);
+        // A line changed by hand before the store: the list is the file's from there on.
+        QVERIFY(WriteFile(store, shipped + "edited\r\n"));
+        QCOMPARE(b.AppendLine("fromB2"), 2);
+        QCOMPARE(b.Lines(), old + QStringList({"edited", "fromB2"}));
+        QVERIFY(!QFile::exists(store + ".lock"));
+    }
+
+    void concurrentStores()
+    {
+        // Four programs store at the same moment, each 15 times.
+        QVERIFY(WriteFile(path_, "a\r\n"));
+        QStringList expected{"a"};
+        std::vector<std::thread> stores;
+        QList<QString> failures(4);
+        for (int t = 0; t < 4; ++t) {
+            for (int n = 0; n < 15; ++n)
+                expected << QString("t%1-%2").arg(t).arg(n);
+            stores.emplace_back([this, t, &failures] {
+                PresetFile presets = PresetFile::Load(path_);
+                for (int n = 0; n < 15 && failures[t].isEmpty(); ++n)
+                    failures[t] = FailureOf([&] { presets.AppendLine(QString("t%1-%2").arg(t).arg(n)); });
+            });
+        }
+        for (std::thread &store : stores)
+            store.join();
+        QCOMPARE(failures, QList<QString>(4));
+        QStringList lines = PresetFile::Load(path_).Lines();
+        lines.sort();
+        expected.sort();
+        QCOMPARE(lines, expected);
+    }
+
+    // A file that did not read cleanly (another encoding, mixed bytes) keeps
+    // every byte: a store appends in the encoding it was read in, or is refused.
+    void fileReadWithLoss_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<QByteArray>("written");                    // empty: refused, the file as it was
+        QTest::addColumn<QString>("refused");                       // the character the message names
+        const QByteArray eucJp("\xc6\xfc\xcb\xdc\xb8\xec,AVI\r\n"); // 日本語 in EUC-JP: not Shift-JIS
+        const QByteArray eucJpClean("\xb7\xc8\xc2\xd3,AVI\r\n");    // 携帯 in EUC-JP: Shift-JIS ｷﾈﾂﾓ as well
+        const QByteArray mixed("\xe6\x89\x8b,AVI\r\n\x8e\xe8,MP4\r\n"); // 手 in UTF-8, 手 in Shift-JIS
+        const QByteArray ibm("\xed\x40,AVI\r\n");                       // 纊 of NEC's codes, which goes back as IBM's
+        QTest::newRow("euc-jp, a name shift-jis holds") << eucJp << U("携帯,MP4") << eucJp + "\x8c\x67\x91\xd1,MP4\r\n"
+                                                        << QString();
+        QTest::newRow("euc-jp, café") << eucJp << U("Café,MP4") << QByteArray() << U("é");
+        QTest::newRow("euc-jp read cleanly as shift-jis, café")
+            << eucJpClean << U("Café,MP4") << QByteArray() << U("é");
+        QTest::newRow("mixed bytes, emoji") << mixed << U("a😀,MP4") << QByteArray() << U("😀");
+        QTest::newRow("mixed bytes, ascii") << mixed << U("a,MP4") << mixed + "a,MP4\r\n" << QString();
+        QTest::newRow("codes that do not read back, café") << ibm << U("Café,MP4") << QByteArray() << U("é");
+        // Bytes that would then read as UTF-8 (ﾃｽ is C3 BD, 痺ｱ is E1 83 B1) are refused too.
+        QTest::newRow("a name that would turn the file into utf-8")
+            << QByteArray("\xc3\xbd\xc3\xbd,AVI\r\n") << U("痺ｱ,MP4") << QByteArray() << U("痺");
+    }
+    void fileReadWithLoss()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, added);
+        QFETCH(QByteArray, written);
+        QFETCH(QString, refused);
+        QVERIFY(WriteFile(path_, file));
+        PresetFile presets = PresetFile::Load(path_);
+        QVERIFY(!presets.ReadWithoutLoss());
+        const QStringList before = presets.Lines();
+        const QString failure = FailureOf([&] { presets.AppendLine(added); });
+        if (written.isEmpty()) {
+            QCOMPARE(failure, U("文字「") + refused + U("」は ファイル ") + path_ + U(" の文字コードでは書けません"));
+            QCOMPARE(ReadFile(path_), file);
+            QCOMPARE(presets.Lines(), before); // dropped, not waiting for the next store
+            presets.AppendLine("b");
+            QCOMPARE(ReadFile(path_), file + "b\r\n");
+        } else {
+            QCOMPARE(failure, QString());
+            QCOMPARE(ReadFile(path_), written);
+            QCOMPARE(presets.Encoding(), TextEncoding::ShiftJis);
+        }
     }
 
     void failedWriteUnderAFile()
@@ -242,6 +405,7 @@ private slots:
         QVERIFY(bytes.endsWith("\r\n") && bytes.count('\n') == bytes.count("\r\n"));
         const PresetFile presets = PresetFile::Load(ZENTO_SOURCE_DIR "/data/profile.txt");
         QVERIFY(presets.Encoding() == TextEncoding::ShiftJis && presets.Lines().size() >= 5);
+        QVERIFY(presets.ReadWithoutLoss()); // a name Shift-JIS lacks turns it into UTF-8, not refused
         for (const QString &line : presets.Lines()) {
             const QStringList c = SplitCommaText(line);
             QVERIFY2(c.size() == 9 && FindCatalogueRow(Catalogue::Containers, c[1]) >= 0 &&

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace zento {
+
+// How reading a file of the program's own (presets, settings) went.
+enum class FileRead {
+    Read,      // the whole file was read
+    Missing,   // nothing is at the path (or a folder on the way is missing)
+    Unreadable // something is there that cannot be read as a file
+};
+
+// Reads the whole of a regular file (a link to one included). Anything else
+// at the path, a folder, a FIFO, a device, counts as unreadable and is never
+// read: a FIFO would hold the reader until some other program writes to it.
+FileRead ReadRegularFile(const QString &path, QByteArray &bytes);
+
+// Whether the file could be read so, without reading it.
+FileRead ProbeRegularFile(const QString &path);
+
+} // namespace zento
