@@ -61,19 +61,9 @@ QList<QByteArray> SplitLines(const QByteArray &bytes, bool &endsWithBreak)
     return lines;
 }
 
-// A preset file as read: its lines as bytes and as text.
-struct FileText {
-    QList<QByteArray> rawLines;
-    QStringList lines;
-    TextEncoding encoding = TextEncoding::ShiftJis;
-    bool byteOrderMark = false;
-    bool endsWithBreak = true;
-    bool withoutLoss = true;
-};
-
-FileText ParseFile(const QByteArray &bytes)
+PresetFile::FileText ParseFile(const QByteArray &bytes)
 {
-    FileText text;
+    PresetFile::FileText text;
     const DecodedText decoded = DecodeText(bytes);
     text.encoding = decoded.encoding;
     text.byteOrderMark = decoded.byteOrderMark;
@@ -123,16 +113,20 @@ PresetFile PresetFile::Load(const QString &filePath)
     QByteArray bytes;
     if (ReadRegularFile(filePath, bytes) != FileRead::Read)
         throw Error(OpenError(filePath));
-    const FileText text = ParseFile(bytes);
     PresetFile preset;
-    preset.sourcePath_ = filePath;
     preset.filePath_ = filePath;
-    preset.lines_ = text.lines;
-    preset.fileLines_ = text.lines.size();
-    preset.encoding_ = text.encoding;
-    preset.endsWithBreak_ = text.endsWithBreak;
-    preset.withoutLoss_ = text.withoutLoss;
+    preset.TakeFile(ParseFile(bytes));
     return preset;
+}
+
+void PresetFile::TakeFile(FileText file)
+{
+    lines_ = file.lines;
+    fileLines_ = lines_.size();
+    encoding_ = file.encoding;
+    endsWithBreak_ = file.endsWithBreak;
+    withoutLoss_ = file.withoutLoss;
+    known_ = std::make_shared<const FileText>(std::move(file));
 }
 
 qsizetype PresetFile::AppendLine(const QString &line)
@@ -145,18 +139,18 @@ qsizetype PresetFile::AppendLine(const QString &line)
     QLockFile lock(filePath_ + QLatin1String(kLockSuffix));
     if (!lock.tryLock(kLockWaitMs))
         throw Error(CreateError(filePath_));
-    // The file as it is now; a user's own copy that is not there yet starts
-    // from the file read at start, and a file gone counts as empty.
-    QString readPath = filePath_;
+    // The file as it is now. A file that is not there (a user's own copy not
+    // made yet, a file taken away) is made from the lines as last read or
+    // written.
     QByteArray bytes;
-    FileRead read = ReadRegularFile(readPath, bytes);
-    if (read == FileRead::Missing && sourcePath_ != filePath_) {
-        readPath = sourcePath_;
-        read = ReadRegularFile(readPath, bytes);
-    }
+    const FileRead read = ReadRegularFile(filePath_, bytes);
     if (read == FileRead::Unreadable)
-        throw Error(OpenError(readPath));
-    const FileText disk = ParseFile(bytes);
+        throw Error(OpenError(filePath_));
+    FileText disk;
+    if (read == FileRead::Read)
+        disk = ParseFile(bytes);
+    else if (known_)
+        disk = *known_;
 
     // The new lines in the file's encoding. One that does not fit turns a
     // file that read without loss into UTF-8; any other file keeps its bytes,
@@ -216,11 +210,14 @@ qsizetype PresetFile::AppendLine(const QString &line)
     qsizetype kept = 0;
     while (kept < fileLines_ && kept < disk.lines.size() && lines_.at(kept) == disk.lines.at(kept))
         ++kept;
-    lines_ = disk.lines + adding;
-    fileLines_ = lines_.size();
-    encoding_ = encoding;
-    endsWithBreak_ = disk.endsWithBreak;
-    withoutLoss_ = disk.withoutLoss || encoding != disk.encoding;
+    FileText written;
+    written.rawLines = rawLines;
+    written.lines = disk.lines + adding;
+    written.encoding = encoding;
+    written.byteOrderMark = byteOrderMark;
+    written.endsWithBreak = disk.endsWithBreak;
+    written.withoutLoss = disk.withoutLoss || encoding != disk.encoding;
+    TakeFile(std::move(written));
     return kept;
 }
 

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace zento {
 
 // The preset line list and its file, profile.txt in the program folder.
@@ -22,7 +24,7 @@ public:
     // The file a store writes: the file read, unless SetFilePath named another.
     const QString &FilePath() const { return filePath_; }
     // Later stores go to this file instead; while it does not exist, a store
-    // starts it from the file read (a user's own copy of presets read from a
+    // makes it from the lines read (a user's own copy of presets read from a
     // shared file, which stays untouched).
     void SetFilePath(const QString &filePath) { filePath_ = filePath; }
 
@@ -34,7 +36,8 @@ public:
     // may have changed the file since it was read, so under a lock beside the
     // file the store reads it as it is on disk now, appends the lines waiting
     // from failed stores and this one, and replaces the file in one step; no
-    // line that another store wrote is lost. The list then holds the file as
+    // line that another store wrote is lost. A file that is not there is made
+    // from the lines as last read or written. The list then holds the file as
     // written. Returns how many lines at the front of the list were the
     // file's before and are still the same.
     //
@@ -54,14 +57,27 @@ public:
     // text (see ReadsWithoutLoss).
     bool ReadWithoutLoss() const { return withoutLoss_; }
 
+    // A preset file as read or written: its lines as bytes and as text.
+    struct FileText {
+        QList<QByteArray> rawLines;
+        QStringList lines;
+        TextEncoding encoding = TextEncoding::ShiftJis;
+        bool byteOrderMark = false;
+        bool endsWithBreak = true; // an empty file counts as ending with a break
+        bool withoutLoss = true;
+    };
+
 private:
-    QString sourcePath_; // the file read at start
+    void TakeFile(FileText file);
+
     QString filePath_;
     QStringList lines_;
     qsizetype fileLines_ = 0; // the front part of lines_ that is the file's
     TextEncoding encoding_ = TextEncoding::ShiftJis;
-    bool endsWithBreak_ = true; // an empty file counts as ending with a break
+    bool endsWithBreak_ = true;
     bool withoutLoss_ = true;
+    // The file as last read or written, shared by copies of the list.
+    std::shared_ptr<const FileText> known_;
 };
 
 // The manual row, row 0 of the preset box.

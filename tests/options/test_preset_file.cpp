@@ -240,8 +240,8 @@ private slots:
         QCOMPARE(loadFailure, cannotOpen);
         QVERIFY2(loadMs < 1000, qPrintable(QString::number(loadMs)));
         if (kind == "missing") {
-            QCOMPARE(stored, QString()); // a file gone counts as empty: the store makes it anew
-            QCOMPARE(ReadFile(path_), QByteArray("x\r\n"));
+            QCOMPARE(stored, QString()); // a file gone is made again from the lines read
+            QCOMPARE(ReadFile(path_), QByteArray("a\r\nx\r\n"));
         } else {
             QCOMPARE(stored, cannotOpen);
             QCOMPARE(QFileInfo(path_).isDir(), kind == "folder"); // left as it was
