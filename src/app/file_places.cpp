@@ -1,7 +1,8 @@
 #include "app/file_places.h"
 
-#include "platform/paths.h"
 #include "platform/folder_access.h"
+#include "platform/paths.h"
+#include "platform/regular_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,7 @@ const char *const kThumbnailFolderTemplate = "dvd-zento-XXXXXX";
 // A private folder (mode 0700) below `parent`; null when none can be made.
 std::unique_ptr<QTemporaryDir> MakePrivateFolder(const QString &parent)
 {
-    if (parent.isEmpty())
+    if (!QDir::isAbsolutePath(parent))
         return nullptr;
     auto folder = std::make_unique<QTemporaryDir>(PathInFolder(parent, QLatin1String(kThumbnailFolderTemplate)));
     if (!folder->isValid())
@@ -30,7 +31,38 @@ std::unique_ptr<QTemporaryDir> MakePrivateFolder(const QString &parent)
     return folder;
 }
 
+// The XDG variables for the folders the program uses, whose values must be
+// absolute paths.
+void IgnoreRelativeXdgFolders()
+{
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString value = qEnvironmentVariable(name);
+        if (!value.isEmpty() && !QDir::isAbsolutePath(value))
+            qunsetenv(name);
+    }
+}
+
 } // namespace
+
+bool SystemProgramFolder(const QString &programFolder, const QString &packageFileList)
+{
+    if (programFolder.isEmpty())
+        return false;
+    const QFileInfo info(programFolder);
+    QString folder = info.canonicalFilePath();
+    if (folder.isEmpty())
+        folder = QDir::cleanPath(info.absoluteFilePath());
+    const QString system = QStringLiteral("/usr");
+    if (folder == system || folder.startsWith(system + QLatin1Char('/')))
+        return true;
+    QByteArray list;
+    if (ReadRegularFile(packageFileList, list) != FileRead::Read)
+        return false;
+    for (const QByteArray &line : list.split('\n'))
+        if (!line.isEmpty() && QDir::cleanPath(QFile::decodeName(line)) == folder)
+            return true;
+    return false;
+}
 
 FilePlaces::FilePlaces() = default;
 
@@ -42,7 +74,9 @@ FilePlaces::~FilePlaces() = default;
 
 FilePlaces FilePlaces::ForProgramFolder(const QString &programFolder)
 {
-    return FilePlaces(programFolder, ProgramFolderWritable(programFolder) ? RunMode::Portable : RunMode::Installed);
+    IgnoreRelativeXdgFolders();
+    const bool portable = !SystemProgramFolder(programFolder) && ProgramFolderWritable(programFolder);
+    return FilePlaces(programFolder, portable ? RunMode::Portable : RunMode::Installed);
 }
 
 QString FilePlaces::UserFolder() const
@@ -61,9 +95,15 @@ QString FilePlaces::SettingsPath() const
 QString FilePlaces::PresetPath() const
 {
     const QString own = PresetStorePath();
-    if (mode_ == RunMode::Installed && !QFileInfo::exists(own))
-        return PathInFolder(programFolder_, QLatin1String(kPresetFileName));
-    return own;
+    unreadablePresets_.clear();
+    if (mode_ == RunMode::Portable)
+        return own;
+    switch (ProbeRegularFile(own)) {
+    case FileRead::Read: return own;
+    case FileRead::Unreadable: unreadablePresets_ = QFileInfo(own).absoluteFilePath(); break;
+    case FileRead::Missing: break;
+    }
+    return PathInFolder(programFolder_, QLatin1String(kPresetFileName));
 }
 
 QString FilePlaces::PresetStorePath() const
@@ -75,8 +115,9 @@ QString FilePlaces::DefaultOutputFolder() const
 {
     if (mode_ == RunMode::Portable)
         return programFolder_;
+    // A relative folder in user-dirs.dirs is ignored, as the rules say.
     const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    return videos.isEmpty() ? QDir::homePath() : videos;
+    return QDir::isAbsolutePath(videos) ? videos : PathInFolder(QDir::homePath(), QStringLiteral("Videos"));
 }
 
 void FilePlaces::PrepareUserFolder() const

@@ -11,7 +11,8 @@ namespace zento {
 // How the program keeps its files, chosen once at start.
 //   Portable: the program folder can be written; the settings, the presets,
 //             the thumbnail and the default output all live there.
-//   Installed: the program folder is read-only (a package under /usr); each
+//   Installed: the program folder is read-only, or is the system's (below
+//             /usr, or the package's own), whoever runs the program; each
 //             user's settings and presets go to the user's configuration
 //             folder, the thumbnail to a private folder of the user's, and
 //             the output by default to the user's video folder.
@@ -30,7 +31,11 @@ public:
     ~FilePlaces();
 
     // Portable when the program folder can keep the settings and the presets
-    // (ProgramFolderWritable), installed otherwise.
+    // (ProgramFolderWritable) and is not the system's (SystemProgramFolder),
+    // installed otherwise. The folder variables of the XDG rules that hold a
+    // relative path are taken out of the environment first: the rules say
+    // such a value is to be ignored (a quoting slip, '~/.config', would make
+    // a folder named "~" wherever the program was started).
     static FilePlaces ForProgramFolder(const QString &programFolder);
 
     RunMode Mode() const { return mode_; }
@@ -42,8 +47,12 @@ public:
     // The settings file DVD_zento.ini in the user folder.
     QString SettingsPath() const;
     // The preset file read at start: profile.txt in the user folder when it
-    // is there, else the one shipped in the program folder.
+    // is there, else the one shipped in the program folder. When the user's
+    // file is there but cannot be read (a folder, a FIFO, no permission), the
+    // shipped one stands in, and UnreadableUserPresets names the user's file.
     QString PresetPath() const;
+    // The user's own preset file that PresetPath passed over; empty when none.
+    const QString &UnreadableUserPresets() const { return unreadablePresets_; }
     // The preset file a stored preset is written to: profile.txt in the user
     // folder (a first store makes it from the shipped presets).
     QString PresetStorePath() const;
@@ -63,8 +72,16 @@ public:
 
 private:
     QString programFolder_;
+    mutable QString unreadablePresets_;
     RunMode mode_ = RunMode::Portable;
     std::unique_ptr<QTemporaryDir> thumbnailFolder_;
 };
+
+// Whether a program folder is the system's: below /usr, where only the
+// package manager and the administrator put programs, or listed in the file
+// list of the package (dpkg's dvd-zento.list) wherever the package put it. An
+// administrator may write there, but must not change the package's files.
+bool SystemProgramFolder(const QString &programFolder,
+                         const QString &packageFileList = QStringLiteral("/var/lib/dpkg/info/dvd-zento.list"));
 
 } // namespace zento

@@ -205,10 +205,11 @@ void TMainForm1::CButton11Click(QObject *)
         return;
     }
 
+    qsizetype kept = 0;
     try {
         // On failure the line stays in the list and goes out with the next store.
         Places().PrepareUserFolder();
-        Presets().AppendLine(ComposePresetLine(name, CurrentSettings()));
+        kept = Presets().AppendLine(ComposePresetLine(name, CurrentSettings()));
     } catch (const std::exception &e) {
         ShowErrorBox(ExceptionMessage(e));
         return;
@@ -217,8 +218,17 @@ void TMainForm1::CButton11Click(QObject *)
     ShowMessage(QStringLiteral("一発設定を記憶しました。\n"
                                "記憶した設定を編集する場合は 同梱の profile.txt(CSV仕様)を\n"
                                "テキストエディター等で直接編集してください。"));
+    // The box shows the file as written, lines that other windows stored
+    // meanwhile included, so that each row stands where the next start puts
+    // it and the stored row number picks the same preset. Rows the file still
+    // holds keep their places; the store's own line is the last row.
+    const int firstChanged = int(qMin<qsizetype>(kept, C2_00->ItemCount() - 1)) + 1;
+    while (C2_00->ItemCount() > firstChanged)
+        C2_00->DeleteItem(C2_00->ItemCount() - 1);
+    const QStringList &lines = Presets().Lines();
+    for (qsizetype i = firstChanged - 1; i < lines.size(); ++i)
+        C2_00->AddItem(PresetBoxRow(lines.at(i), Presets().Encoding()));
     // The options already hold the preset's values: the row is selected, not applied.
-    C2_00->AddItem(PresetBoxRow(Presets().Lines().last(), Presets().Encoding()));
     C2_00->SetItemIndex(C2_00->ItemCount() - 1);
 }
 
@@ -291,6 +301,12 @@ void TMainForm1::FormActivate(QObject *)
         DriveComboBox1->SetDrive(DriveComboBox1->KeptFolder());
 
     Tag = 1;
+
+    // The user's own presets could not be read at start: the shipped ones
+    // stand in, and nothing is written to that file.
+    const QString unreadable = Places().UnreadableUserPresets();
+    if (!unreadable.isEmpty())
+        ShowErrorBox(FormatMessage(QStringLiteral("ファイル %s は開けません"), unreadable));
 }
 
 void TMainForm1::FormClose(QObject *)

@@ -237,7 +237,10 @@ private slots:
             const QList<QByteArray> added = ReadFile(program + "/profile.txt").mid(profile.size()).split('\n');
             QCOMPARE(added.size(), 3);
             QVERIFY(added[0].startsWith("first,") && added[1].startsWith("second,") && added[2].isEmpty());
-            QCOMPARE(w->C2_00->ItemCount(), rows + 1);
+            // The box shows both, where the file and the next start have them.
+            QCOMPARE(w->C2_00->ItemCount(), rows + 2);
+            QVERIFY(w->C2_00->Item(rows).startsWith("first,") && w->C2_00->Item(rows + 1).startsWith("second,"));
+            QCOMPARE(w->C2_00->ItemIndex(), rows + 1);
             QVERIFY(w->isVisible() && w->isEnabled());
         } else {
             QCOMPARE(told, QStringList{path + " に書き込めません."});

@@ -1,6 +1,7 @@
 // Where the program keeps its files: beside itself when its folder can be
 // written, in the user's own folders when it cannot (an installed package).
 #include "app/file_places.h"
+#include "options/preset_file.h"
 #include "platform/error.h"
 #include "platform/folder_access.h"
 #include "platform/text_encoding.h"
@@ -13,6 +14,7 @@
 #include <QTest>
 
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zento;
@@ -235,6 +237,141 @@ private slots:
         QCOMPARE(again.Presets().Lines().last(), StoredLine("携帯　2"));
         QCOMPARE(again.C2_00->ItemIndex(), again.C2_00->ItemCount() - 1);
         QCOMPARE(dialogs_->messages.filter("を作成できません"), QStringList());
+    }
+
+    // Two windows of an installed or portable copy store presets into one
+    // file: none loses a line of the other's; each window's box shows the
+    // file, so the row stored on close is the preset picked at the next start.
+    void twoWindowsStore_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("installed") << true;
+        QTest::newRow("portable") << false;
+    }
+    void twoWindowsStore()
+    {
+        QFETCH(bool, installed);
+        const ProgramFolderTakenAs taken(!installed);
+        const QByteArray shipped = ReadFile(program_->File("profile.txt"));
+        const QString file = installed ? Config("profile.txt") : program_->File("profile.txt");
+        auto a = std::make_unique<TMainForm1>(program_->Executable());
+        TMainForm1 b(program_->Executable());
+        a->FormActivate();
+        b.FormActivate();
+        const int rows = a->C2_00->ItemCount();
+        StorePreset(*a, "fromA");
+        StorePreset(b, "fromB");
+        StorePreset(*a, "fromA2");
+        QCOMPARE(ReadFile(file), shipped + StoredBytes("fromA") + StoredBytes("fromB") + StoredBytes("fromA2"));
+        QCOMPARE(dialogs_->messages.filter("一発設定を記憶しました。").size(), 3);
+        const QStringList lines = PresetFile::Load(file).Lines();
+        QCOMPARE(a->C2_00->ItemCount(), rows + 3);
+        for (int row = 1; row < a->C2_00->ItemCount(); ++row)
+            QCOMPARE(a->C2_00->Item(row), lines.at(row - 1));
+        QCOMPARE(a->C2_00->ItemIndex(), rows + 2);
+        QCOMPARE(b.C2_00->Item(b.C2_00->ItemIndex()), StoredLine("fromB"));
+        a->FormClose();
+        a.reset();
+        TMainForm1 next(program_->Executable());
+        next.FormActivate();
+        QCOMPARE(next.C2_00->Item(next.C2_00->ItemIndex()), StoredLine("fromA2"));
+    }
+
+    // The user's own preset file is there but cannot be read: the window
+    // says so and offers the shipped presets; a store never writes there.
+    void unreadableUserPresets_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("no permission") << "no permission";
+    }
+    void unreadableUserPresets()
+    {
+        QFETCH(QString, kind);
+        if (kind == "no permission" && geteuid() == 0)
+            QSKIP("permission bits do not bind the administrator");
+        const QString own = Config("profile.txt");
+        QVERIFY(QDir().mkpath(Config("")));
+        if (kind == "folder")
+            QVERIFY(QDir().mkpath(own));
+        else if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(own).constData(), 0600), 0);
+        else
+            QVERIFY(WriteFile(own, StoredBytes("mine")) && QFile::setPermissions(own, QFile::WriteOwner));
+        const ProgramFolderTakenAs taken(false);
+        TMainForm1 window(program_->Executable()); // does not end, nor wait on the FIFO
+        window.FormActivate();
+        const QString cannotOpen = ErrorBoxText("ファイル " + own + " は開けません");
+        QCOMPARE(dialogs_->messages, QStringList{cannotOpen});
+        QCOMPARE(window.Presets().Lines(), PresetFile::Load(program_->File("profile.txt")).Lines());
+        const int rows = window.C2_00->ItemCount();
+        StorePreset(window, "x");
+        QCOMPARE(dialogs_->messages.last(), cannotOpen);
+        QCOMPARE(window.C2_00->ItemCount(), rows);
+        QCOMPARE(QFileInfo(own).isDir(), kind == "folder");
+        QCOMPARE(QFileInfo(own).isFile(), kind == "no permission");
+        QCOMPARE(QDir(Config("")).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"profile.txt"});
+        QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    // A program folder of the system is an installed copy whoever runs it:
+    // the administrator, who could write there, changes no file of the package.
+    void systemProgramFolder_data()
+    {
+        QTest::addColumn<QString>("folder"); // "<tmp>": a folder of the user's; "<listed>": one the package list names
+        QTest::addColumn<bool>("system");
+        QTest::newRow("the package's folder") << "/usr/lib/dvd-zento" << true;
+        QTest::newRow("below /usr/local") << "/usr/local/lib/dvd-zento" << true;
+        QTest::newRow("a name that only begins like it") << "/usr-copy/dvd-zento" << false;
+        QTest::newRow("a folder of the user's") << "<tmp>" << false;
+        QTest::newRow("a folder the package list names") << "<listed>" << true;
+        QTest::newRow("a link to a folder below /usr") << "<link>" << true;
+    }
+    void systemProgramFolder()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, system);
+        const QString list = Home("dvd-zento.list");
+        QVERIFY(WriteFile(list, "/.\n/opt\n/opt/dvd-zento\n" + QFile::encodeName(Home("listed")) + "\n"));
+        if (folder == "<tmp>" || folder == "<listed>")
+            folder = Home(folder.mid(1, folder.size() - 2));
+        if (folder == "<link>") {
+            folder = Home("link");
+            QVERIFY(QFile::link("/usr/share", folder));
+        }
+        QVERIFY(QDir().mkpath(Home("tmp")) && QDir().mkpath(Home("listed")));
+        QCOMPARE(SystemProgramFolder(folder, list), system);
+        // Taken as writable, as the administrator finds it: only a folder of the user's is portable.
+        const ProgramFolderTakenAs taken(true);
+        if (!folder.endsWith("listed")) // the package list of the machine is asked there
+            QCOMPARE(FilePlaces::ForProgramFolder(folder).Mode(), system ? RunMode::Installed : RunMode::Portable);
+    }
+
+    // Relative values of the XDG folder variables are ignored: nothing is
+    // made below the folder the program was started in.
+    void relativeXdgValuesIgnored()
+    {
+        const QString started = Home("started");
+        QVERIFY(QDir().mkpath(started));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(started));
+        qputenv("XDG_CONFIG_HOME", "~/.config");
+        qputenv("XDG_RUNTIME_DIR", "run");
+        QVERIFY(WriteFile(Home(".config/user-dirs.dirs"), "XDG_VIDEOS_DIR=\"ビデオ\"\n"));
+        const ProgramFolderTakenAs taken(false);
+        FilePlaces places = FilePlaces::ForProgramFolder(program_->Path());
+        const QString userFolder = places.UserFolder(), output = places.DefaultOutputFolder();
+        places.PrepareUserFolder();
+        const QString thumbnails = places.ThumbnailFolder();
+        places.RemoveThumbnail();
+        const QStringList made = QDir(started).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QDir::setCurrent(previous);
+        QCOMPARE(userFolder, Config("").chopped(1));
+        QCOMPARE(output, Home("Videos"));
+        QVERIFY2(QDir::isAbsolutePath(thumbnails) && !thumbnails.startsWith(started), qPrintable(thumbnails));
+        QCOMPARE(made, QStringList());
     }
 
     // A configuration folder that cannot be made: the existing messages name
