@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 #include "platform/text_encoding.h"
 
 #include <QFile>
@@ -146,13 +147,9 @@ class DiskStorage final : public IniFile::Storage {
 public:
     bool Read(const QString &path, QByteArray &bytes) const override
     {
-        QFile file(path);
-        if (!file.exists())
-            return true;
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        bytes = file.readAll();
-        return true;
+        // Only a regular file is read: a FIFO would hold the program before
+        // its window shows. A missing file reads as empty.
+        return ReadRegularFile(path, bytes) != FileRead::Unreadable;
     }
 
     bool Write(const QString &path, const QByteArray &bytes) override

@@ -6,6 +6,7 @@
 #include "support/fake_encoder.h"
 
 #include "app/ini_file.h"
+#include "platform/error.h"
 #include "widgets/spin_edit.h"
 
 #include <QCheckBox>
@@ -13,12 +14,15 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace zento;
@@ -256,6 +260,60 @@ private slots:
         w.reset();
         if (fault == "full disk")
             QVERIFY(Unmount(program));
+    }
+
+    // A FIFO or a folder where the program keeps a file: the window does not
+    // wait on it; it is unreadable, and never replaced.
+    void notRegularFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("settings file, a FIFO") << "DVD_zento.ini" << true;
+        QTest::newRow("settings file, a folder") << "DVD_zento.ini" << false;
+        QTest::newRow("preset file, a FIFO") << "profile.txt" << true;
+    }
+    void notRegularFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, fifo);
+        test::ProgramFolder program;
+        const QString path = program.File(file);
+        QFile::remove(path);
+        QVERIFY(fifo ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : QDir().mkdir(path));
+        // A reader that waits on the FIFO is let go after a while.
+        std::atomic<bool> started = false;
+        std::thread writer([&] {
+            for (int waited = 0; fifo && !started && waited < 1500; waited += 20)
+                QThread::msleep(20);
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        });
+        test::DialogRecorder dialogs;
+        QElapsedTimer clock;
+        clock.start();
+        std::unique_ptr<TMainForm1> w;
+        QString failure;
+        try {
+            w = std::make_unique<TMainForm1>(program.Executable());
+            w->FormActivate();
+        } catch (const Error &e) {
+            failure = e.message();
+        }
+        const qint64 startMs = clock.elapsed();
+        started = true;
+        writer.join();
+        QVERIFY2(startMs < 1000, qPrintable(QString::number(startMs)));
+        if (file == "profile.txt") {
+            QCOMPARE(failure, "ファイル " + path + " は開けません"); // no presets: the program ends
+        } else {
+            QCOMPARE(failure, QString());
+            QCOMPARE(w->C1_03->Text(), program.Path()); // no settings
+            w->close();
+            QCOMPARE(dialogs.messages, QStringList{path + " に書き込めません."});
+        }
+        QCOMPARE(QFileInfo(path).isFile(), false);
+        QCOMPARE(QFileInfo(path).isDir(), !fifo);
     }
 
     // Preset files far beyond any made by hand: the window starts, offers
