@@ -12,6 +12,7 @@
 #include "convert/title_streams.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/process_files.h"
 #include "widgets/check_list_box.h"
 
 #include <QCheckBox>
@@ -148,6 +149,8 @@ private:
     void TakeOutput(QProcess &process, OutputTail &tail);
     // A fed input's share is how much of it the encoder was given.
     void ShowFedShare();
+    // A file input's share is how far the encoder has read it.
+    void ShowReadShare(const QProcess &process);
     void Release();
 
     TMainForm1 &w_;
@@ -156,6 +159,13 @@ private:
     QTemporaryDir workFolder_;
     QList<FailedPass> failures_;
     QList<FailedPass> skips_; // converted with unreadable blocks passed over
+    QStringList written_;     // the outputs of this run's jobs so far, absolute
+    QString jobOutput_;       // the output of the job in progress
+    // How far the encoder has read its input file (-1: not known), and when it
+    // was last asked.
+    qint64 readPosition_ = -1;
+    qint64 inputSize_ = 0;
+    QElapsedTimer readClock_;
     // The feeding of the encoder's input, and of the thumbnail run's.
     std::unique_ptr<PipeFeeder> feeder_;
     std::unique_ptr<PipeFeeder> thumbnailFeeder_;
@@ -296,6 +306,16 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
         w_.CurrentSourcePath = job.parts.constFirst();
         w_.CurrentOutputPath = BuildOutputPath(w_.CurrentSourcePath, settings);
     }
+    // Within a run no job overwrites what an earlier one wrote: a name met
+    // again is numbered. Both passes of a job write the same file.
+    if (pass == 1) {
+        const QString named = w_.CurrentOutputPath;
+        for (int n = 2; written_.contains(QFileInfo(w_.CurrentOutputPath).absoluteFilePath()); ++n)
+            w_.CurrentOutputPath = NumberedOutputPath(named, n);
+        jobOutput_ = w_.CurrentOutputPath;
+        written_ << QFileInfo(jobOutput_).absoluteFilePath();
+    }
+    w_.CurrentOutputPath = jobOutput_;
     const QString source = w_.CurrentSourcePath;
     const QString output = w_.CurrentOutputPath;
     const QString label = job.IsDiscTitle() ? TitleLabelText(job.title, output) : JobLabelText(job, output);
@@ -366,6 +386,17 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
         command = PipedEncoderCommand(command);
     }
 
+    // Two passes keep the first pass's log in the run's temporary folder:
+    // without one the second pass has nothing to build on.
+    if (passCount > 1 && !workFolder_.isValid()) {
+        failures_.append({label,
+                          pass,
+                          passCount,
+                          {QStringLiteral("一時フォルダ %1 に書き込めないため、2パスで変換できません。")
+                               .arg(QDir::toNativeSeparators(QDir::tempPath()))}});
+        return false;
+    }
+
     // Only a cancel of the coming encoder run changes these.
     if (form_) {
         form_->KeepOutput = true;
@@ -389,6 +420,9 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
     }
     const OutputState before = StateOf(output);
     progress_ = EncoderProgress();
+    readClock_.invalidate();
+    readPosition_ = -1;
+    inputSize_ = fed ? 0 : QFileInfo(source).size();
     pass_ = pass;
     passCount_ = passCount;
     encoderClock_.start();
@@ -517,6 +551,7 @@ void ConversionRun::WaitForEncoder(QProcess *process, OutputTail &tail)
             break;
         TakeOutput(*guard, tail);
         ShowFedShare();
+        ShowReadShare(*guard);
         WatchThumbnail();
         // a cancel handled in the last round may have ended it already
         if (guard->state() == QProcess::NotRunning)
@@ -534,8 +569,26 @@ void ConversionRun::TakeOutput(QProcess &process, OutputTail &tail)
         return; // most slices: nothing new to read, nothing to show
     tail.Append(bytes);
     progress_ = ReadEncoderProgress(std::move(progress_), bytes);
-    if (form_ && !feeder_)
+    if (form_ && !feeder_ && readPosition_ < 0)
         form_->ProgressText = ProgressLabelText(progress_, encoderClock_.elapsed(), pass_, passCount_);
+}
+
+void ConversionRun::ShowReadShare(const QProcess &process)
+{
+    // A file's share is how far the encoder has read it, which no time stamp
+    // inside it can falsify (a file whose times restart, as on many discs,
+    // tells a length far too short). Asked a few times a second.
+    if (!form_ || feeder_ || inputSize_ <= 0 || (readClock_.isValid() && readClock_.elapsed() < 250))
+        return;
+    readClock_.start();
+    const qint64 position = ProcessReadPosition(process.processId(), w_.CurrentSourcePath);
+    if (position < 0)
+        return;
+    readPosition_ = position;
+    EncoderProgress share;
+    share.durationMs = inputSize_;
+    share.positionMs = position;
+    form_->ProgressText = ProgressLabelText(share, encoderClock_.elapsed(), pass_, passCount_);
 }
 
 void ConversionRun::ShowFedShare()

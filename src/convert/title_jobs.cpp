@@ -128,6 +128,14 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     return result;
 }
 
+QString NumberedOutputPath(const QString &path, int n, PathStyle style)
+{
+    const QString name = PathFileName(path, style);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const qsizetype at = path.size() - name.size() + (dot < 0 ? name.size() : dot);
+    return path.left(at) + QStringLiteral(" (%1)").arg(n) + path.mid(at);
+}
+
 QString TitleLengthText(qint64 ms)
 {
     const qint64 seconds = (qMax<qint64>(0, ms) + 500) / 1000; // to the nearest second

@@ -72,6 +72,10 @@ struct PipedStreams {
 // composed.
 EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStreams &streams = {});
 
+// The output a later job of a run gets when an earlier job already wrote its
+// name: " (n)" before the extension ("/o/VTS_01_1 (2).mp4").
+QString NumberedOutputPath(const QString &path, int n, PathStyle style = NativePathStyle());
+
 // "1:52:03": hours, minutes and seconds of a length, to the nearest second.
 QString TitleLengthText(qint64 ms);
 

@@ -313,7 +313,7 @@ private slots:
         QVERIFY(QDir().mkpath(Folder()));
         w->CButton11Click();
         QCOMPARE(dialogs_->messages.size(), 4);
-        QCOMPARE(w->C2_00->ItemCount(), rows + 2);
+        QCOMPARE(w->C2_00->ItemCount(), rows + 3);
         QCOMPARE(w->C2_00->GetSelectedText(), QString("next"));
         const QByteArray small = kSmallRow.mid(5) + "\r\n"; // the row without its name
         QCOMPARE(ReadFile(profile), before + line + "lost" + small + "next" + small);

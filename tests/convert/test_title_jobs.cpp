@@ -138,7 +138,7 @@ private slots:
         const DiscAudioTrack fr{0x82, "fr", "DTS", 6};
         const DiscAudioTrack none{0xa0, "", "LPCM", 2};
         QTest::newRow("the Japanese dub, not the first track")
-            << qint64(6723999) << QList<DiscAudioTrack>{en, ja} << "T07 1:52:03 日本語 AC3 2ch";
+            << qint64(6723499) << QList<DiscAudioTrack>{en, ja} << "T07 1:52:03 日本語 AC3 2ch";
         QTest::newRow("no Japanese: the first")
             << qint64(30020) << QList<DiscAudioTrack>{fr, en} << "T07 0:00:30 フランス語 DTS 5.1ch";
         QTest::newRow("no language") << qint64(499) << QList<DiscAudioTrack>{none} << "T07 0:00:00 言語不明 LPCM 2ch";

@@ -28,6 +28,8 @@ echo "$$" >> "$dir/pids"
 if [[ " $* " == *" image2 "* ]]; then echo thumb >> "$dir/calls"; exit 0; fi
 [[ " $* " == *" pipe:0 "* ]] && cat > "$dir/stdin.$n"
 echo encode >> "$dir/calls"
+# READ: bytes of the input read (and held open) before the progress lines.
+[ -n "$READ" ] && { exec 3<"$2"; head -c "$READ" <&3 >/dev/null; }
 [ -n "$DURATION" ] && printf 'Input #0, mpeg, from x:\n  Duration: %s, start: 0.2\n' "$DURATION" >&2
 for t in $TIMES; do
     sleep "${STEP:-0}"; printf 'frame=  9 fps=0.0 q=2.0 size=  1kB time=%s bitrate=1.0kbits/s\r' "$t" >&2
@@ -172,6 +174,20 @@ private slots:
         QCOMPARE(b.messages, QStringList{QString()});
     }
 
+    // A title file in a folder below VIDEO_TS has the name of the title's
+    // first part: within one run it never overwrites that output.
+    void sameNameIsNumbered()
+    {
+        const QString disc = root_.filePath("same");
+        FaultBench b(2, {disc + "/VIDEO_TS/VTS_01_1.VOB", disc + "/VIDEO_TS/extra/VTS_01_1.VOB"});
+        b.SetEncoder(kProgressEncoder);
+        b.Fake("STEP=0.2\n");
+        const Seen seen = RunSampled(b);
+        QCOMPARE(QDir(b.out).entryList(QDir::Files, QDir::Name), (QStringList{"VTS_01_1 (2).avi", "VTS_01_1.avi"}));
+        QCOMPARE(seen.labels, (QStringList{"VTS_01_1.VOB -> VTS_01_1.avi", "VTS_01_1.VOB -> VTS_01_1 (2).avi"}));
+        QCOMPARE(b.messages, QStringList{QString()});
+    }
+
     void progressOfTheEncoderRun_data()
     {
         QTest::addColumn<QByteArray>("conf");
@@ -186,6 +202,11 @@ private slots:
                                     << QStringList{"^1/2パス (20|40|60|80) %  残り 約\\d+秒$",
                                                    "^2/2パス (20|40|60|80) %  残り 約\\d+秒$"}
                                     << "-";
+        // Time stamps that restart inside a file tell a length far too short:
+        // how far the encoder has read the file tells the truth.
+        QTest::newRow("read position, not a lying duration")
+            << QByteArray("DURATION=00:00:01.00\nREAD=1500\nSTEP=0.5\nTIMES='00:00:02.00 00:00:04.00'\n") << false
+            << QStringList{"^50 %.*"} << "100 %";
         QTest::newRow("no duration: empty")
             << QByteArray("TIMES='00:00:02.00 00:00:05.00'\nSTEP=0.7\n") << false << QStringList() << "%";
     }
