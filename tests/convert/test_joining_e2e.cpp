@@ -24,15 +24,6 @@ using test::RowWithId;
 using test::Run;
 using test::WriteFile;
 
-namespace {
-
-double Duration(const QString &file)
-{
-    return Run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file}).toDouble();
-}
-
-} // namespace
-
 class TestJoiningE2e : public QObject {
     Q_OBJECT
     QTemporaryDir root_;
@@ -112,8 +103,8 @@ private slots:
             QCOMPARE(dialogs.beeps, 1);
         }
         QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), files);
-        const double whole = Duration(whole_);
-        const double title = Duration(out + "/VTS_01_1.avi");
+        const double whole = test::MediaDuration(whole_);
+        const double title = test::MediaDuration(out + "/VTS_01_1.avi");
         QVERIFY(whole > 8.5);
         if (join)
             QVERIFY2(qAbs(title - whole) <= 0.5, qPrintable(QString("%1 against %2").arg(title).arg(whole)));

@@ -29,11 +29,6 @@ using test::Run;
 
 namespace {
 
-double Duration(const QString &file)
-{
-    return Run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file}).toDouble();
-}
-
 // The tone of a file's audio, in Hz, from the zero crossings of its first
 // two seconds.
 int Tone(const QString &file)
@@ -164,8 +159,8 @@ private slots:
             QCOMPARE(dialogs.messages, QStringList());
         }
         QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), files);
-        QVERIFY2(qAbs(Duration(out + "/" + files.at(0)) - 12.0) < 0.5, qPrintable(files.at(0)));
-        QVERIFY2(qAbs(Duration(out + "/" + files.at(1)) - 4.0) < 0.5, qPrintable(files.at(1)));
+        QVERIFY2(qAbs(test::MediaDuration(out + "/" + files.at(0)) - 12.0) < 0.5, qPrintable(files.at(0)));
+        QVERIFY2(qAbs(test::MediaDuration(out + "/" + files.at(1)) - 4.0) < 0.5, qPrintable(files.at(1)));
         QVERIFY2(qAbs(Tone(out + "/" + files.at(0)) - tone) < 30,
                  qPrintable(QString::number(Tone(out + "/" + files.at(0)))));
         // The label names the title; the share comes from what was fed.
@@ -322,7 +317,7 @@ private slots:
                  qPrintable(dialogs.messages.at(0)));
         QCOMPARE(QFile::exists(out + "/FILM_LABEL_01.avi"), kept);
         if (kept)
-            QVERIFY(qAbs(Duration(out + "/FILM_LABEL_01.avi") - 12.0) < 1.0);
+            QVERIFY(qAbs(test::MediaDuration(out + "/FILM_LABEL_01.avi") - 12.0) < 1.0);
         QCOMPARE(QFile::exists(out + "/FILM_LABEL_02.avi"), kept); // after the faults, or gone with them
     }
 };

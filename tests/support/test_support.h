@@ -43,6 +43,15 @@ inline QString Run(const QString &program, const QStringList &arguments)
     return ok ? output : QStringLiteral("failed: ") + output.right(600);
 }
 
+// The length of a media file in seconds, as ffprobe reads it (0 when it cannot).
+inline double MediaDuration(const QString &file)
+{
+    return Run(QStringLiteral("ffprobe"),
+               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                QStringLiteral("format=duration"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), file})
+        .toDouble();
+}
+
 // Whether ffmpeg and ffprobe, which the end-to-end tests need, are on PATH.
 inline bool EncoderToolsOnPath()
 {
