@@ -4,12 +4,15 @@
 // reading it again gives the old lines and the new one in the same encoding;
 // a Shift-JIS file stays Shift-JIS while the new line fits it and its bytes
 // do not read as UTF-8; and a file the program wrote keeps every byte when it
-// is rewritten again. The encoding a file is read in is checked against a
-// second, plainly written rule.
+// is rewritten again. A file that did not read without loss cannot go over to
+// UTF-8 from its text: a line that does not fit its encoding is refused with
+// zento::Error, the file keeping every byte. The encoding a file is read in is
+// checked against a second, plainly written rule.
 
 #include "fuzz_support.h"
 
 #include "options/preset_file.h"
+#include "platform/error.h"
 #include "platform/text_encoding.h"
 
 #include <QFile>
@@ -57,6 +60,25 @@ QByteArray Joined(const QList<QByteArray> &lines, bool endsWithBreak)
     return bytes;
 }
 
+// Appends the line; false when the store refused it. A refusal is only for a
+// file that did not read without loss, and leaves the file's bytes and the
+// list as they were.
+bool Appended(PresetFile &preset, const QString &line, const QString &path, const QString &detail)
+{
+    const bool withoutLoss = preset.ReadWithoutLoss();
+    const QStringList before = preset.Lines();
+    const QByteArray bytes = Read(path);
+    try {
+        preset.AppendLine(line);
+        return true;
+    } catch (const Error &) {
+        FUZZ_CHECK(!withoutLoss, detail);
+        FUZZ_CHECK(Read(path) == bytes, detail);
+        FUZZ_CHECK(preset.Lines() == before, detail);
+        return false;
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -83,7 +105,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(preset.Lines().at(i).toUtf8() == raw.at(i), QString::fromLatin1(original.toHex()));
     const QStringList before = preset.Lines();
 
-    preset.AppendLine(line);
+    const QString input = QString::fromLatin1(original.toHex()) + QStringLiteral(" + ") + Visible(line);
+    if (!Appended(preset, line, path, input)) {
+        // Refused only when the line does not fit the Shift-JIS file or would
+        // make its bytes read as UTF-8.
+        const QByteArray asShiftJis = Joined(raw + QList<QByteArray>{ToShiftJis(line)}, endsWithBreak);
+        FUZZ_CHECK(decoded.encoding == TextEncoding::ShiftJis, input);
+        FUZZ_CHECK(!FitsShiftJis(line) || ReferenceEncoding(asShiftJis) == TextEncoding::Utf8, input);
+        return 0;
+    }
     const QByteArray written = Read(path);
     const QString hex = QString::fromLatin1(original.toHex()) + QStringLiteral(" + ") + Visible(line) +
                         QStringLiteral(" wrote ") + QString::fromLatin1(written.toHex());
@@ -114,7 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // A file the program wrote is rewritten byte for byte, plus the new line.
     PresetFile again = PresetFile::Load(path);
-    again.AppendLine(expectedLine);
+    // The line was stored once in this encoding, so it is never refused here.
+    FUZZ_CHECK(Appended(again, expectedLine, path, hex), hex + QStringLiteral(" refused again"));
     const QByteArray rewritten = Read(path);
     TextEncoding encoding = again.Encoding();
     const QByteArray lineBytes = EncodeText(expectedLine, encoding);
