@@ -168,17 +168,32 @@ IniFile::Storage &Disk()
     return disk;
 }
 
+} // namespace
+
+struct IniFile::Cache {
+    QByteArray bytes;
+    Document doc;
+};
+
+namespace {
+
 // Reads the file; false when it exists but cannot be read. A missing file is
-// an empty document (as an empty file is).
-bool Load(const IniFile::Storage &storage, const QString &path, Document &doc)
+// an empty document (as an empty file is). The same bytes as last time give
+// the document made of them then.
+bool Load(const IniFile::Storage &storage, const QString &path, Document &doc, std::shared_ptr<IniFile::Cache> &cache)
 {
     QByteArray bytes;
     if (!storage.Read(path, bytes))
         return false;
+    if (cache && cache->bytes == bytes) {
+        doc = cache->doc;
+        return true;
+    }
     const DecodedText decoded = DecodeText(bytes);
     doc.lines = SplitLines(decoded.byteOrderMark ? bytes.mid(3) : bytes, decoded.encoding);
     doc.encoding = decoded.encoding;
     doc.byteOrderMark = decoded.byteOrderMark;
+    cache = std::make_shared<IniFile::Cache>(IniFile::Cache{bytes, doc});
     return true;
 }
 
@@ -316,7 +331,7 @@ int IniFile::ReadInteger(const QString &section, const QString &key, int default
 QString IniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
 {
     Document doc;
-    if (!Load(*storage_, path_, doc))
+    if (!Load(*storage_, path_, doc, cache_))
         return defaultValue;
     const Place place = Find(doc, section, key);
     if (place.key < 0)
@@ -344,7 +359,7 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
     const QString crlf = QStringLiteral("\r\n");
 
     Document doc;
-    if (!Load(*storage_, path_, doc))
+    if (!Load(*storage_, path_, doc, cache_))
         ThrowCannotWrite(path_); // never replace a file that could not be read
 
     const Place place = Find(doc, cleanSection, cleanKey);

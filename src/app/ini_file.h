@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 namespace zento {
 
 // A settings file in the Windows profile format: "[section]" lines open
@@ -55,9 +57,14 @@ public:
     // is not an integer (or does not fit an int).
     static bool ParseInteger(const QString &text, int &value);
 
+    // The file as last read: read again and found unchanged, it is not
+    // decoded and split once more.
+    struct Cache;
+
 private:
     QString path_;
     Storage *storage_;
+    mutable std::shared_ptr<Cache> cache_;
 };
 
 } // namespace zento
