@@ -16,10 +16,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -73,6 +75,21 @@ private:
     quint64 from_;
     quint64 to_;
     quint64 position_ = 0;
+};
+
+// An image on a slow drive: every read takes a while.
+class SlowImage : public DiscImageStream {
+public:
+    explicit SlowImage(std::unique_ptr<DiscImageStream> image) : image_(std::move(image)) {}
+    bool Seek(quint64 position) override { return image_->Seek(position); }
+    int Read(void *buffer, int size) override
+    {
+        QThread::msleep(40);
+        return image_->Read(buffer, size);
+    }
+
+private:
+    std::unique_ptr<DiscImageStream> image_;
 };
 
 } // namespace
@@ -167,6 +184,29 @@ private slots:
         QVERIFY2(labels.indexOf(QRegularExpression(QString("T01 \\(0:00:12\\) -> %1 ([1-9][0-9]?|100) %.*")
                                                        .arg(QRegularExpression::escape(files.at(0))))) >= 0,
                  qPrintable(labels.join(" | ")));
+    }
+
+    // A slow drive: the window goes on being served while the titles are read.
+    void slowSourceKeepsTheWindowAlive()
+    {
+        test::DialogRecorder dialogs;
+        auto w = Window(disc_, root_.filePath("slow"));
+        DvdDisc::SetImageOpenerForTesting([](const QString &path) -> std::unique_ptr<DiscImageStream> {
+            return std::make_unique<SlowImage>(OpenImageFile(path));
+        });
+        w->DriveComboBox1->AddFolder(image_);
+        w->DriveComboBox1->SetDrive(image_);
+        int ticks = 0;
+        QTimer clock;
+        QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
+        clock.start(20);
+        QElapsedTimer took;
+        took.start();
+        w->CButton12Click();
+        const qint64 ms = took.elapsed();
+        QCOMPARE(w->CheckListBox2->Count(), 2);
+        QVERIFY2(ms > 600, qPrintable(QString::number(ms)));
+        QVERIFY2(ticks >= 3, qPrintable(QString("%1 ticks in %2 ms").arg(ticks).arg(ms)));
     }
 
     // The menu of a title row, from the keyboard: its tracks named in
