@@ -257,6 +257,8 @@ void TMainForm1::BuildControls()
     SetBaseColor(DriveComboBox1, Qt::white);
     hint(DriveComboBox1, QStringLiteral(" 入力元のDVDドライブ"));
     DriveComboBox1->OnSelect = [this](TDriveComboBox &sender) { RunGuarded([&] { DriveComboBox1Select(&sender); }); };
+    // An image as the source is read by title only: the tick box shows it at once.
+    DriveComboBox1->OnChange = [this](TDriveComboBox &) { UpdateTitleModeBox(); };
 
     auto checkList = [&](const QString &name) {
         auto *list = new TCheckListBox(this);

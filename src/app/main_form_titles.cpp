@@ -184,6 +184,8 @@ void TMainForm1::ShowTitleMenu(int row, const QPoint &globalPos)
 
 void TMainForm1::UpdateTitleModeBox()
 {
+    if (!CheckBox2 || !DriveComboBox1)
+        return; // the window is still being built
     const QString source = DriveComboBox1->DriveRoot();
     const bool image = DriveComboBox1->IsFolder(DriveComboBox1->Drive()) && IsImageSource(source);
     if (image) {
