@@ -232,43 +232,6 @@ WindowRun Press(TMainForm1 &w, const std::function<void()> &during = {})
     return run;
 }
 
-// The encoder runs the main window starts (not the thumbnail runs): the
-// process id while it runs, and the moment it started.
-class EncoderWatch : public QObject {
-public:
-    explicit EncoderWatch(QObject &window) : window_(window) { window.installEventFilter(this); }
-    std::atomic<qint64> pid{0};
-    double startMs = -1;
-
-protected:
-    // As ProcessWatch does: the process is whole when its own first child arrives.
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::ChildAdded)
-            return false;
-        if (watched == &window_) {
-            static_cast<QChildEvent *>(event)->child()->installEventFilter(this);
-            return false;
-        }
-        auto *process = qobject_cast<QProcess *>(watched);
-        if (!process)
-            return false;
-        watched->removeEventFilter(this);
-        connect(process, &QProcess::started, this, [this, process] {
-            if (!process->arguments().isEmpty() &&
-                process->arguments().constLast().endsWith(QStringLiteral("_thumb.jpg")))
-                return;
-            startMs = NowMs();
-            pid = process->processId();
-            connect(process, &QProcess::finished, this, [this] { pid = 0; });
-        });
-        return false;
-    }
-
-private:
-    QObject &window_;
-};
-
 // --- 1. the title list -----------------------------------------------------------------
 
 // Takes a disc's files out of the page cache (their folders' entries stay),
@@ -651,8 +614,10 @@ LateRun LateSubtitleRun(const QString &disc, const QString &programFolder, bool 
     ConversionSettings settings = w->CurrentSettings();
     settings.C1_03 = AbsoluteFolder(out);
     const QString output = TitleOutputPath(w->Titles().discName, 1, settings);
-    EncoderWatch watch(*w);
-    RunSampler sampler(output, watch.pid);
+    ProcessTimes processes;
+    std::atomic<qint64> encoderPid{0};
+    ProcessWatch watch(*w, processes, &encoderPid);
+    RunSampler sampler(output, encoderPid);
     bool cancelled = false;
     const WindowRun run = Press(*w, [&] {
         if (whole || cancelled || sampler.FirstBytesMs() < 0 || !w->ProgressForm1)
@@ -661,11 +626,12 @@ LateRun LateSubtitleRun(const QString &disc, const QString &programFolder, bool 
         w->ProgressForm1->CButton1->click();
     });
     LateRun late;
-    late.startMs = watch.startMs - run.pressMs;
+    const double startMs = processes.encoderStart.value(0, -1);
+    late.startMs = startMs - run.pressMs;
     late.firstFrameMs = sampler.FirstBytesMs() - run.pressMs;
     late.totalMs = run.beepMs - run.pressMs;
     late.encoderPeakKib = sampler.EncoderPeakKib();
-    if (watch.startMs < 0 || sampler.FirstBytesMs() < 0)
+    if (startMs < 0 || sampler.FirstBytesMs() < 0)
         Fail(QStringLiteral("the encoder wrote nothing"));
     if (whole && QFileInfo(output).size() <= 0)
         Fail(QStringLiteral("no output ") + output);

@@ -11,6 +11,9 @@
 #include <QChildEvent>
 #include <QEvent>
 #include <QObject>
+#include <QProcess>
+
+#include <atomic>
 
 namespace zento::bench {
 
@@ -83,10 +86,13 @@ struct ProcessTimes {
 };
 
 // Watches the processes the main window starts: the encoder runs are the ones
-// whose last argument is not the thumbnail file.
+// whose last argument is not the thumbnail file. With encoderPid, it also
+// holds the process id of the encoder run going on (0 between runs), for a
+// thread that samples it.
 class ProcessWatch : public QObject {
 public:
-    ProcessWatch(QObject &window, ProcessTimes &times) : window_(window), times_(times)
+    ProcessWatch(QObject &window, ProcessTimes &times, std::atomic<qint64> *encoderPid = nullptr)
+        : window_(window), times_(times), encoderPid_(encoderPid)
     {
         window.installEventFilter(this);
     }
@@ -114,7 +120,13 @@ protected:
                 return;
             }
             times_.encoderStart << NowMs();
-            connect(process, &QProcess::finished, this, [this] { times_.encoderEnd << NowMs(); });
+            if (encoderPid_)
+                *encoderPid_ = process->processId();
+            connect(process, &QProcess::finished, this, [this] {
+                times_.encoderEnd << NowMs();
+                if (encoderPid_)
+                    *encoderPid_ = 0;
+            });
         });
         return false;
     }
@@ -122,6 +134,7 @@ protected:
 private:
     QObject &window_;
     ProcessTimes &times_;
+    std::atomic<qint64> *encoderPid_;
 };
 
 } // namespace zento::bench
