@@ -49,34 +49,6 @@ int Tone(const QString &file)
     return count ? static_cast<int>(crossings / 2.0 / (count / 48000.0)) : -1;
 }
 
-// An image whose bytes stop, or fail for a stretch, from a given offset.
-class FaultyImage : public DiscImageStream {
-public:
-    FaultyImage(std::unique_ptr<DiscImageStream> image, quint64 from, quint64 to)
-        : image_(std::move(image)), from_(from), to_(to)
-    {
-    }
-    bool Seek(quint64 position) override
-    {
-        position_ = position;
-        return image_->Seek(position);
-    }
-    int Read(void *buffer, int size) override
-    {
-        if (position_ + quint64(size) > from_ && position_ < to_)
-            return -1;
-        const int count = image_->Read(buffer, size);
-        position_ += quint64(qMax(count, 0));
-        return count;
-    }
-
-private:
-    std::unique_ptr<DiscImageStream> image_;
-    quint64 from_;
-    quint64 to_;
-    quint64 position_ = 0;
-};
-
 // An image on a slow drive: every read takes a while.
 class SlowImage : public DiscImageStream {
 public:
@@ -343,7 +315,7 @@ private slots:
         const quint64 first = quint64(vob + from * 2048);
         const quint64 last = to < from ? quint64(image.size()) : quint64(vob + to * 2048);
         DvdDisc::SetImageOpenerForTesting([first, last](const QString &path) -> std::unique_ptr<DiscImageStream> {
-            return std::make_unique<FaultyImage>(OpenImageFile(path), first, last);
+            return std::make_unique<test::FaultyImage>(OpenImageFile(path), first, last);
         });
         {
             auto w = Window(image_, out);

@@ -14,33 +14,6 @@ using namespace zento;
 
 namespace {
 
-// An image file whose reads fail where a test says: the blocks [failFrom,
-// failTo) of the image cannot be read (a read touching them fails).
-class FaultyStream : public DiscImageStream {
-public:
-    FaultyStream(std::unique_ptr<DiscImageStream> inner, qint64 failFrom, qint64 failTo)
-        : inner_(std::move(inner)), from_(failFrom * 2048), to_(failTo * 2048)
-    {
-    }
-    bool Seek(quint64 position) override
-    {
-        at_ = qint64(position);
-        return inner_->Seek(position);
-    }
-    int Read(void *buffer, int size) override
-    {
-        if (at_ < to_ && at_ + size > from_)
-            return -1;
-        const int read = inner_->Read(buffer, size);
-        at_ += std::max(read, 0);
-        return read;
-    }
-
-private:
-    std::unique_ptr<DiscImageStream> inner_;
-    qint64 from_, to_, at_ = 0;
-};
-
 struct ReadResult {
     QByteArray bytes;
     qint64 blocks = 0;
@@ -202,7 +175,9 @@ private slots:
         const qint64 middle = QFileInfo(iso_).size() / 2048 / 2;
         const qint64 to = failTo < 0 ? Q_INT64_C(1) << 40 : middle + failTo;
         DvdDisc::SetImageOpenerForTesting([&](const QString &path) -> std::unique_ptr<DiscImageStream> {
-            return std::make_unique<FaultyStream>(OpenImageFile(path), middle + failFrom, to);
+            // the blocks [middle + failFrom, to) of the image cannot be read
+            return std::make_unique<test::FaultyImage>(OpenImageFile(path), quint64(middle + failFrom) * 2048,
+                                                       quint64(to) * 2048);
         });
         auto disc = DvdDisc::Open(iso_);
         QVERIFY(disc);

@@ -2,9 +2,13 @@
 
 // Test discs: authored by scripts/make-dvd (ffmpeg and dvdauthor; the image
 // with genisoimage), a disc folder in about two seconds.
+#include "disc/dvd_disc.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace zento::test {
 
@@ -30,5 +34,34 @@ inline bool MakeTestDisc(const QString &folder, const QStringList &options, cons
         *output = QString::fromUtf8(process.readAll());
     return ok;
 }
+
+// An image whose reads fail where a test says: a read touching the bytes
+// [from, to) of the image fails, as on a scratched or vanished disc.
+class FaultyImage : public DiscImageStream {
+public:
+    FaultyImage(std::unique_ptr<DiscImageStream> image, quint64 from, quint64 to)
+        : image_(std::move(image)), from_(from), to_(to)
+    {
+    }
+    bool Seek(quint64 position) override
+    {
+        position_ = position;
+        return image_->Seek(position);
+    }
+    int Read(void *buffer, int size) override
+    {
+        if (position_ + quint64(size) > from_ && position_ < to_)
+            return -1;
+        const int count = image_->Read(buffer, size);
+        position_ += quint64(qMax(count, 0));
+        return count;
+    }
+
+private:
+    std::unique_ptr<DiscImageStream> image_;
+    quint64 from_;
+    quint64 to_;
+    quint64 position_ = 0;
+};
 
 } // namespace zento::test
