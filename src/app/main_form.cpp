@@ -290,7 +290,8 @@ void TMainForm1::BuildControls()
     CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
     CheckBox2->setGeometry(22, 125, 12, 12);
     CheckBox2->setCursor(Qt::PointingHandCursor);
-    hint(CheckBox2, QStringLiteral(" ディスクのタイトル単位で変換 (読めないときは分割されたファイルを結合)"));
+    hint(CheckBox2, QString());
+    UpdateTitleModeBox(); // its hint follows the source
     connect(CheckBox2, &QCheckBox::clicked, this, [this] { RunGuarded([this] { CheckBox2Click(CheckBox2); }); });
     auto *joinLabel = new TShadowLabel(QStringLiteral("タイトル結合"), this);
     joinLabel->setObjectName(QStringLiteral("L0_04"));
@@ -523,6 +524,7 @@ void TMainForm1::DriveComboBox1Select(QObject *)
 {
     CheckListBox1->Clear();
     CheckListBox2->Clear();
+    titles_ = {}; // the titles the rows showed go with them
     listed_ = true;
     // The list is empty now, whatever the search does next.
     CButton10->setEnabled(false);
@@ -537,8 +539,6 @@ void TMainForm1::DriveComboBox1Select(QObject *)
             CButton10->setEnabled(CheckListBox1->Count() > 0);
             return;
         }
-    } else {
-        titles_ = {};
     }
     // No disc in the drive, no title folder: nothing is listed, nothing is said.
     const QString folder = SourceTitleFolder(root, chosen);

@@ -92,8 +92,8 @@ public:
     // --- title mode: the disc's own titles -----------------------------------
     struct TitleRow {
         DiscTitle title;
-        int audioTrack = -1;     // index into title.audio; -1: none
-        int subtitleTrack = -1;  // index into title.subtitles; -1: none
+        int audioTrack = -1;         // index into title.audio; -1: none
+        int subtitleTrack = -1;      // index into title.subtitles; -1: none
         bool subtitleChosen = false; // by the user: a new audio track keeps it
     };
     // What the list shows while it shows the titles of a disc, row for row.
@@ -104,8 +104,9 @@ public:
         QList<TitleRow> rows;
     };
     const TitleListing &Titles() const { return titles_; }
-    // Lists the titles of the source, true when its structure could be read;
-    // false leaves the list to the listing by file name.
+    // Lists the titles of the source into the emptied list, true when its
+    // structure could be read; false leaves the list to the listing by file
+    // name.
     bool ListTitles(const QString &source);
     // The menu of a title row's audio tracks, at a point on the screen.
     void ShowTitleMenu(int row, const QPoint &globalPos);

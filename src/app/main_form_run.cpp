@@ -325,7 +325,6 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
     const auto makeFeed = [&job]() {
         return job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title) : FilePartsFeed(job.parts);
     };
-    const auto totalBytes = [&]() { return makeFeed()->TotalBytes(); };
 
     // What the progress window shows of this pass, at once.
     if (form_) {
@@ -333,7 +332,7 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
         form_->Label1->setText(label);
         form_->ProgressText.clear();
         form_->Label3->clear();
-        form_->KnownSourceSize = fed ? totalBytes() : -1;
+        form_->KnownSourceSize = fed ? makeFeed()->TotalBytes() : -1;
         form_->repaint();
     }
     // No source itself may ever be overwritten, nor deleted afterwards.

@@ -62,7 +62,6 @@ bool IsImageSource(const QString &source)
 
 bool TMainForm1::ListTitles(const QString &source)
 {
-    titles_ = {};
     const bool image = IsImageSource(source);
     if (source.isEmpty())
         return false;
