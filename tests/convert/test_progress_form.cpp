@@ -6,9 +6,10 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <QtTest>
+
+#include <sys/wait.h>
 
 using namespace zento;
 
@@ -130,7 +131,15 @@ private slots:
             process.start(program, {"30"});
             QVERIFY(process.waitForStarted());
             encoder = &process;
-            QThread::msleep(300); // "true" ends meanwhile, unnoticed: no events handled
+            // An encoder that is not cancelled ends meanwhile, unnoticed: no
+            // events are handled. Its exit is waited for without reaping it,
+            // so that QProcess still has it to find.
+            if (!cancelled) {
+                siginfo_t exited{};
+                QCOMPARE(::waitid(P_PID, static_cast<id_t>(process.processId()), &exited, WEXITED | WNOWAIT | __WALL),
+                         0);
+                QCOMPARE(exited.si_code, CLD_EXITED);
+            }
             QCOMPARE(process.state(), QProcess::Running);
         }
         const QString none;
