@@ -95,6 +95,7 @@ public:
         int audioTrack = -1;         // index into title.audio; -1: none
         int subtitleTrack = -1;      // index into title.subtitles; -1: none
         bool subtitleChosen = false; // by the user: a new audio track keeps it
+        int angle = 1;               // 1..title.angles
     };
     // What the list shows while it shows the titles of a disc, row for row.
     struct TitleListing {
@@ -114,6 +115,7 @@ public:
     // track brings the default subtitles with it, unless the user chose them.
     void SetTitleAudio(int row, int track);
     void SetTitleSubtitles(int row, int track);
+    void SetTitleAngle(int row, int angle); // 1..the title's angles
     // The rows' texts again: the subtitles show only while they can be
     // burned in (the video is encoded).
     void RefreshTitleRows();

@@ -188,8 +188,10 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
     const DiscTitle &title = job.title;
     PipedStreams streams;
     streams.mapStreams = true;
-    if (job.audioTrack >= 0 && job.audioTrack < title.audio.size())
+    if (job.audioTrack >= 0 && job.audioTrack < title.audio.size()) {
         streams.audioStreamId = title.audio.at(job.audioTrack).streamId;
+        streams.audioLanguage = LanguageCode3(title.audio.at(job.audioTrack).language);
+    }
     // Subtitles and filters only where the picture is encoded.
     if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {
         streams.subtitleStreamId = title.subtitles.at(job.subtitleTrack).streamId;
@@ -228,6 +230,7 @@ QList<TitleJob> ConversionRun::Jobs(bool join) const
             job.title = titles.rows.at(i).title;
             job.audioTrack = titles.rows.at(i).audioTrack;
             job.subtitleTrack = titles.rows.at(i).subtitleTrack;
+            job.angle = titles.rows.at(i).angle;
             jobs.append(job);
         }
         return jobs;
@@ -323,7 +326,7 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
     // disc, or the parts of a title one after the other.
     const bool fed = job.IsDiscTitle() || job.IsJoined();
     const auto makeFeed = [&job]() {
-        return job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title) : FilePartsFeed(job.parts);
+        return job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title, job.angle) : FilePartsFeed(job.parts);
     };
 
     // What the progress window shows of this pass, at once.

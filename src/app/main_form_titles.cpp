@@ -86,7 +86,7 @@ bool TMainForm1::ListTitles(const QString &source)
         row.audioTrack = DefaultAudioTrack(title);
         row.subtitleTrack = DefaultSubtitleTrack(title, row.audioTrack);
         titles_.rows.append(row);
-        const bool tick = title.durationMs >= kShortTitleMs;
+        const bool tick = TitleTickedWhenListed(title);
         CheckListBox1->SetItemChecked(CheckListBox1->AddItem(QStringLiteral("%1#%2").arg(source).arg(title.number)),
                                       tick);
         CheckListBox2->SetItemChecked(CheckListBox2->AddItem(TitleRowText(title, row.audioTrack)), tick);
@@ -122,6 +122,15 @@ void TMainForm1::SetTitleAudio(int row, int track)
     if (!entry.subtitleChosen)
         entry.subtitleTrack = DefaultSubtitleTrack(entry.title, track);
     RefreshTitleRows();
+}
+
+void TMainForm1::SetTitleAngle(int row, int angle)
+{
+    if (!titles_.active || row < 0 || row >= titles_.rows.size())
+        return;
+    TitleRow &entry = titles_.rows[row];
+    if (angle >= 1 && angle <= entry.title.angles)
+        entry.angle = angle;
 }
 
 void TMainForm1::SetTitleSubtitles(int row, int track)
@@ -171,11 +180,25 @@ void TMainForm1::ShowTitleMenu(int row, const QPoint &globalPos)
         action->setData(QStringLiteral("s%1").arg(i));
         subtitles->addAction(action);
     }
+    // The angle a player starts on is the first.
+    if (entry.title.angles > 1) {
+        menu.addSection(QStringLiteral("アングル"));
+        auto *angles = new QActionGroup(&menu);
+        for (int a = 1; a <= entry.title.angles; ++a) {
+            QAction *action = menu.addAction(QStringLiteral("アングル %1").arg(a));
+            action->setCheckable(true);
+            action->setChecked(a == entry.angle);
+            action->setData(QStringLiteral("a%1").arg(a));
+            angles->addAction(action);
+        }
+    }
     QAction *chosen = menu.exec(globalPos);
     if (!chosen || !chosen->data().isValid())
         return;
     const QString data = chosen->data().toString();
-    if (data.startsWith(QLatin1Char('s')))
+    if (data.startsWith(QLatin1Char('a')))
+        SetTitleAngle(row, data.mid(1).toInt());
+    else if (data.startsWith(QLatin1Char('s')))
         SetTitleSubtitles(row, data.mid(1).toInt());
     else
         SetTitleAudio(row, chosen->data().toInt());

@@ -68,17 +68,20 @@ private:
 
 class DiscTitleInput : public InputFeed {
 public:
-    DiscTitleInput(const QString &source, const DiscTitle &title) : source_(source), title_(title) {}
+    DiscTitleInput(const QString &source, const DiscTitle &title, int angle)
+        : source_(source), title_(title), angle_(angle)
+    {
+    }
     qint64 TotalBytes() const override
     {
-        return (title_.BlockCount() + title_.subtitles.size()) * DiscTitleReader::kBlockSize;
+        return (title_.BlockCount(angle_) + title_.subtitles.size()) * DiscTitleReader::kBlockSize;
     }
     bool Open(QString &error) override
     {
         disc_ = DvdDisc::Open(source_, &error);
         if (!disc_)
             return false;
-        reader_ = disc_->OpenTitle(title_);
+        reader_ = disc_->OpenTitle(title_, angle_);
         if (!reader_) {
             error = QStringLiteral("タイトル %1 を開けません。").arg(title_.number);
             return false;
@@ -131,6 +134,7 @@ private:
 
     QString source_;
     DiscTitle title_;
+    int angle_;
     std::unique_ptr<DvdDisc> disc_;
     std::unique_ptr<DiscTitleReader> reader_;
     bool started_ = false;
@@ -151,9 +155,9 @@ std::unique_ptr<InputFeed> FilePartsFeed(const QStringList &parts)
     return std::make_unique<FilePartsInput>(parts);
 }
 
-std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title)
+std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title, int angle)
 {
-    return std::make_unique<DiscTitleInput>(discSource, title);
+    return std::make_unique<DiscTitleInput>(discSource, title, angle);
 }
 
 PipeFeeder::PipeFeeder(std::unique_ptr<InputFeed> feed, qint64 limitBytes)

@@ -30,8 +30,9 @@ public:
 // The parts of a title, one file after the other, in the order given.
 std::unique_ptr<InputFeed> FilePartsFeed(const QStringList &parts);
 
-// A title of a disc (a folder, an image, a drive), its blocks in play order.
-std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title);
+// A title of a disc (a folder, an image, a drive), its blocks in play order
+// on one of its angles.
+std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title, int angle = 1);
 
 // Writes a feed into a pipe on a thread of its own: the encoder reads the
 // pipe's other end as its standard input. The thread never blocks for long:

@@ -9,6 +9,8 @@ namespace zento {
 
 namespace {
 
+constexpr qsizetype kMaxFileNameBytes = 255; // what Linux file systems hold
+
 QString FolderOf(const QString &path, PathStyle style)
 {
     return path.left(path.size() - PathFileName(path, style).size());
@@ -103,9 +105,12 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             in << QStringLiteral("-map") << QStringLiteral("0:v:0");
         else
             in << QStringLiteral("-filter_complex") << graph << QStringLiteral("-map") << QStringLiteral("[video]");
-        if (streams.audioStreamId >= 0)
+        if (streams.audioStreamId >= 0) {
             in << QStringLiteral("-map")
                << QStringLiteral("0:i:0x%1").arg(streams.audioStreamId, 2, 16, QLatin1Char('0'));
+            if (!streams.audioLanguage.isEmpty())
+                in << QStringLiteral("-metadata:s:a:0") << QStringLiteral("language=") + streams.audioLanguage;
+        }
         if (chapters)
             in << QStringLiteral("-map_chapters") << QStringLiteral("1");
     }
@@ -169,6 +174,26 @@ QString LanguageName(const QString &code)
     return names.value(key, key);
 }
 
+QString LanguageCode3(const QString &code)
+{
+    // The bibliographic codes, which every container takes.
+    static const QHash<QString, QString> codes{
+        {QStringLiteral("ja"), QStringLiteral("jpn")}, {QStringLiteral("en"), QStringLiteral("eng")},
+        {QStringLiteral("fr"), QStringLiteral("fre")}, {QStringLiteral("de"), QStringLiteral("ger")},
+        {QStringLiteral("es"), QStringLiteral("spa")}, {QStringLiteral("it"), QStringLiteral("ita")},
+        {QStringLiteral("zh"), QStringLiteral("chi")}, {QStringLiteral("ko"), QStringLiteral("kor")},
+        {QStringLiteral("pt"), QStringLiteral("por")}, {QStringLiteral("ru"), QStringLiteral("rus")},
+        {QStringLiteral("nl"), QStringLiteral("dut")}, {QStringLiteral("sv"), QStringLiteral("swe")},
+        {QStringLiteral("th"), QStringLiteral("tha")}, {QStringLiteral("pl"), QStringLiteral("pol")},
+        {QStringLiteral("da"), QStringLiteral("dan")}, {QStringLiteral("fi"), QStringLiteral("fin")},
+        {QStringLiteral("no"), QStringLiteral("nor")}, {QStringLiteral("el"), QStringLiteral("gre")},
+        {QStringLiteral("hu"), QStringLiteral("hun")}, {QStringLiteral("cs"), QStringLiteral("cze")},
+        {QStringLiteral("tr"), QStringLiteral("tur")}, {QStringLiteral("he"), QStringLiteral("heb")},
+        {QStringLiteral("ar"), QStringLiteral("ara")}, {QStringLiteral("hi"), QStringLiteral("hin")},
+    };
+    return codes.value(code.toLower());
+}
+
 QString AudioTrackText(const DiscAudioTrack &track)
 {
     const QString channels = track.channels == 6   ? QStringLiteral("5.1ch")
@@ -190,15 +215,34 @@ QString TitleRowText(const DiscTitle &title, int audioTrack)
     const QString audio = audioTrack >= 0 && audioTrack < title.audio.size()
                               ? AudioTrackText(title.audio.at(audioTrack))
                               : QStringLiteral("音声なし");
-    return QStringLiteral("T%1 %2 %3")
-        .arg(title.number, 2, 10, QLatin1Char('0'))
-        .arg(TitleLengthText(title.durationMs), audio);
+    QString text = QStringLiteral("T%1 %2 %3")
+                       .arg(title.number, 2, 10, QLatin1Char('0'))
+                       .arg(TitleLengthText(title.durationMs), audio);
+    if (title.angles > 1)
+        text += QStringLiteral(" アングル×%1").arg(title.angles);
+    if (title.repeat == TitleRepeat::SameAs)
+        text += QStringLiteral(" (T%1 と同じ)").arg(title.sameAsTitle, 2, 10, QLatin1Char('0'));
+    else if (title.repeat == TitleRepeat::PlayAll)
+        text += QStringLiteral(" (まとめて再生)");
+    return text;
+}
+
+bool TitleTickedWhenListed(const DiscTitle &title)
+{
+    return title.durationMs >= kShortTitleMs && title.repeat == TitleRepeat::None;
 }
 
 QString TitleOutputPath(const QString &discName, int titleNumber, const ConversionSettings &settings, PathStyle style)
 {
-    const QString name = QStringLiteral("%1_%2.VOB").arg(discName).arg(titleNumber, 2, 10, QLatin1Char('0'));
-    return BuildOutputPath(name, settings, style);
+    const QString number = QStringLiteral("_%1").arg(titleNumber, 2, 10, QLatin1Char('0'));
+    QString disc = discName;
+    for (;;) {
+        const QString path = BuildOutputPath(disc + number + QStringLiteral(".VOB"), settings, style);
+        if (PathFileName(path, style).toUtf8().size() <= kMaxFileNameBytes || disc.size() <= 1)
+            return path;
+        // A character off the end, never half of a pair.
+        disc.chop(disc.size() >= 2 && disc.back().isLowSurrogate() ? 2 : 1);
+    }
 }
 
 QString TitleLabelText(const DiscTitle &title, const QString &outputPath, PathStyle style)

@@ -29,6 +29,7 @@ struct TitleJob {
     DiscTitle title;        // number 0: no disc title
     int audioTrack = -1;    // index into title.audio; -1: none
     int subtitleTrack = -1; // index into title.subtitles, burned in; -1: none
+    int angle = 1;          // 1..title.angles
     bool IsDiscTitle() const { return title.number > 0; }
 };
 
@@ -62,6 +63,8 @@ struct PipedStreams {
     bool deinterlace = false;
     // An ffmetadata file whose chapters go into the output (empty: none).
     QString chaptersFile = {};
+    // The audio track's language as the output tags it ("jpn"; empty: untagged).
+    QString audioLanguage = {};
 };
 
 // The command composed for a file, reading a program stream from its
@@ -83,6 +86,10 @@ QString TitleLengthText(qint64 ms);
 // an unknown code as it is, none as "言語不明".
 QString LanguageName(const QString &code);
 
+// The three-letter code (ISO 639-2) of a two-letter one: "ja" gives "jpn";
+// empty for a code it does not know.
+QString LanguageCode3(const QString &code);
+
 // "日本語 AC3 2ch", "英語 AC3 5.1ch".
 QString AudioTrackText(const DiscAudioTrack &track);
 
@@ -91,14 +98,20 @@ QString AudioTrackText(const DiscAudioTrack &track);
 int DefaultAudioTrack(const DiscTitle &title);
 
 // A row of the title list: "T01 1:52:03 日本語 AC3 2ch" (the chosen track;
-// "音声なし" when there is none).
+// "音声なし" when there is none), then " アングル×2" for a title of angles
+// and " (T02 と同じ)" or " (まとめて再生)" for one that repeats others.
 QString TitleRowText(const DiscTitle &title, int audioTrack);
+
+// Whether a title is ticked when listed: not a short one (a logo, a menu
+// loop) and not one that repeats others.
+bool TitleTickedWhenListed(const DiscTitle &title);
 
 // Titles shorter than this (logos, menu loops) are listed unticked.
 constexpr qint64 kShortTitleMs = 10000;
 
 // The output of a title: "<disc name>_<NN>" with the container's extension
-// (".VOB" on the automatic row) in the output folder.
+// (".VOB" on the automatic row) in the output folder. A disc name too long
+// for a file name of 255 bytes is cut; the number stays.
 QString TitleOutputPath(const QString &discName, int titleNumber, const ConversionSettings &settings,
                         PathStyle style = NativePathStyle());
 

@@ -31,29 +31,63 @@ QString Language(bool named, uint16_t code)
     return text;
 }
 
-// Whether a cell is played on angle 1: every cell but the second and later
-// ones of an angle block.
-bool OnFirstAngle(const cell_playback_t &cell)
+// The program chains a title plays, in order, each from the cell its first
+// part starts at: the chains its parts name, each once, in the order of the
+// parts. Empty when a part names a chain, program or cell that is not there
+// (the tables of a decoy title).
+struct ChainStart {
+    const pgc_t *pgc = nullptr;
+    int firstCell = 1; // 1..
+};
+
+// The cell a program starts at, 0 when the chain has no such program.
+int ProgramCell(const pgc_t &pgc, int program)
 {
-    return !(cell.block_type == BLOCK_TYPE_ANGLE_BLOCK &&
-             (cell.block_mode == BLOCK_MODE_IN_BLOCK || cell.block_mode == BLOCK_MODE_LAST_CELL));
+    if (!pgc.program_map || program < 1 || program > pgc.nr_of_programs)
+        return 0;
+    const int cell = pgc.program_map[program - 1];
+    return cell >= 1 && cell <= pgc.nr_of_cells ? cell : 0;
 }
 
-const pgc_t *TitleChain(const ifo_handle_t *vts, int titleInSet)
+QList<ChainStart> TitleChains(const ifo_handle_t *vts, int titleInSet, QList<std::pair<int, int>> *parts)
 {
-    const vts_ptt_srpt_t *parts = vts->vts_ptt_srpt;
+    const vts_ptt_srpt_t *table = vts->vts_ptt_srpt;
     const pgcit_t *chains = vts->vts_pgcit;
-    if (!parts || !parts->title || !chains || !chains->pgci_srp)
-        return nullptr;
-    if (titleInSet < 1 || titleInSet > parts->nr_of_srpts)
-        return nullptr;
-    const ttu_t &unit = parts->title[titleInSet - 1];
+    if (!table || !table->title || !chains || !chains->pgci_srp)
+        return {};
+    if (titleInSet < 1 || titleInSet > table->nr_of_srpts)
+        return {};
+    const ttu_t &unit = table->title[titleInSet - 1];
     if (unit.nr_of_ptts < 1 || !unit.ptt)
-        return nullptr;
-    const int chain = unit.ptt[0].pgcn;
-    if (chain < 1 || chain > chains->nr_of_pgci_srp)
-        return nullptr;
-    return chains->pgci_srp[chain - 1].pgc;
+        return {};
+    QList<ChainStart> result;
+    QList<int> numbers;
+    for (int i = 0; i < unit.nr_of_ptts; ++i) {
+        const int number = unit.ptt[i].pgcn;
+        if (number < 1 || number > chains->nr_of_pgci_srp)
+            return {};
+        const pgc_t *pgc = chains->pgci_srp[number - 1].pgc;
+        if (!pgc || pgc->nr_of_cells < 1 || !pgc->cell_playback || pgc->nr_of_programs < 1 || !pgc->program_map)
+            return {};
+        const int cell = ProgramCell(*pgc, unit.ptt[i].pgn);
+        if (cell == 0)
+            return {};
+        qsizetype chain = numbers.indexOf(number);
+        if (chain < 0) {
+            chain = numbers.size();
+            numbers << number;
+            result << ChainStart{pgc, cell};
+        }
+        if (parts)
+            *parts << std::pair<int, int>(int(chain), cell);
+    }
+    return result;
+}
+
+// A cell whose blocks are not those of the title set's title files.
+bool CellOutside(const cell_playback_t &cell, qint64 titleBlocks)
+{
+    return cell.first_sector >= cell.last_sector || (titleBlocks >= 0 && qint64(cell.last_sector) >= titleBlocks);
 }
 
 void ReadAudio(const vtsi_mat_t &mat, const pgc_t &pgc, DiscTitle &title)
@@ -74,7 +108,7 @@ void ReadAudio(const vtsi_mat_t &mat, const pgc_t &pgc, DiscTitle &title)
         case 2:
         case 3:
             track.codec = QStringLiteral("MPEG");
-            track.streamId = 0xc0 + n;
+            track.streamId = 0x1c0 + n; // the encoder names MPEG audio by its start code
             break;
         case 4:
             track.codec = QStringLiteral("LPCM");
@@ -273,47 +307,134 @@ const ifo_handle_t *TitleSets::Get(int titleSet)
     return ifo;
 }
 
-bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title)
+bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title, qint64 titleBlocks)
 {
     if (!vts || !vts->vtsi_mat)
         return false;
-    const pgc_t *pgc = TitleChain(vts, title.titleInSet);
-    if (!pgc || (pgc->nr_of_cells > 0 && !pgc->cell_playback))
+    QList<std::pair<int, int>> parts; // each part's chain and first cell
+    const QList<ChainStart> chains = TitleChains(vts, title.titleInSet, &parts);
+    if (chains.isEmpty())
         return false;
 
-    title.durationMs = TicksToMs(DiscTimeTicks(pgc->playback_time));
-
-    // Cells in play order on angle 1, with the time each one starts at.
-    QList<qint64> cellStarts;
+    // The cells in play order on each angle, with the time each cell of a
+    // chain starts at on angle 1.
+    QList<QList<DiscCell>> angles{{}};
+    QList<QList<qint64>> cellStarts;
     qint64 at = 0;
-    for (int i = 0; i < pgc->nr_of_cells; ++i) {
-        const cell_playback_t &cell = pgc->cell_playback[i];
-        cellStarts << at;
-        if (!OnFirstAngle(cell))
-            continue;
-        at += DiscTimeTicks(cell.playback_time);
-        if (cell.last_sector >= cell.first_sector)
-            title.cells << DiscCell{cell.first_sector, cell.last_sector};
-    }
-
-    if (pgc->program_map) {
-        for (int p = 0; p < pgc->nr_of_programs; ++p) {
-            const int entry = pgc->program_map[p];
-            if (entry >= 1 && entry <= pgc->nr_of_cells)
-                title.chapterStartsMs << TicksToMs(cellStarts.at(entry - 1));
+    for (const ChainStart &chain : chains) {
+        const pgc_t &pgc = *chain.pgc;
+        QList<qint64> starts(pgc.nr_of_cells + 1, at);
+        for (int i = chain.firstCell - 1; i < pgc.nr_of_cells;) {
+            // A cell, or an angle block: the cells up to the one marked last.
+            int count = 1;
+            if (pgc.cell_playback[i].block_type == BLOCK_TYPE_ANGLE_BLOCK &&
+                pgc.cell_playback[i].block_mode == BLOCK_MODE_FIRST_CELL) {
+                while (i + count < pgc.nr_of_cells && count < 9 &&
+                       pgc.cell_playback[i + count].block_type == BLOCK_TYPE_ANGLE_BLOCK &&
+                       pgc.cell_playback[i + count].block_mode != BLOCK_MODE_FIRST_CELL) {
+                    const bool last = pgc.cell_playback[i + count].block_mode == BLOCK_MODE_LAST_CELL;
+                    ++count;
+                    if (last)
+                        break;
+                }
+            }
+            for (int k = 0; k < count; ++k) {
+                const cell_playback_t &cell = pgc.cell_playback[i + k];
+                if (CellOutside(cell, titleBlocks))
+                    return false;
+                starts[i + k + 1] = at;
+            }
+            while (angles.size() < count)
+                angles << angles.constFirst();
+            for (qsizetype a = 0; a < angles.size(); ++a) {
+                const int k = int(std::min<qsizetype>(a, count - 1));
+                const cell_playback_t &cell = pgc.cell_playback[i + k];
+                DiscCell entry{cell.first_sector, cell.last_sector, 0, 0, cell.interleaved == 1};
+                if (pgc.cell_position) {
+                    entry.vobId = pgc.cell_position[i + k].vob_id_nr;
+                    entry.cellId = pgc.cell_position[i + k].cell_nr;
+                }
+                angles[a] << entry;
+            }
+            at += DiscTimeTicks(pgc.cell_playback[i].playback_time);
+            i += count;
         }
+        cellStarts << starts;
     }
-    // The first program begins the title, whichever cell a damaged table
-    // names for it.
+    title.cells = angles.constFirst();
+    title.angles = int(angles.size());
+    if (title.angles > 1)
+        title.angleCells = angles;
+
+    // A chain played whole gives its own length; a title of parts of chains
+    // is as long as its cells.
+    const pgc_t &first = *chains.constFirst().pgc;
+    title.durationMs = chains.size() == 1 && chains.constFirst().firstCell == 1
+                           ? TicksToMs(DiscTimeTicks(first.playback_time))
+                           : TicksToMs(at);
+
+    // A chapter at each part of the title.
+    for (const auto &[chain, cell] : std::as_const(parts))
+        title.chapterStartsMs << TicksToMs(cellStarts.at(chain).at(cell));
+    // The first part begins the title, whichever cell a damaged table names
+    // for it.
     if (title.chapterStartsMs.isEmpty())
         title.chapterStartsMs << 0;
     title.chapterStartsMs.first() = 0;
 
     for (int i = 0; i < 16; ++i)
-        title.palette[i] = pgc->palette[i];
-    ReadAudio(*vts->vtsi_mat, *pgc, title);
-    ReadSubtitles(*vts->vtsi_mat, *pgc, title);
+        title.palette[i] = first.palette[i];
+    ReadAudio(*vts->vtsi_mat, first, title);
+    ReadSubtitles(*vts->vtsi_mat, first, title);
     return true;
+}
+
+namespace {
+
+// Whether `title` plays `part`'s cells at `at`.
+bool PlaysAt(const DiscTitle &title, qsizetype at, const DiscTitle &part)
+{
+    if (part.titleSet != title.titleSet || part.cells.isEmpty() || at + part.cells.size() > title.cells.size())
+        return false;
+    return std::equal(part.cells.begin(), part.cells.end(), title.cells.begin() + at);
+}
+
+} // namespace
+
+void MarkRepeatedTitles(QList<DiscTitle> &titles)
+{
+    for (qsizetype i = 0; i < titles.size(); ++i) {
+        DiscTitle &title = titles[i];
+        title.repeat = TitleRepeat::None;
+        title.sameAsTitle = 0;
+        for (qsizetype j = 0; j < i; ++j) {
+            const DiscTitle &earlier = titles.at(j);
+            if (earlier.repeat == TitleRepeat::None && !title.cells.isEmpty() &&
+                earlier.cells.size() == title.cells.size() && PlaysAt(title, 0, earlier)) {
+                title.repeat = TitleRepeat::SameAs;
+                title.sameAsTitle = earlier.number;
+                break;
+            }
+        }
+    }
+    // A play-all title: its cells reached from the start through other
+    // titles' cells, each of them shorter than it, so two at least.
+    for (DiscTitle &title : titles) {
+        if (title.repeat != TitleRepeat::None)
+            continue;
+        QList<bool> reached(title.cells.size() + 1, false);
+        reached[0] = true;
+        for (qsizetype at = 0; at < title.cells.size(); ++at) {
+            if (!reached.at(at))
+                continue;
+            for (const DiscTitle &part : std::as_const(titles))
+                if (&part != &title && part.repeat != TitleRepeat::PlayAll && part.cells.size() < title.cells.size() &&
+                    PlaysAt(title, at, part))
+                    reached[at + part.cells.size()] = true;
+        }
+        if (!title.cells.isEmpty() && reached.constLast())
+            title.repeat = TitleRepeat::PlayAll;
+    }
 }
 
 } // namespace zento

@@ -46,7 +46,10 @@ private:
 
 // Fills in everything but the number, set and title in set (which the
 // caller gives) from the title set's tables; false when they do not hold
-// the title.
-bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title);
+// the title, or hold it as no player could play it: a part naming a chain,
+// program or cell that is not there, a chain without cells or programs, a
+// cell that ends where it starts or beyond the title set's `titleBlocks`
+// (-1: not known). Such titles are the decoys of copy protections.
+bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title, qint64 titleBlocks = -1);
 
 } // namespace zento

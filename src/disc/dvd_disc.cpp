@@ -1,6 +1,7 @@
 #include "disc/dvd_disc.h"
 
 #include "disc/disc_tables.h"
+#include "disc/nav_pack.h"
 
 #include <QDir>
 #include <QFile>
@@ -202,15 +203,19 @@ QString LabelText(const char *bytes, size_t capacity)
     return text;
 }
 
-// A title's blocks: from a title file the library opened (folders and
-// drives), or from an image's stream, where the title set's title files
-// begin at `imageStart`.
+// A title's blocks on one angle: from a title file the library opened
+// (folders and drives), or from an image's stream, where the title set's
+// title files begin at `imageStart`. A plain cell is read straight through;
+// an interleaved one unit by unit, each unit's navigation pack leading to
+// the next unit of the same angle or cut, as a player goes.
 class TitleReader : public DiscTitleReader {
 public:
-    TitleReader(std::shared_ptr<Source> source, dvd_file_t *file, quint32 imageStart, const DiscTitle &title)
-        : source_(std::move(source)), file_(file), imageStart_(imageStart), cells_(title.cells),
-          total_(title.BlockCount())
+    TitleReader(std::shared_ptr<Source> source, dvd_file_t *file, quint32 imageStart, const DiscTitle &title,
+                int angle)
+        : source_(std::move(source)), file_(file), imageStart_(imageStart), cells_(title.Cells(angle)),
+          total_(title.BlockCount(angle))
     {
+        EnterCell();
     }
     ~TitleReader() override
     {
@@ -225,31 +230,58 @@ public:
         int written = 0;
         while (written < maxBlocks && cell_ < cells_.size()) {
             const DiscCell &cell = cells_.at(cell_);
-            const qint64 sector = qint64(cell.firstSector) + offset_;
-            const qint64 left = qint64(cell.lastSector) - sector + 1;
-            const int want = int(std::min<qint64>(maxBlocks - written, left));
-            const qint64 got = ReadBlocks(sector, want, buffer + qsizetype(written) * kBlockSize);
+            unsigned char *at = buffer + qsizetype(written) * kBlockSize;
+            if (sector_ > runEnd_) {
+                if (atNav_ || !cell.interleaved || endOfCell_ || next_ > cell.lastSector) {
+                    ++cell_;
+                    EnterCell();
+                } else {
+                    sector_ = next_;
+                    atNav_ = true;
+                    runEnd_ = cell.lastSector;
+                }
+                continue;
+            }
+            if (atNav_) {
+                // The unit's navigation pack: passed on, and read for where
+                // this unit ends and the next one starts.
+                if (ReadBlocks(sector_, 1, at) != 1) {
+                    if (Skip(1))
+                        return written > 0 ? written : -1;
+                    ++sector_; // its unit's end is not known: the next pack is looked for
+                    continue;
+                }
+                failures_ = 0;
+                ++written;
+                const std::optional<NavUnit> unit = NavPackUnit(at, kBlockSize);
+                if (unit) {
+                    runEnd_ = std::min<qint64>(sector_ + unit->lastBlock, cell.lastSector);
+                    endOfCell_ = unit->endOfCell;
+                    next_ = unit->next > 0 ? sector_ + unit->next : runEnd_ + 1;
+                    atNav_ = false;
+                }
+                ++sector_;
+                continue;
+            }
+            const int want = int(std::min<qint64>(maxBlocks - written, runEnd_ - sector_ + 1));
+            const qint64 got = ReadBlocks(sector_, want, at);
             if (got > 0) {
                 written += int(got);
-                Advance(got);
+                sector_ += got;
                 failures_ = 0;
                 continue;
             }
             // The run failed: block by block, skipping the unreadable ones.
             for (int i = 0; i < want; ++i) {
-                if (ReadBlocks(sector + i, 1, buffer + qsizetype(written) * kBlockSize) == 1) {
+                if (ReadBlocks(sector_, 1, buffer + qsizetype(written) * kBlockSize) == 1) {
                     ++written;
                     failures_ = 0;
-                } else {
-                    ++skipped_;
-                    if (++failures_ >= kGoneAfterBlocks) {
-                        Advance(i + 1);
-                        gone_ = true;
-                        return written > 0 ? written : -1;
-                    }
+                } else if (Skip(1)) {
+                    ++sector_;
+                    return written > 0 ? written : -1;
                 }
+                ++sector_;
             }
-            Advance(want);
         }
         return written;
     }
@@ -258,6 +290,27 @@ public:
     qint64 SkippedBlocks() const override { return skipped_; }
 
 private:
+    // Counts unreadable blocks; true when the source has stopped answering.
+    bool Skip(int blocks)
+    {
+        skipped_ += blocks;
+        failures_ += blocks;
+        gone_ = failures_ >= kGoneAfterBlocks;
+        return gone_;
+    }
+
+    void EnterCell()
+    {
+        if (cell_ >= cells_.size())
+            return;
+        const DiscCell &cell = cells_.at(cell_);
+        sector_ = cell.firstSector;
+        runEnd_ = cell.lastSector;
+        atNav_ = cell.interleaved;
+        endOfCell_ = false;
+        next_ = 0;
+    }
+
     // The whole blocks read, -1 on a failure.
     qint64 ReadBlocks(qint64 sector, int count, unsigned char *buffer)
     {
@@ -273,23 +326,17 @@ private:
         return got < 0 ? -1 : got / kBlockSize;
     }
 
-    void Advance(qint64 blocks)
-    {
-        offset_ += blocks;
-        while (cell_ < cells_.size() &&
-               qint64(cells_.at(cell_).firstSector) + offset_ > qint64(cells_.at(cell_).lastSector)) {
-            ++cell_;
-            offset_ = 0;
-        }
-    }
-
     std::shared_ptr<Source> source_;
     dvd_file_t *file_;
     quint32 imageStart_;
     QList<DiscCell> cells_;
     qint64 total_;
     qsizetype cell_ = 0;
-    qint64 offset_ = 0;
+    qint64 sector_ = 0;   // the next block to read
+    qint64 runEnd_ = -1;  // the last block of the cell, or of the unit in an interleaved cell
+    bool atNav_ = false;  // the next block opens a unit of an interleaved cell
+    bool endOfCell_ = false;
+    qint64 next_ = 0;     // the block that opens the next unit
     qint64 skipped_ = 0;
     int failures_ = 0;
     bool gone_ = false;
@@ -309,12 +356,21 @@ struct DvdDisc::Private {
     }
 };
 
-qint64 DiscTitle::BlockCount() const
+const QList<DiscCell> &DiscTitle::Cells(int angle) const
+{
+    return angle > 1 && angle <= angleCells.size() ? angleCells.at(angle - 1) : cells;
+}
+
+qint64 DiscTitle::BlockCount(int angle) const
 {
     qint64 blocks = 0;
-    for (const DiscCell &cell : cells)
-        if (cell.lastSector >= cell.firstSector)
-            blocks += qint64(cell.lastSector) - qint64(cell.firstSector) + 1;
+    for (const DiscCell &cell : Cells(angle)) {
+        if (cell.lastSector < cell.firstSector)
+            continue;
+        const qint64 range = qint64(cell.lastSector) - qint64(cell.firstSector) + 1;
+        // An interleaved cell's range holds every angle's units in turn.
+        blocks += cell.interleaved && angles > 1 ? range / angles : range;
+    }
     return blocks;
 }
 
@@ -422,21 +478,54 @@ std::unique_ptr<DvdDisc> DvdDisc::OpenStream(std::unique_ptr<DiscImageStream> st
     return Finish(std::move(disc), d, error);
 }
 
+namespace {
+
+bool HasControls(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0);
+    });
+}
+
+// The disc's label: its UDF label, else its ISO 9660 one. An image's UDF
+// label is read from the image itself; the library reads 16-bit labels as
+// bytes, so one of a drive that comes out with control characters gives way
+// to the ISO 9660 label.
+QString VolumeLabel(DvdDisc::Private &d)
+{
+    dvd_reader_t *dvd = d.source->dvd;
+    QString label;
+    if (d.image) {
+        DiscImageStream &stream = *d.source->stream;
+        label = UdfVolumeLabel([&stream](quint32 sector, unsigned char *buffer) {
+            constexpr qint64 kBlock = DiscTitleReader::kBlockSize;
+            return ReadAt(stream, quint64(sector) * kBlock, reinterpret_cast<char *>(buffer), kBlock) == kBlock;
+        });
+    } else {
+        char name[64] = {};
+        unsigned char set[128] = {};
+        if (DVDUDFVolumeInfo(dvd, name, sizeof name - 1, set, sizeof set) == 0)
+            label = LabelText(name, sizeof name);
+        if (HasControls(label))
+            label.clear();
+    }
+    if (label.trimmed().isEmpty()) {
+        char name[64] = {};
+        unsigned char set[128] = {};
+        if (DVDISOVolumeInfo(dvd, name, sizeof name - 1, set, sizeof set) == 0)
+            label = LabelText(name, sizeof name);
+    }
+    return label;
+}
+
+} // namespace
+
 bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
 {
     info = DiscInfo();
     dvd_reader_t *dvd = d->source->dvd;
 
-    char name[64] = {};
-    unsigned char set[128] = {};
-    if (DVDUDFVolumeInfo(dvd, name, sizeof name - 1, set, sizeof set) == 0)
-        info.volumeLabel = LabelText(name, sizeof name);
-    if (info.volumeLabel.isEmpty()) {
-        std::fill(std::begin(name), std::end(name), 0);
-        if (DVDISOVolumeInfo(dvd, name, sizeof name - 1, set, sizeof set) == 0)
-            info.volumeLabel = LabelText(name, sizeof name);
-    }
-
+    info.volumeLabel = VolumeLabel(*d);
     const tt_srpt_t *table = d->vmg->tt_srpt;
     if (!table || (table->nr_of_srpts > 0 && !table->title)) {
         SetError(error, QStringLiteral("DVD-Video のタイトルの表を読めません"));
@@ -444,19 +533,28 @@ bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
     }
 
     TitleSets sets(dvd);
+    std::map<int, qint64> setBlocks;
     for (int i = 0; i < table->nr_of_srpts; ++i) {
         const title_info_t &entry = table->title[i];
         DiscTitle title;
         title.number = i + 1;
         title.titleSet = entry.title_set_nr;
         title.titleInSet = entry.vts_ttn;
-        if (DescribeTitle(sets.Get(entry.title_set_nr), title))
+        if (!setBlocks.count(title.titleSet)) {
+            dvd_stat_t stat;
+            setBlocks[title.titleSet] = DVDFileStat(dvd, title.titleSet, DVD_READ_TITLE_VOBS, &stat) == 0 &&
+                                                stat.size > 0
+                                            ? qint64(stat.size / DVD_VIDEO_LB_LEN)
+                                            : -1;
+        }
+        if (DescribeTitle(sets.Get(entry.title_set_nr), title, setBlocks[title.titleSet]))
             info.titles << title;
     }
+    MarkRepeatedTitles(info.titles);
     return true;
 }
 
-std::unique_ptr<DiscTitleReader> DvdDisc::OpenTitle(const DiscTitle &title)
+std::unique_ptr<DiscTitleReader> DvdDisc::OpenTitle(const DiscTitle &title, int angle)
 {
     if (title.titleSet < 1 || title.titleSet > 99)
         return nullptr;
@@ -467,12 +565,12 @@ std::unique_ptr<DiscTitleReader> DvdDisc::OpenTitle(const DiscTitle &title)
         const uint32_t start = UDFFindFile(d->source->dvd, name, &size);
         if (start == 0)
             return nullptr;
-        return std::make_unique<TitleReader>(d->source, nullptr, start, title);
+        return std::make_unique<TitleReader>(d->source, nullptr, start, title, angle);
     }
     dvd_file_t *file = DVDOpenFile(d->source->dvd, title.titleSet, DVD_READ_TITLE_VOBS);
     if (!file)
         return nullptr;
-    return std::make_unique<TitleReader>(d->source, file, 0, title);
+    return std::make_unique<TitleReader>(d->source, file, 0, title, angle);
 }
 
 bool IsDiscImagePath(const QString &path)
@@ -496,12 +594,67 @@ QString DiscName(const QString &sourcePath, const QString &volumeLabel)
             name = info.fileName();
     }
     for (QChar &c : name)
-        if (c == QLatin1Char('/') || c.unicode() < 0x20 || c.unicode() == 0x7f)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0) ||
+            QStringView(u"/\\:*?\"<>|").contains(c))
             c = QLatin1Char('_');
     name = name.trimmed();
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return QStringLiteral("DVD");
     return name;
+}
+
+namespace {
+
+quint32 Le16(const unsigned char *p)
+{
+    return quint32(p[0]) | quint32(p[1]) << 8;
+}
+
+quint32 Le32(const unsigned char *p)
+{
+    return Le16(p) | Le16(p + 2) << 16;
+}
+
+// A UDF dstring: the compression id, the characters, their length in bytes
+// (the id included) in its last byte.
+QString DString(const unsigned char *field, int size)
+{
+    const int used = std::min<int>(field[size - 1], size - 1);
+    QString text;
+    if (used < 1)
+        return text;
+    if (field[0] == 8) {
+        for (int i = 1; i < used; ++i)
+            text += QChar(field[i]);
+    } else if (field[0] == 16) {
+        for (int i = 1; i + 1 < used; i += 2)
+            text += QChar(char16_t(field[i] << 8 | field[i + 1]));
+    }
+    while (!text.isEmpty() && (text.back().isSpace() || text.back() == QChar(0)))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
+
+QString UdfVolumeLabel(const std::function<bool(quint32, unsigned char *)> &read)
+{
+    constexpr int kBlock = DiscTitleReader::kBlockSize;
+    unsigned char block[kBlock];
+    // The anchor at block 256 points to the volume descriptors.
+    if (!read(256, block) || Le16(block) != 2)
+        return QString();
+    const quint32 length = Le32(block + 16) / kBlock, start = Le32(block + 20);
+    for (quint32 i = 0; i < std::min<quint32>(length, 64); ++i) {
+        if (!read(start + i, block))
+            return QString();
+        const quint32 tag = Le16(block);
+        if (tag == 1) // the primary volume descriptor
+            return DString(block + 24, 32);
+        if (tag == 8) // the end of the descriptors
+            break;
+    }
+    return QString();
 }
 
 } // namespace zento

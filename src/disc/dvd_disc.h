@@ -11,7 +11,7 @@ namespace zento {
 
 // One audio track of a title, as the title set's tables describe it.
 struct DiscAudioTrack {
-    int streamId = 0x80; // the stream id in the program stream: 0x80.. AC3, 0x88.. DTS, 0xa0.. LPCM, 0xc0.. MPEG
+    int streamId = 0x80; // as the encoder names it: 0x80.. AC3, 0x88.. DTS, 0xa0.. LPCM, 0x1c0.. MPEG
     QString language;    // two-letter code in lower case ("ja"), empty when the disc names none
     QString codec;       // "AC3", "DTS", "LPCM", "MPEG"
     int channels = 0;
@@ -27,6 +27,21 @@ struct DiscSubtitleTrack {
 struct DiscCell {
     quint32 firstSector = 0;
     quint32 lastSector = 0;
+    // Which cell of the title set it is: the same cell played by two titles
+    // has the same pair.
+    int vobId = 0;
+    int cellId = 0;
+    // Its blocks are interleaved with another angle's or cut's: it is read
+    // unit by unit as each navigation pack leads, not straight through.
+    bool interleaved = false;
+    bool operator==(const DiscCell &) const = default;
+};
+
+// Why a listed title is better left unconverted.
+enum class TitleRepeat {
+    None,
+    SameAs,  // plays the very cells of an earlier title
+    PlayAll, // plays the cells of other titles one after the other
 };
 
 // One title of the disc's title table.
@@ -40,8 +55,22 @@ struct DiscTitle {
     QList<qint64> chapterStartsMs; // the start of each program; the first is 0
     std::array<quint32, 16> palette{}; // the program chain's colours, 0x00YYCrCb
     QList<DiscCell> cells;             // the blocks in play order, angle 1
-    qint64 BlockCount() const;         // the blocks of all cells
+    qint64 BlockCount(int angle = 1) const; // the blocks of all cells of an angle
+    // Its angles: 1 without an angle block. Each angle's cells in play order
+    // (index 0 is angle 1, the same as `cells`) when there are more.
+    int angles = 1;
+    QList<QList<DiscCell>> angleCells;
+    const QList<DiscCell> &Cells(int angle) const;
+    // Another title it repeats: the earlier title with the same cells, or
+    // the titles a play-all title strings together.
+    TitleRepeat repeat = TitleRepeat::None;
+    int sameAsTitle = 0; // the number of the title with the same cells
 };
+
+// Marks the titles that repeat others: one with the cells of an earlier
+// title (SameAs, naming it), one whose cells are those of two or more other
+// titles one after the other (PlayAll).
+void MarkRepeatedTitles(QList<DiscTitle> &titles);
 
 struct DiscInfo {
     QString volumeLabel; // the disc's or image's label; empty for a folder
@@ -77,9 +106,9 @@ public:
     // with the reason, when the tables cannot be read.
     bool ReadInfo(DiscInfo &info, QString *error = nullptr);
 
-    // A reader of the title's blocks in play order; null when its title set
-    // cannot be opened.
-    std::unique_ptr<DiscTitleReader> OpenTitle(const DiscTitle &title);
+    // A reader of the title's blocks in play order on an angle; null when
+    // its title set cannot be opened.
+    std::unique_ptr<DiscTitleReader> OpenTitle(const DiscTitle &title, int angle = 1);
 
     // Where images are opened: a test puts a stream with faults in place of
     // the file. Null restores the file.
@@ -113,7 +142,14 @@ bool IsDiscImagePath(const QString &path);
 // The disc's name for output files: the volume label when there is one, else
 // the name of the folder that holds VIDEO_TS (for a source that is itself
 // VIDEO_TS, its parent's name), else for an image its file name without
-// extension.
+// extension. Control characters and those a file name cannot hold on the
+// disc's home systems (/ \ : * ? " < > |) become "_".
 QString DiscName(const QString &sourcePath, const QString &volumeLabel);
+
+// The volume label of a UDF file system from its sectors (2048 bytes each,
+// `read(sector, buffer)` false where one cannot be read): the primary volume
+// descriptor's identifier, 8-bit as Latin-1 and 16-bit as UTF-16. Empty
+// when there is none.
+QString UdfVolumeLabel(const std::function<bool(quint32, unsigned char *)> &read);
 
 } // namespace zento

@@ -17,6 +17,9 @@ namespace {
 constexpr int kPciPacket = 0x26;
 constexpr int kPciData = 0x2d;
 constexpr int kBlock = 2048;
+// Then the data search information packet (private stream 2, substream 1).
+constexpr int kDsiPacket = 0x400;
+constexpr int kDsiData = 0x407;
 
 bool StartCode(const unsigned char *at, unsigned char id)
 {
@@ -38,6 +41,27 @@ std::optional<quint32> NavPackStartTime(const unsigned char *block, qsizetype si
     navRead_PCI(&pci, copy + kPciData);
     const quint32 start = pci.pci_gi.vobu_s_ptm;
     return start;
+}
+
+std::optional<NavUnit> NavPackUnit(const unsigned char *block, qsizetype size)
+{
+    if (!block || size < kBlock || !StartCode(block, 0xba) || !StartCode(block + kPciPacket, 0xbf) ||
+        block[kPciData - 1] != 0x00 || !StartCode(block + kDsiPacket, 0xbf) || block[kDsiData - 1] != 0x01)
+        return std::nullopt;
+    unsigned char copy[kBlock];
+    std::memcpy(copy, block, kBlock);
+    dsi_t dsi;
+    std::memset(&dsi, 0, sizeof dsi);
+    navRead_DSI(&dsi, copy + kDsiData);
+    NavUnit unit;
+    unit.lastBlock = dsi.dsi_gi.vobu_ea;
+    const quint32 next = dsi.vobu_sri.next_vobu;
+    // The high bit marks an offset that is there; the end of the cell has
+    // a value of its own.
+    unit.endOfCell = next == SRI_END_OF_CELL;
+    if (!unit.endOfCell && (next & 0x80000000u))
+        unit.next = next & 0x3fffffffu;
+    return unit;
 }
 
 } // namespace zento

@@ -11,4 +11,16 @@ namespace zento {
 // navigation pack.
 std::optional<quint32> NavPackStartTime(const unsigned char *block, qsizetype size);
 
+// What a navigation pack's search information says of its unit: the unit's
+// last block, as an offset from the pack, and the next unit of the same
+// angle or cut.
+struct NavUnit {
+    quint32 lastBlock = 0; // the unit is the pack and the blocks after it up to this offset
+    quint32 next = 0;      // offset of the next unit to play; 0 when not known
+    bool endOfCell = false; // the last unit of its cell
+};
+
+// None when the block is no navigation pack.
+std::optional<NavUnit> NavPackUnit(const unsigned char *block, qsizetype size);
+
 } // namespace zento

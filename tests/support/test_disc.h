@@ -35,6 +35,23 @@ inline bool MakeTestDisc(const QString &folder, const QStringList &options, cons
     return ok;
 }
 
+// Authors the disc of one title with two interleaved angles (a 2 s lead-in
+// at 660 Hz, then 10 s at 440 Hz on angle 1 and 880 Hz on angle 2) with
+// scripts/make-angle-dvd, and an image of it.
+inline bool MakeAngleTestDisc(const QString &folder, const QString &iso, QString *output = nullptr)
+{
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("python3"), {QStringLiteral(ZENTO_SOURCE_DIR "/scripts/make-angle-dvd"),
+                                              QStringLiteral("--iso"), iso, folder});
+    const bool ok =
+        process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (output)
+        *output = QString::fromUtf8(process.readAll());
+    return ok;
+}
+
 // An image whose reads fail where a test says: a read touching the bytes
 // [from, to) of the image fails, as on a scratched or vanished disc.
 class FaultyImage : public DiscImageStream {
