@@ -1,5 +1,6 @@
 // Jobs of a run from the source list, and the input of a joined job.
 #include "convert/title_jobs.h"
+#include "support/test_support.h"
 
 #include <QtTest>
 
@@ -112,6 +113,17 @@ private slots:
         QTest::newRow("title, audio 0x81")
             << PipedStreams{true, 0x81} << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x81 -y -pass 2 -flags";
         QTest::newRow("title without audio") << PipedStreams{true, -1} << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -y";
+        // every kind of audio by the id the encoder gives it, tagged with its language
+        QTest::newRow("MPEG audio, Japanese") << PipedStreams{true, 0x1c1, -1, {}, false, {}, "jpn"}
+                                              << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x1c1 "
+                                                 "-metadata:s:a:0 language=jpn -y";
+        QTest::newRow("DTS, English") << PipedStreams{true, 0x89, -1, {}, false, {}, "eng"}
+                                      << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x89 "
+                                         "-metadata:s:a:0 language=eng -y";
+        QTest::newRow("LPCM, no language") << PipedStreams{true, 0xa0}
+                                           << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0xa0 -y";
+        QTest::newRow("no audio: no tag") << PipedStreams{true, -1, -1, {}, false, {}, "jpn"}
+                                          << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -y";
         QTest::newRow("deinterlaced") << PipedStreams{true, 0x80, -1, {}, true}
                                       << "ffmpeg -f mpeg -i pipe:0 -filter_complex "
                                          "[0:v:0]bwdif=mode=send_frame:deint=interlaced[video] -map [video] "
@@ -166,6 +178,76 @@ private slots:
         title.durationMs = ms;
         title.audio = audio;
         QCOMPARE(TitleRowText(title, DefaultAudioTrack(title)), row);
+    }
+
+    // Titles with angles say so; titles that repeat others say which and
+    // are not ticked, nor are short ones.
+    void titleMarks_data()
+    {
+        QTest::addColumn<int>("angles");
+        QTest::addColumn<int>("repeat");
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("a film") << 1 << int(TitleRepeat::None) << qint64(60000) << "T07 0:01:00 音声なし" << true;
+        QTest::newRow("two angles") << 2 << int(TitleRepeat::None) << qint64(60000)
+                                    << "T07 0:01:00 音声なし アングル×2" << true;
+        QTest::newRow("same as T02") << 1 << int(TitleRepeat::SameAs) << qint64(60000)
+                                     << "T07 0:01:00 音声なし (T02 と同じ)" << false;
+        QTest::newRow("play all, with angles") << 3 << int(TitleRepeat::PlayAll) << qint64(60000)
+                                               << "T07 0:01:00 音声なし アングル×3 (まとめて再生)" << false;
+        QTest::newRow("a logo") << 1 << int(TitleRepeat::None) << qint64(9999) << "T07 0:00:10 音声なし" << false;
+    }
+    void titleMarks()
+    {
+        QFETCH(int, angles);
+        QFETCH(int, repeat);
+        QFETCH(qint64, ms);
+        QFETCH(QString, row);
+        QFETCH(bool, ticked);
+        DiscTitle title;
+        title.number = 7;
+        title.durationMs = ms;
+        title.angles = angles;
+        title.repeat = TitleRepeat(repeat);
+        title.sameAsTitle = 2;
+        QCOMPARE(TitleRowText(title, -1), row);
+        QCOMPARE(TitleTickedWhenListed(title), ticked);
+    }
+
+    void languageCodes()
+    {
+        const QList<std::pair<QString, QString>> codes{
+            {"ja", "jpn"}, {"EN", "eng"}, {"fr", "fre"}, {"de", "ger"}, {"zh", "chi"}, {"xx", ""}, {"", ""}};
+        for (const auto &[two, three] : codes)
+            QCOMPARE(LanguageCode3(two), three);
+    }
+
+    // A name too long for a file is cut, never the title's number, never
+    // half a character.
+    void longDiscNames_data()
+    {
+        QTest::addColumn<QString>("disc");
+        QTest::addColumn<QString>("file");
+        const QString kana(100, QChar(0x30c7)); // 3 bytes each
+        const QString emoji = QString::fromUtf8("\xf0\x9f\x8e\xac"); // 4 bytes, two halves
+        QTest::newRow("short") << "MOVIE" << "MOVIE_03.mp4";
+        QTest::newRow("248 bytes of name fit") << QString(248, 'a') << QString(248, 'a') + "_03.mp4";
+        QTest::newRow("249 are cut to 248") << QString(249, 'a') << QString(248, 'a') + "_03.mp4";
+        QTest::newRow("kana cut whole") << kana << kana.left(82) + "_03.mp4";
+        QTest::newRow("a pair kept whole") << "a" + emoji.repeated(70) << "a" + emoji.repeated(61) + "_03.mp4";
+    }
+    void longDiscNames()
+    {
+        QFETCH(QString, disc);
+        QFETCH(QString, file);
+        ConversionSettings settings;
+        settings.C1_03 = "/o";
+        const int mp4 = test::RowWithId(Catalogue::Containers, "MP4");
+        settings.C2_01 = {mp4, CatalogueRows(Catalogue::Containers).at(mp4)};
+        const QString path = TitleOutputPath(disc, 3, settings, PathStyle::Posix);
+        QCOMPARE(path, "/o/" + file);
+        QVERIFY(file.toUtf8().size() <= 255);
     }
 };
 

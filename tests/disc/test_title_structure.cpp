@@ -91,6 +91,17 @@ public:
         ifo_.vts_ptt_srpt = &ptt_;
     }
     const ifo_handle_t *Handle() const { return &ifo_; }
+    // Audio streams of these formats (0 AC3, 2 and 3 MPEG, 4 LPCM, 6 DTS),
+    // the i-th numbered `first + i` in the program stream.
+    void SetAudio(const QList<int> &formats, int first)
+    {
+        mat_.nr_of_vts_audio_streams = uint8_t(formats.size());
+        for (int i = 0; i < formats.size(); ++i) {
+            mat_.vts_audio_attr[i].audio_format = unsigned(formats.at(i));
+            for (Chain &c : chains_)
+                c.pgc.audio_control[i] = uint16_t(0x8000 | (first + i) << 8);
+        }
+    }
 
 private:
     struct Chain {
@@ -347,6 +358,21 @@ private slots:
         QFETCH(QString, expected);
         const FakeTitleSet set(chains, titles);
         QCOMPARE(Described(set.Handle(), title, 1000), expected);
+    }
+
+    // Each kind of audio by the id the encoder gives its stream.
+    void audioKinds()
+    {
+        FakeTitleSet set("0-99", "1.1");
+        set.SetAudio({0, 2, 3, 4, 6, 1, 5}, 1);
+        DiscTitle title;
+        title.titleInSet = 1;
+        QVERIFY(DescribeTitle(set.Handle(), title, 1000));
+        QStringList tracks;
+        for (const DiscAudioTrack &track : title.audio)
+            tracks << QString("%1 0x%2").arg(track.codec).arg(track.streamId, 0, 16);
+        // formats 1 and 5 are no stream a player picks
+        QCOMPARE(tracks, (QStringList{"AC3 0x81", "MPEG 0x1c2", "MPEG 0x1c3", "LPCM 0xa4", "DTS 0x8d"}));
     }
 
     void programMapNamingNoCell()

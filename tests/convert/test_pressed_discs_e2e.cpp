@@ -1,0 +1,208 @@
+// Discs built as studios build them, converted through the window by the
+// real encoder: a series disc with a play-all title, a PAL image with MPEG
+// audio and a Japanese label, a title of two interleaved angles.
+#include "app/main_form.h"
+#include "options/catalogue.h"
+#include "support/test_disc.h"
+#include "support/test_support.h"
+#include "widgets/browse_edit.h"
+#include "widgets/check_list_box.h"
+#include "widgets/color_button.h"
+#include "widgets/drive_combo_box.h"
+#include "widgets/multi_col_combo_box.h"
+#include "widgets/spin_edit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zento;
+using test::RowWithId;
+
+namespace {
+
+// The tone of each second of a file's audio from `from` to `to`, in Hz,
+// from the zero crossings.
+QList<int> Tones(const QString &file, int from, int to)
+{
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "error", "-i", file, "-vn", "-ac", "1", "-ar", "48000", "-f", "s16le", "-"});
+    if (!ffmpeg.waitForFinished(60000))
+        return {};
+    const QByteArray pcm = ffmpeg.readAllStandardOutput();
+    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
+    QList<int> tones;
+    for (int second = from; second < to; ++second) {
+        const qsizetype begin = qsizetype(second) * 48000, end = begin + 48000;
+        if (end > pcm.size() / 2)
+            break;
+        int crossings = 0;
+        for (qsizetype i = begin + 1; i < end; ++i)
+            crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+        tones << crossings / 2;
+    }
+    return tones;
+}
+
+// Whether every tone is within 20 Hz of `hz`; the list says otherwise.
+bool AllNear(const QList<int> &tones, int hz)
+{
+    return !tones.isEmpty() && std::all_of(tones.begin(), tones.end(), [hz](int t) { return qAbs(t - hz) <= 20; });
+}
+
+QString ToneText(const QList<int> &tones)
+{
+    QStringList text;
+    for (const int t : tones)
+        text << QString::number(t);
+    return text.join(' ');
+}
+
+} // namespace
+
+class TestPressedDiscsE2e : public QObject {
+    Q_OBJECT
+    QTemporaryDir root_;
+    test::ProgramFolder program_;
+
+    std::unique_ptr<TMainForm1> Window(const QString &source, const QString &out, const QString &container = "AVI",
+                                       const QString &audio = "LIBMP3LAME")
+    {
+        auto w = std::make_unique<TMainForm1>(program_.Executable());
+        w->C1_03->SetText(out);
+        w->C2_01->SetItemIndex(RowWithId(Catalogue::Containers, container));
+        w->C2_04->SetItemIndex(RowWithId(Catalogue::VideoCodecs, "MPEG4"));
+        w->C3_01->SetItemIndex(RowWithId(Catalogue::AudioCodecs, audio));
+        w->C2_02_01->SetValue(176);
+        w->C2_02_02->SetValue(120);
+        w->C3_03->SetValue(48000);
+        w->CheckBox2->setChecked(true);
+        w->DriveComboBox1->AddFolder(source);
+        w->DriveComboBox1->SetDrive(source);
+        w->CButton12Click();
+        return w;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY2(test::EncoderToolsOnPath(), "the encoder ffmpeg (with ffprobe) must be on PATH"); }
+
+    // Only the episodes are converted, each once, each with its own tone.
+    void seriesDiscWithPlayAll()
+    {
+        const QString disc = root_.filePath("SERIES"), out = root_.filePath("series-out");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc,
+                                    {"--titles", "10,10", "--chapter", "0", "--audio", "ja:440:2", "--tone-step",
+                                     "220", "--play-all"},
+                                    {}, &said),
+                 qPrintable(said));
+        test::DialogRecorder dialogs;
+        {
+            auto w = Window(disc, out);
+            QCOMPARE(w->CheckListBox2->Items(),
+                     (QStringList{"T01 0:00:20 日本語 AC3 2ch (まとめて再生)", "T02 0:00:10 日本語 AC3 2ch",
+                                  "T03 0:00:10 日本語 AC3 2ch"}));
+            QList<bool> ticks;
+            for (int i = 0; i < 3; ++i)
+                ticks << w->CheckListBox2->IsItemChecked(i);
+            QCOMPARE(ticks, (QList<bool>{false, true, true}));
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), (QStringList{"SERIES_02.avi", "SERIES_03.avi"}));
+        const int tones[] = {440, 660};
+        for (int i = 0; i < 2; ++i) {
+            const QString file = out + QString("/SERIES_0%1.avi").arg(i + 2);
+            QVERIFY2(qAbs(test::MediaDuration(file) - 10.0) < 0.5, qPrintable(file));
+            const QList<int> heard = Tones(file, 0, 9);
+            QVERIFY2(AllNear(heard, tones[i]), qPrintable(ToneText(heard)));
+        }
+    }
+
+    // MPEG audio of a PAL disc converts; the Japanese label names the file
+    // and the audio is tagged Japanese.
+    void palImageWithMpegAudioAndJapaneseLabel()
+    {
+        const QString image = root_.filePath("pal.iso"), out = root_.filePath("pal-out");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(root_.filePath("pal"),
+                                    {"--titles", "10", "--pal", "--mp2", "--audio", "ja:523:2", "--label",
+                                     "日本語ディスク"},
+                                    image, &said),
+                 qPrintable(said));
+        test::DialogRecorder dialogs;
+        {
+            auto w = Window(image, out, "MP4");
+            QCOMPARE(w->CheckListBox2->Items(), (QStringList{"T01 0:00:10 日本語 MPEG 2ch"}));
+            w->CButton10->click();
+        }
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join("\n")));
+        QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"日本語ディスク_01.mp4"}));
+        const QString file = out + "/日本語ディスク_01.mp4";
+        QVERIFY2(qAbs(test::MediaDuration(file) - 10.0) < 0.5, qPrintable(file));
+        const QList<int> heard = Tones(file, 0, 9);
+        QVERIFY2(AllNear(heard, 523), qPrintable(ToneText(heard)));
+        const QString language = test::Run("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                                       "stream_tags=language", "-of", "csv=p=0", file});
+        QCOMPARE(language.trimmed(), "jpn");
+    }
+
+    // Angle 1 alone throughout, or angle 2 when chosen in the row's menu.
+    void interleavedAngles_data()
+    {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<int>("tone");
+        QTest::newRow("angle 1") << 1 << 440;
+        QTest::newRow("angle 2 chosen") << 2 << 880;
+    }
+    void interleavedAngles()
+    {
+        QFETCH(int, angle);
+        QFETCH(int, tone);
+        const QString disc = root_.filePath("ANGLES");
+        const QString out = root_.filePath(QString("angles-out-%1").arg(angle));
+        if (!QFileInfo::exists(disc)) {
+            QString said;
+            QVERIFY2(test::MakeAngleTestDisc(disc, root_.filePath("angles.iso"), &said), qPrintable(said));
+        }
+        test::DialogRecorder dialogs;
+        QStringList offered;
+        {
+            auto w = Window(disc, out);
+            QCOMPARE(w->CheckListBox2->Items(), (QStringList{"T01 0:00:12 日本語 AC3 2ch アングル×2"}));
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+            w->CheckListBox2->setFocus();
+            w->CheckListBox2->setCurrentRow(0);
+            QTimer::singleShot(0, [&] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                if (!menu)
+                    return;
+                for (QAction *action : menu->actions())
+                    if (action->isCheckable() && action->text().startsWith("アングル")) {
+                        offered << action->text() + (action->isChecked() ? " *" : "");
+                        if (action->text() == QString("アングル %1").arg(angle))
+                            menu->setActiveAction(action);
+                    }
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
+            QTest::keyClick(w->CheckListBox2, Qt::Key_Menu);
+            QCOMPARE(w->Titles().rows.at(0).angle, angle);
+            w->CButton10->click();
+        }
+        QCOMPARE(offered, (QStringList{"アングル 1 *", "アングル 2"}));
+        QCOMPARE(dialogs.messages, QStringList());
+        const QString file = out + "/ANGLES_01.avi";
+        QVERIFY2(qAbs(test::MediaDuration(file) - 12.0) < 0.5, qPrintable(QString::number(test::MediaDuration(file))));
+        // the lead-in, then the chosen angle's tone every second, never the other's
+        const QList<int> lead = Tones(file, 0, 2), heard = Tones(file, 3, 12);
+        QVERIFY2(AllNear(lead, 660), qPrintable(ToneText(lead)));
+        QVERIFY2(heard.size() == 9 && AllNear(heard, tone), qPrintable(ToneText(heard)));
+    }
+};
+
+QTEST_MAIN(TestPressedDiscsE2e)
+#include "test_pressed_discs_e2e.moc"
