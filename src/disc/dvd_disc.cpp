@@ -14,6 +14,7 @@
 #include <dvdread/ifo_types.h>
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -409,7 +410,16 @@ std::unique_ptr<DvdDisc> Finish(std::unique_ptr<DvdDisc> disc, DvdDisc::Private 
 
 std::unique_ptr<DvdDisc> DvdDisc::Open(const QString &path, QString *error)
 {
-    if (IsDiscImagePath(path)) {
+    // An image is a file, or a device holding one; a named pipe would hold
+    // the reader until some other program writes to it. A folder is read as
+    // a folder, whatever its name.
+    struct stat kind;
+    const bool there = !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &kind) == 0;
+    if (there && !S_ISDIR(kind.st_mode) && !S_ISREG(kind.st_mode) && !S_ISBLK(kind.st_mode)) {
+        SetError(error, QStringLiteral("ファイルでもフォルダでもディスク装置でもありません"));
+        return nullptr;
+    }
+    if (IsDiscImagePath(path) && !(there && S_ISDIR(kind.st_mode))) {
         std::function<std::unique_ptr<DiscImageStream>(const QString &)> opener;
         {
             std::lock_guard lock(gOpenerMutex);
@@ -586,7 +596,7 @@ QString DiscName(const QString &sourcePath, const QString &volumeLabel)
         while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
             path.chop(1);
         const QFileInfo info(path);
-        if (IsDiscImagePath(path))
+        if (IsDiscImagePath(path) && !info.isDir())
             name = info.completeBaseName();
         else if (info.fileName().compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
             name = QFileInfo(info.path()).fileName();

@@ -14,10 +14,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace zento;
 using test::RowWithId;
@@ -148,6 +151,35 @@ private slots:
         const QString language = test::Run("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
                                                        "stream_tags=language", "-of", "csv=p=0", file});
         QCOMPARE(language.trimmed(), "jpn");
+    }
+
+    // A folder is read by its titles whatever its name; a named pipe is
+    // refused at once instead of holding the window until someone writes.
+    void foldersAndPipesNamedLikeImages()
+    {
+        const QString folder = root_.filePath("FOLDER.iso"), fifo = root_.filePath("pipe.iso");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(folder, {"--titles", "2", "--chapter", "0", "--audio", "ja:440:2"}, {}, &said),
+                 qPrintable(said));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        test::DialogRecorder dialogs;
+        {
+            auto w = Window(folder, root_.filePath("unused"));
+            QCOMPARE(w->CheckListBox2->Items(), (QStringList{"T01 0:00:02 日本語 AC3 2ch"}));
+            QVERIFY(w->CheckBox2->isEnabled());
+            QCOMPARE(w->Titles().discName, "FOLDER.iso");
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        QElapsedTimer clock;
+        clock.start();
+        {
+            auto w = Window(fifo, root_.filePath("unused"));
+            QCOMPARE(w->CheckListBox2->Count(), 0);
+        }
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages.first().contains("ファイルでもフォルダでもディスク装置でもありません"),
+                 qPrintable(dialogs.messages.first()));
     }
 
     // Angle 1 alone throughout, or angle 2 when chosen in the row's menu.
