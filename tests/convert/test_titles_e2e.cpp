@@ -7,6 +7,7 @@
 #include "options/catalogue.h"
 #include "support/test_disc.h"
 #include "support/test_support.h"
+#include "support/title_window.h"
 #include "widgets/browse_edit.h"
 #include "widgets/check_list_box.h"
 #include "widgets/color_button.h"
@@ -75,19 +76,7 @@ class TestTitlesE2e : public QObject {
 
     std::unique_ptr<TMainForm1> Window(const QString &source, const QString &out)
     {
-        auto w = std::make_unique<TMainForm1>(program_.Executable());
-        w->C1_03->SetText(out);
-        w->C2_01->SetItemIndex(RowWithId(Catalogue::Containers, "AVI"));
-        w->C2_04->SetItemIndex(RowWithId(Catalogue::VideoCodecs, "MPEG4"));
-        w->C3_01->SetItemIndex(RowWithId(Catalogue::AudioCodecs, "LIBMP3LAME"));
-        w->C2_02_01->SetValue(176);
-        w->C2_02_02->SetValue(120);
-        w->C3_03->SetValue(48000);
-        w->CheckBox2->setChecked(true);
-        w->DriveComboBox1->AddFolder(source);
-        w->DriveComboBox1->SetDrive(source);
-        w->CButton12Click();
-        return w;
+        return test::TitleModeWindow(program_, source, out);
     }
 
 private slots:
