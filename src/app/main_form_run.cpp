@@ -159,6 +159,10 @@ private:
     QTemporaryDir workFolder_;
     QList<FailedPass> failures_;
     QList<FailedPass> skips_; // converted with unreadable blocks passed over
+    // Outputs named anew beside a file already there: "<name> -> <name (2)>",
+    // and the path written.
+    QList<std::pair<QString, QString>> renamed_;
+    QStringList cut_;         // "T01: イメージが途中で…": sources that ended before their titles did
     QStringList written_;     // the outputs of this run's jobs so far, absolute
     QString jobOutput_;       // the output of the job in progress
     // How far the encoder has read its input file (-1: not known), and when it
@@ -291,6 +295,15 @@ void ConversionRun::Execute()
     if (!skips_.isEmpty())
         reports << FailureReport(QStringLiteral("ディスクの読めない部分を飛ばして変換したファイルがあります。"),
                                  skips_);
+    if (!cut_.isEmpty())
+        reports << QStringLiteral("途中までを変換したファイルがあります。\n\n") + cut_.join(QLatin1Char('\n'));
+    QStringList renamed;
+    for (const auto &[text, path] : std::as_const(renamed_))
+        if (QFileInfo::exists(path))
+            renamed << text;
+    if (!renamed.isEmpty())
+        reports << QStringLiteral("同じ名前のファイルがあったため、次の名前で保存しました。\n\n") +
+                       renamed.join(QLatin1Char('\n'));
     if (!reports.isEmpty())
         ShowMessage(reports.join(QStringLiteral("\n\n")));
 }
@@ -309,12 +322,26 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
         w_.CurrentSourcePath = job.parts.constFirst();
         w_.CurrentOutputPath = BuildOutputPath(w_.CurrentSourcePath, settings);
     }
-    // Within a run no job overwrites what an earlier one wrote: a name met
-    // again is numbered. Both passes of a job write the same file.
+    // No job overwrites a file that is there already, an earlier run's or
+    // an earlier job's: the output takes the next free number, and the
+    // report names it. Both passes of a job write the same file.
     if (pass == 1) {
         const QString named = w_.CurrentOutputPath;
-        for (int n = 2; written_.contains(QFileInfo(w_.CurrentOutputPath).absoluteFilePath()); ++n)
+        bool there = false;
+        // An output named as its source is refused below, not renamed.
+        const bool isSource = std::any_of(job.parts.cbegin(), job.parts.cend(),
+                                          [&named](const QString &part) { return IsSameFile(part, named); });
+        for (int n = 2; !isSource; ++n) {
+            const QFileInfo info(w_.CurrentOutputPath);
+            const bool ours = written_.contains(info.absoluteFilePath());
+            if (!ours && !info.exists() && !info.isSymLink())
+                break;
+            there = there || !ours;
             w_.CurrentOutputPath = NumberedOutputPath(named, n);
+        }
+        if (there)
+            renamed_.append({PathFileName(named) + QStringLiteral(" -> ") + PathFileName(w_.CurrentOutputPath),
+                             w_.CurrentOutputPath});
         jobOutput_ = w_.CurrentOutputPath;
         written_ << QFileInfo(jobOutput_).absoluteFilePath();
     }
@@ -441,14 +468,16 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
     WaitForEncoder(process, tail);
     // The encoder has ended: the feeding stops (it may still be waiting for
     // room in the pipe when the encoder ended early).
-    bool sourceGone = false;
+    bool sourceGone = false, sourceEnded = false;
     QString sourceFailure;
-    qint64 skipped = 0;
+    qint64 skipped = 0, fedShare = 0;
     if (feeder_) {
         feeder_->Stop();
         sourceGone = feeder_->SourceFailed();
         sourceFailure = feeder_->FailureText();
         skipped = feeder_->SkippedBlocks();
+        sourceEnded = feeder_->SourceEnded();
+        fedShare = feeder_->TotalBytes() > 0 ? feeder_->FedBytes() * 1000 / feeder_->TotalBytes() : 0;
         feeder_.reset();
     }
 
@@ -480,6 +509,15 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
         failures_.append({label, pass, passCount, {sourceFailure}});
         return false;
     }
+    // An image that ends before the title does: the encoder made what there
+    // was, which stays; how far it goes is told.
+    if (sourceEnded && pass == passCount) {
+        const qint64 reached = progress_.positionMs > 0 ? progress_.positionMs : job.title.durationMs * fedShare / 1000;
+        cut_ << QStringLiteral("T%1: イメージが途中で終わっています（%2 秒のうち %3 秒まで）")
+                    .arg(job.title.number, 2, 10, QLatin1Char('0'))
+                    .arg(QString::number(job.title.durationMs / 1000.0, 'f', 0),
+                         QString::number(std::min(reached, job.title.durationMs) / 1000.0, 'f', 1));
+    }
     if (skipped > 0)
         skips_.append(
             {label, pass, passCount, {QStringLiteral("読めないブロック %1 個を飛ばしました。").arg(skipped)}});
@@ -489,7 +527,13 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
             lines << QStringLiteral("エンコーダが異常終了しました。");
         else
             lines << QStringLiteral("エンコーダの終了コード: %1").arg(process->exitCode());
-        lines << tail.Lines();
+        // A full disk is told as such, before the encoder's own words.
+        const QStringList said = tail.Lines();
+        if (std::any_of(said.cbegin(), said.cend(),
+                        [](const QString &line) { return line.contains(QLatin1String("No space left on device")); }))
+            lines << QStringLiteral("出力先の空き容量が足りません: %1")
+                         .arg(QDir::toNativeSeparators(QFileInfo(output).absolutePath()));
+        lines << said;
         failures_.append({label, pass, passCount, lines});
     } else if (process && WroteNothing(before, StateOf(output))) {
         failures_.append({label, pass, passCount, {QStringLiteral("エンコーダは出力ファイルを書きませんでした。")}});

@@ -111,11 +111,35 @@ OutputTail::OutputTail(int maxLines, int maxLineLength)
 {
 }
 
+namespace {
+
+// An overlong line keeps its end, where the encoder says what went wrong
+// ("…/name.mp4: File name too long"), from the start of a word on.
+QByteArray CutLine(const QByteArray &line, int maxLength)
+{
+    if (line.size() <= maxLength)
+        return line;
+    const QByteArray mark = QByteArrayLiteral("\xe2\x80\xa6"); // "…"
+    QByteArray end = line.right(qMax(1, maxLength - int(mark.size())));
+    const qsizetype blank = end.indexOf(' ');
+    if (blank >= 0 && blank + 1 < end.size()) {
+        end.remove(0, blank + 1);
+    } else {
+        qsizetype at = 0; // never half a character
+        while (at < end.size() && (static_cast<unsigned char>(end.at(at)) & 0xc0) == 0x80)
+            ++at;
+        end.remove(0, at);
+    }
+    return mark + end;
+}
+
+} // namespace
+
 void OutputTail::AddLine(const QByteArray &line)
 {
     if (line.trimmed().isEmpty())
         return;
-    lines_.append(line.left(maxLineLength_));
+    lines_.append(CutLine(line, maxLineLength_));
     while (lines_.size() > maxLines_)
         lines_.removeFirst();
 }
@@ -126,9 +150,11 @@ void OutputTail::Append(const QByteArray &bytes)
         if (c == '\n' || c == '\r') {
             AddLine(partial_);
             partial_.clear();
-        } else if (partial_.size() < maxLineLength_ * 4) {
-            // the rest of an overlong line is of no use; keep enough to cut later
+        } else {
+            // of an overlong line only its end is of use; keep enough to cut later
             partial_.append(c);
+            if (partial_.size() > maxLineLength_ * 8)
+                partial_.remove(0, partial_.size() - maxLineLength_ * 4);
         }
     }
 }
@@ -137,7 +163,7 @@ QStringList OutputTail::Lines() const
 {
     QList<QByteArray> all = lines_;
     if (!partial_.trimmed().isEmpty()) {
-        all.append(partial_.left(maxLineLength_));
+        all.append(CutLine(partial_, maxLineLength_));
         while (all.size() > maxLines_)
             all.removeFirst();
     }

@@ -101,6 +101,7 @@ public:
         return ReadBlocks(buffer, size);
     }
     qint64 SkippedBlocks() const override { return reader_ ? reader_->SkippedBlocks() : 0; }
+    bool SourceEnded() const override { return reader_ && reader_->SourceEnded(); }
 
 private:
     qint64 ReadBlocks(char *buffer, qint64 size)
@@ -251,6 +252,7 @@ void PipeFeeder::Feed()
             break;
         }
         if (count == 0) {
+            ended_ = feed_->SourceEnded();
             complete_ = true;
             break;
         }

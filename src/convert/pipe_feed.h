@@ -25,6 +25,8 @@ public:
     virtual qint64 Read(char *buffer, qint64 size) = 0;
     // Unreadable blocks passed over so far.
     virtual qint64 SkippedBlocks() const { return 0; }
+    // The source ended before its end was due (a cut image).
+    virtual bool SourceEnded() const { return false; }
 };
 
 // The parts of a title, one file after the other, in the order given.
@@ -65,6 +67,8 @@ public:
     bool SourceFailed() const { return failed_.load(); }
     QString FailureText() const;
     qint64 SkippedBlocks() const { return skipped_.load(); }
+    // The input ended early with its source: the encoder had all there was.
+    bool SourceEnded() const { return ended_.load(); }
     // Everything was fed (or the limit reached) and the input closed.
     bool Complete() const { return complete_.load(); }
 
@@ -84,6 +88,7 @@ private:
     std::atomic<bool> complete_{false};
     std::atomic<qint64> fed_{0};
     std::atomic<qint64> skipped_{0};
+    std::atomic<bool> ended_{false};
     QString failure_; // written by the thread before failed_ is set
 };
 

@@ -9,7 +9,9 @@ namespace zento {
 
 namespace {
 
-constexpr qsizetype kMaxFileNameBytes = 255; // what Linux file systems hold
+// What Linux file systems hold, less room for the " (99)" an output gets
+// beside a file of its name.
+constexpr qsizetype kMaxFileNameBytes = 255 - 5;
 
 QString FolderOf(const QString &path, PathStyle style)
 {

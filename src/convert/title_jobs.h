@@ -111,7 +111,8 @@ constexpr qint64 kShortTitleMs = 10000;
 
 // The output of a title: "<disc name>_<NN>" with the container's extension
 // (".VOB" on the automatic row) in the output folder. A disc name too long
-// for a file name of 255 bytes is cut; the number stays.
+// for a file name of 255 bytes, with room for a " (2)" after it, is cut; the
+// number stays.
 QString TitleOutputPath(const QString &discName, int titleNumber, const ConversionSettings &settings,
                         PathStyle style = NativePathStyle());
 

@@ -229,7 +229,7 @@ public:
         if (gone_)
             return -1;
         int written = 0;
-        while (written < maxBlocks && cell_ < cells_.size()) {
+        while (written < maxBlocks && cell_ < cells_.size() && !ended_) {
             const DiscCell &cell = cells_.at(cell_);
             unsigned char *at = buffer + qsizetype(written) * kBlockSize;
             if (sector_ > runEnd_) {
@@ -247,6 +247,8 @@ public:
                 // The unit's navigation pack: passed on, and read for where
                 // this unit ends and the next one starts.
                 if (ReadBlocks(sector_, 1, at) != 1) {
+                    if (ended_)
+                        break;
                     if (Skip(1))
                         return written > 0 ? written : -1;
                     ++sector_; // its unit's end is not known: the next pack is looked for
@@ -266,8 +268,8 @@ public:
             }
             const int want = int(std::min<qint64>(maxBlocks - written, runEnd_ - sector_ + 1));
             const qint64 got = ReadBlocks(sector_, want, at);
-            if (got > 0) {
-                written += int(got);
+            if (got > 0 || ended_) {
+                written += int(std::max<qint64>(got, 0));
                 sector_ += got;
                 failures_ = 0;
                 continue;
@@ -277,6 +279,8 @@ public:
                 if (ReadBlocks(sector_, 1, buffer + qsizetype(written) * kBlockSize) == 1) {
                     ++written;
                     failures_ = 0;
+                } else if (ended_) {
+                    break;
                 } else if (Skip(1)) {
                     ++sector_;
                     return written > 0 ? written : -1;
@@ -289,6 +293,7 @@ public:
 
     qint64 TotalBlocks() const override { return total_; }
     qint64 SkippedBlocks() const override { return skipped_; }
+    bool SourceEnded() const override { return ended_; }
 
 private:
     // Counts unreadable blocks; true when the source has stopped answering.
@@ -324,7 +329,12 @@ private:
         const quint64 block = quint64(imageStart_) + quint64(sector);
         const qint64 got =
             ReadAt(*source_->stream, block * kBlockSize, reinterpret_cast<char *>(buffer), qint64(count) * kBlockSize);
-        return got < 0 ? -1 : got / kBlockSize;
+        if (got < 0)
+            return -1;
+        // Read whole but short: the image ends here, and so does its input.
+        if (got < qint64(count) * kBlockSize)
+            ended_ = true;
+        return got / kBlockSize;
     }
 
     std::shared_ptr<Source> source_;
@@ -341,6 +351,7 @@ private:
     qint64 skipped_ = 0;
     int failures_ = 0;
     bool gone_ = false;
+    bool ended_ = false;
 };
 
 } // namespace

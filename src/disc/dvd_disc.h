@@ -134,6 +134,9 @@ public:
     virtual int Read(unsigned char *buffer, int maxBlocks) = 0;
     virtual qint64 TotalBlocks() const = 0;
     virtual qint64 SkippedBlocks() const = 0;
+    // The source ended before the title did (an image cut short by an
+    // interrupted copy): what was there was read, and Read gave 0 after it.
+    virtual bool SourceEnded() const { return false; }
 };
 
 // A path that names a disc image by its extension (".iso", any case).

@@ -109,8 +109,6 @@ private slots:
         QTest::addColumn<QString>("said"); // what the report shows of the encoder's words
         QTest::newRow("output folder below a file") << "folder below a file"
                                                     << "Not a directory";
-        QTest::newRow("output file is a folder") << "output is a folder"
-                                                 << "Is a directory";
         QTest::newRow("output on a full disk") << "full disk"
                                                << "No space left on device";
     }
@@ -124,9 +122,6 @@ private slots:
             keep = b.root.filePath("blocker");
             QVERIFY(WriteFile(keep, "mine"));
             b.out = keep + "/out";
-        } else if (fault == "output is a folder") {
-            keep = b.Output(0) + "/inside";
-            QVERIFY(WriteFile(keep, "mine") && WriteFile(b.Output(1) + "/inside", "mine"));
         } else {
             if (!PrivateMounts())
                 QSKIP("no mount namespace here (needs CAP_SYS_ADMIN): the full disk is not made");
@@ -151,12 +146,35 @@ private slots:
                      qPrintable(report));
         if (!mounted)
             QCOMPARE(ReadFile(keep), kept);
+        else // the cause, in the user's words
+            QVERIFY2(report.count("出力先の空き容量が足りません: " + b.out) == 2, qPrintable(report));
         QString why;
         QVERIFY2(b.Settled(why), qPrintable(why));
         if (mounted) {
             test::ConvertsAgain(b); // room again
             QVERIFY(Unmount(b.out));
         }
+    }
+
+    // An output's name taken by a folder (or a file of an earlier run): the
+    // output gets the next free name, the folder stays, the report says so.
+    void outputNameTaken()
+    {
+        FaultBench b(2);
+        const QString keep = b.Output(0) + "/inside";
+        QVERIFY(WriteFile(keep, "mine") && WriteFile(b.Output(1), "earlier"));
+        b.w->C1_03->SetText(b.out);
+        b.Run();
+        QCOMPARE(b.Calls(), test::ExpectedCalls(2, false));
+        QCOMPARE(b.messages.size(), 2);
+        QCOMPARE(b.messages[1], "同じ名前のファイルがあったため、次の名前で保存しました。\n\n"
+                                "VTS_01_1.avi -> VTS_01_1 (2).avi\nVTS_01_2.avi -> VTS_01_2 (2).avi");
+        QCOMPARE(ReadFile(keep), "mine");
+        QCOMPARE(ReadFile(b.Output(1)), "earlier");
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(ReadFile(b.out + QString("/VTS_01_%1 (2).avi").arg(i + 1)), "complete");
+        QString why;
+        QVERIFY2(b.Settled(why), qPrintable(why));
     }
 
     // The program folder takes no writes: storing a preset (profile.txt) and

@@ -23,6 +23,16 @@ private slots:
             << QList<QByteArray>{"a\r\nUnknown enc", "oder 'x'\r\n"} << QStringList{"a", "Unknown encoder 'x'"};
         QTest::newRow("unfinished last line") << QList<QByteArray>{"one\ntwo\nthree"} << QStringList{"two", "three"};
         QTest::newRow("blank lines dropped") << QList<QByteArray>{"x\n\n  \r\n\n"} << QStringList{"x"};
+        // an overlong line keeps its end, from a word on: what went wrong is said last
+        const QByteArray path = "/o/" + QByteArray(400, 'a') + ".mp4";
+        QTest::newRow("overlong line") << QList<QByteArray>{path + ": File name too long\n"}
+                                       << QStringList{QString::fromUtf8("…File name too long")};
+        QTest::newRow("overlong without blanks, Japanese")
+            << QList<QByteArray>{QString(200, QChar(0x30c7)).toUtf8() + "\n", "ok"}
+            << QStringList{QString::fromUtf8("…") + QString(99, QChar(0x30c7)), "ok"};
+        QTest::newRow("overlong unfinished line")
+            << QList<QByteArray>{"x\n" + QByteArray(5000, 'b') + " Conversion failed!"}
+            << QStringList{"x", QString::fromUtf8("…Conversion failed!")};
     }
     void tailKeepsLastLines()
     {
