@@ -522,6 +522,12 @@ void TMainForm1::C1_03Change(QObject *)
 
 void TMainForm1::DriveComboBox1Select(QObject *)
 {
+    // What the user chose on the rows of a disc's titles, for the same disc
+    // listed again.
+    const TitleListing before = titles_;
+    QList<bool> ticks;
+    for (int i = 0; before.active && i < CheckListBox2->Count(); ++i)
+        ticks << CheckListBox2->IsItemChecked(i);
     CheckListBox1->Clear();
     CheckListBox2->Clear();
     titles_ = {}; // the titles the rows showed go with them
@@ -535,6 +541,7 @@ void TMainForm1::DriveComboBox1Select(QObject *)
     const bool chosen = DriveComboBox1->IsFolder(DriveComboBox1->Drive());
     if (CheckBox2->isChecked()) {
         if (ListTitles(root)) {
+            KeepTitleChoices(before, ticks);
             CheckListBox2->setToolTip(QStringLiteral(" 入力元のタイトル一覧 (右クリックで音声を選択)"));
             CButton10->setEnabled(CheckListBox1->Count() > 0);
             return;

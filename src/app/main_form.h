@@ -121,6 +121,10 @@ public:
     void RefreshTitleRows();
     // The tick box follows the source: an image is always listed by title.
     void UpdateTitleModeBox();
+    // The user's own title mode choice: the box's state, or while an image
+    // forces it on, the state it gets back after the image.
+    bool TitleModeChoice() const;
+    void SetTitleModeChoice(bool on);
     void CheckBox2Click(QObject *Sender = nullptr);
 
     // --- options: presets, highlighting, storing, settings file -------------
@@ -177,6 +181,12 @@ private:
     TWindowDrag drag_;
     TitleListing titles_;
     bool listed_ = false; // a listing ran since the start
+    // The title mode box while an image forces it on: the user's own choice,
+    // which the settings file keeps and the box gets back after the image.
+    bool titleModeForced_ = false;
+    bool titleModeChoice_ = false;
+    // The same disc listed again gets back what the user chose on its rows.
+    void KeepTitleChoices(const TitleListing &before, const QList<bool> &ticks);
     std::unique_ptr<EncoderQuery> encoderQuery_;
     EncoderCapabilities capabilities_;
 };

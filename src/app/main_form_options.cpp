@@ -288,8 +288,8 @@ void TMainForm1::FormActivate(QObject *)
     C3_03Change();
 
     CheckBox1->setChecked(ini.ReadInteger(set4, QStringLiteral("C4_C1"), CheckBox1->isChecked() ? 1 : 0) != 0);
-    CheckBox2->setChecked(
-        ini.ReadInteger(QStringLiteral("SET5"), QStringLiteral("C5_C1"), CheckBox2->isChecked() ? 1 : 0) != 0);
+    SetTitleModeChoice(
+        ini.ReadInteger(QStringLiteral("SET5"), QStringLiteral("C5_C1"), TitleModeChoice() ? 1 : 0) != 0);
 
     // The source folder of the last run gets its row back, even when it is not
     // there now (a disc not plugged in); when it was the current drive it is
@@ -345,8 +345,9 @@ void TMainForm1::FormClose(QObject *)
     // keeps its bytes.
     const QString set5 = QStringLiteral("SET5");
     const QString join = QStringLiteral("C5_C1");
-    if (CheckBox2->isChecked() || !ini.ReadString(set5, join, QString()).isNull())
-        ini.WriteInteger(set5, join, CheckBox2->isChecked() ? 1 : 0);
+    // An image forces the box on; the file keeps the user's own choice.
+    if (TitleModeChoice() || !ini.ReadString(set5, join, QString()).isNull())
+        ini.WriteInteger(set5, join, TitleModeChoice() ? 1 : 0);
     // A chosen source folder, after every other key; without one the file
     // keeps only the keys above.
     const QString folder = DriveComboBox1->KeptFolder();

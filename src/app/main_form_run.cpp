@@ -40,6 +40,7 @@ constexpr int kThumbnailPauseMs = 1000; // time the thumbnail run gets before it
 // The head of a title the thumbnail run may read: enough for its frame five
 // seconds in at any rate a disc holds.
 constexpr qint64 kThumbnailFeedBytes = 16 * 1024 * 1024;
+constexpr int kBarSteps = 1000; // the bar of a title run: the share of its bytes done
 
 const char kAbortMessage[] = "非対応フォーマットが含まれていました。処理を中止します。";
 
@@ -185,6 +186,10 @@ private:
     QElapsedTimer encoderClock_;
     int pass_ = 1;
     int passCount_ = 1;
+    // A title run's bar goes by bytes: all its passes' and those done.
+    qint64 runBytes_ = 0;
+    qint64 doneBytes_ = 0;
+    void ShowBar(int index, qint64 fedBytes);
 };
 
 PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSettings &settings)
@@ -271,11 +276,27 @@ void ConversionRun::Execute()
         QDir().mkpath(outputFolder);
         // Every job (a ticked entry, or the parts of a title joined), each pass.
         // The main window is disabled meanwhile: the list cannot change.
-        for (const TitleJob &job : Jobs(w_.CheckBox2->isChecked())) {
+        const QList<TitleJob> jobs = Jobs(w_.CheckBox2->isChecked());
+        // Titles differ in length: the bar of a title run shows the share
+        // of its bytes done; a file run's counts the list's entries.
+        for (const TitleJob &job : jobs)
+            if (job.IsDiscTitle())
+                runBytes_ += DiscTitleFeed(job.discSource, job.title, job.angle)->TotalBytes() * passCount;
+        if (runBytes_ > 0)
+            form->ProgressBar1->setMaximum(kBarSteps);
+        for (const TitleJob &job : jobs) {
             entryCancelled_ = false;
-            for (int pass = 1; pass <= passCount; ++pass)
-                if (!RunPass(job, pass, passCount, outputFolder))
+            const qint64 jobBytes =
+                job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title, job.angle)->TotalBytes() : 0;
+            for (int pass = 1; pass <= passCount; ++pass) {
+                const bool goOn = RunPass(job, pass, passCount, outputFolder);
+                doneBytes_ += jobBytes;
+                if (!goOn) {
+                    doneBytes_ += jobBytes * (passCount - pass);
                     break;
+                }
+            }
+            ShowBar(job.index, 0);
         }
     } catch (const EncoderStartFailure &failure) {
         ShowFailure(failure.message());
@@ -358,7 +379,7 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
 
     // What the progress window shows of this pass, at once.
     if (form_) {
-        form_->ProgressBar1->setValue(job.index);
+        ShowBar(job.index, 0);
         form_->Label1->setText(label);
         form_->ProgressText.clear();
         form_->Label3->clear();
@@ -637,12 +658,24 @@ void ConversionRun::ShowReadShare(const QProcess &process)
     form_->ProgressText = ProgressLabelText(share, encoderClock_.elapsed(), pass_, passCount_);
 }
 
+void ConversionRun::ShowBar(int index, qint64 fedBytes)
+{
+    if (!form_)
+        return;
+    if (runBytes_ <= 0)
+        form_->ProgressBar1->setValue(index);
+    else
+        form_->ProgressBar1->setValue(int(std::min<qint64>(kBarSteps, (doneBytes_ + fedBytes) * kBarSteps / runBytes_)));
+}
+
 void ConversionRun::ShowFedShare()
 {
     // The encoder knows no length of a pipe ("Duration: N/A"); the program
     // knows what it has fed of how much there is.
     if (!form_ || !feeder_)
         return;
+    if (runBytes_ > 0)
+        ShowBar(0, feeder_->FedBytes());
     EncoderProgress share;
     share.durationMs = feeder_->TotalBytes();
     share.positionMs = feeder_->FedBytes();

@@ -213,14 +213,69 @@ void TMainForm1::UpdateTitleModeBox()
         return; // the window is still being built
     const QString source = DriveComboBox1->DriveRoot();
     const bool image = DriveComboBox1->IsFolder(DriveComboBox1->Drive()) && IsImageSource(source);
-    if (image) {
-        const QSignalBlocker quiet(CheckBox2);
+    const QSignalBlocker quiet(CheckBox2);
+    if (image && !titleModeForced_) {
+        titleModeChoice_ = CheckBox2->isChecked();
+        titleModeForced_ = true;
         CheckBox2->setChecked(true);
+    } else if (!image && titleModeForced_) {
+        titleModeForced_ = false;
+        CheckBox2->setChecked(titleModeChoice_);
     }
     CheckBox2->setEnabled(!image);
     CheckBox2->setToolTip(
         image ? QStringLiteral(" ISOイメージはタイトル単位で変換します (ファイルとしては読めないため)")
               : QStringLiteral(" ディスクのタイトル単位で変換 (読めないときは分割されたファイルを結合)"));
+}
+
+bool TMainForm1::TitleModeChoice() const
+{
+    return titleModeForced_ ? titleModeChoice_ : CheckBox2->isChecked();
+}
+
+void TMainForm1::SetTitleModeChoice(bool on)
+{
+    if (titleModeForced_)
+        titleModeChoice_ = on;
+    else
+        CheckBox2->setChecked(on);
+}
+
+namespace {
+
+// Whether two listings show the same disc: the same source and name, and
+// the same titles of the same cells.
+bool SameDisc(const TMainForm1::TitleListing &a, const TMainForm1::TitleListing &b)
+{
+    if (!a.active || !b.active || a.source != b.source || a.discName != b.discName || a.rows.size() != b.rows.size())
+        return false;
+    for (qsizetype i = 0; i < a.rows.size(); ++i) {
+        const DiscTitle &x = a.rows.at(i).title, &y = b.rows.at(i).title;
+        if (x.number != y.number || x.titleSet != y.titleSet || x.durationMs != y.durationMs ||
+            x.angles != y.angles || x.cells != y.cells || x.audio.size() != y.audio.size() ||
+            x.subtitles.size() != y.subtitles.size())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void TMainForm1::KeepTitleChoices(const TitleListing &before, const QList<bool> &ticks)
+{
+    if (!SameDisc(before, titles_))
+        return;
+    for (qsizetype i = 0; i < titles_.rows.size(); ++i) {
+        TitleRow &row = titles_.rows[i];
+        const TitleRow &was = before.rows.at(i);
+        row.audioTrack = was.audioTrack;
+        row.subtitleTrack = was.subtitleTrack;
+        row.subtitleChosen = was.subtitleChosen;
+        row.angle = was.angle;
+        if (i < ticks.size() && i < CheckListBox2->count())
+            CheckListBox2->SetItemChecked(int(i), ticks.at(i));
+    }
+    RefreshTitleRows();
 }
 
 void TMainForm1::CheckBox2Click(QObject *)

@@ -4,8 +4,11 @@
 #include "support/test_disc.h"
 #include "support/test_support.h"
 #include "support/title_window.h"
+#include "convert/progress_form.h"
 #include "widgets/color_button.h"
 
+#include <QCheckBox>
+#include <QProgressBar>
 #include <QtTest>
 
 using namespace zento;
@@ -15,6 +18,7 @@ class TestNothingLostE2e : public QObject {
     QTemporaryDir root_;
     const QString image_ = root_.filePath("disc.iso");
     test::ProgramFolder program_;
+    double barPeak_ = 0; // the fullest the last run's bar was, 0 to 1
 
     // Converts the image's one title into `out`; the messages shown.
     QStringList Convert(const QString &source, const QString &out, const std::function<void()> &beforeRun = {})
@@ -23,6 +27,13 @@ class TestNothingLostE2e : public QObject {
         auto w = test::TitleModeWindow(program_, source, out);
         if (beforeRun)
             beforeRun();
+        barPeak_ = 0;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (TProgressForm1 *form = w->ProgressForm1)
+                barPeak_ = qMax(barPeak_, double(form->ProgressBar1->value()) / form->ProgressBar1->maximum());
+        });
+        sampler.start(50);
         w->CButton10->click();
         return dialogs.messages;
     }
@@ -44,6 +55,8 @@ private slots:
     {
         const QString out = root_.filePath("out");
         QCOMPARE(Convert(image_, out), QStringList());
+        // the bar of a title run fills with the bytes of its titles
+        QVERIFY2(barPeak_ >= 0.9, qPrintable(QString::number(barPeak_)));
         const QByteArray first = test::ReadFile(out + "/MYDISC_01.avi");
         QVERIFY(first.size() > 10000);
 
@@ -62,6 +75,43 @@ private slots:
         QCOMPARE(test::ReadFile(out + "/MYDISC_01.avi"), first);
         QVERIFY(QFileInfo::exists(out + "/MYDISC_01 (2).avi"));
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
+    }
+
+    // 更新→ on the same disc keeps the rows' ticks and tracks; an image
+    // forces title mode only while it is the source, and the settings file
+    // keeps the user's own choice.
+    void choicesKept()
+    {
+        const QString disc = root_.filePath("two"), out = root_.filePath("unused");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc, {"--titles", "3,3", "--chapter", "0"}, {}, &said), qPrintable(said));
+        {
+            auto w = test::TitleModeWindow(program_, disc, out);
+            w->SetTitleAudio(0, 0);
+            w->CheckListBox2->SetItemChecked(1, true);
+            const QStringList rows = w->CheckListBox2->Items();
+            QCOMPARE(rows.first(), "T01 0:00:03 英語 AC3 5.1ch");
+            w->CButton12Click();
+            QCOMPARE(w->CheckListBox2->Items(), rows);
+            QVERIFY(w->CheckListBox2->IsItemChecked(1));
+            QCOMPARE(w->Titles().rows.at(0).audioTrack, 0);
+
+            // the user's choice is off; an image turns the box on for the while
+            w->CheckBox2->setChecked(false);
+            w->DriveComboBox1->AddFolder(image_);
+            w->DriveComboBox1->SetDrive(image_);
+            QVERIFY(w->CheckBox2->isChecked() && !w->CheckBox2->isEnabled());
+            w->close();
+        }
+        const QByteArray ini = test::ReadFile(program_.File("DVD_zento.ini"));
+        QVERIFY(ini.contains("[SOURCE]")); // written on close, the image's folder row in it
+        QVERIFY(!ini.contains("C5_C1=1"));
+        auto w = test::TitleModeWindow(program_, disc, out);
+        w->CheckBox2->setChecked(false);
+        w->DriveComboBox1->AddFolder(image_);
+        w->DriveComboBox1->SetDrive(image_);
+        w->DriveComboBox1->SetDrive(disc);
+        QVERIFY(!w->CheckBox2->isChecked() && w->CheckBox2->isEnabled());
     }
 
     // An image cut short by an interrupted copy: what it holds is converted
