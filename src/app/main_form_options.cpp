@@ -120,6 +120,7 @@ void TMainForm1::C2_05Change(QObject *)
 void TMainForm1::C2_06Change(QObject *)
 {
     PaintNumber(C2_06);
+    RefreshTitleRows(); // a frame rate typed in wins over a film's own
 }
 
 void TMainForm1::C3_02Change(QObject *)

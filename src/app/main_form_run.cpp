@@ -206,7 +206,9 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
         streams.subtitleStreamId = title.subtitles.at(job.subtitleTrack).streamId;
         streams.palette = SubtitlePalette(title.palette);
     }
-    streams.deinterlace = DeinterlaceTitle(settings);
+    // Film keeps its own frames: none repeated, none deinterlaced.
+    streams.film = ConvertAsFilm(title, settings);
+    streams.deinterlace = DeinterlaceTitle(settings) && !streams.film;
     // The chapter marks, where the container holds them: a file in the
     // run's working folder, gone with it.
     if (ContainerHoldsChapters(settings) && !title.chapterStartsMs.isEmpty() && workFolder_.isValid()) {

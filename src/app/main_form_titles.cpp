@@ -4,6 +4,7 @@
 
 #include "convert/title_jobs.h"
 #include "convert/title_streams.h"
+#include "disc/picture_flags.h"
 #include "platform/dialogs.h"
 #include "widgets/check_list_box.h"
 #include "widgets/drive_combo_box.h"
@@ -39,6 +40,13 @@ TitleScan ScanTitles(const QString &source)
     std::unique_ptr<DvdDisc> disc = DvdDisc::Open(source, &scan.error);
     if (disc)
         scan.opened = disc->ReadInfo(scan.info, &scan.error);
+    // A look at a few pictures of each title worth converting: film?
+    for (DiscTitle &title : scan.info.titles) {
+        if (!TitleTickedWhenListed(title))
+            continue;
+        if (std::unique_ptr<DiscTitleReader> reader = disc->OpenTitle(title))
+            title.film = IsSoftTelecine(SampleTitlePictures(*reader));
+    }
     return scan;
 }
 
@@ -102,10 +110,13 @@ void TMainForm1::RefreshTitleRows()
 {
     if (!titles_.active)
         return;
-    const bool burn = VideoIsEncoded(CurrentSettings());
+    const ConversionSettings settings = CurrentSettings();
+    const bool burn = VideoIsEncoded(settings);
     for (int i = 0; i < titles_.rows.size() && i < CheckListBox2->count(); ++i) {
         const TitleRow &entry = titles_.rows.at(i);
         QString text = TitleRowText(entry.title, entry.audioTrack);
+        if (ConvertAsFilm(entry.title, settings))
+            text += QStringLiteral(" フィルム");
         if (burn && entry.subtitleTrack >= 0 && entry.subtitleTrack < entry.title.subtitles.size())
             text += QLatin1Char(' ') + SubtitleTrackText(entry.title.subtitles.at(entry.subtitleTrack));
         // The row's text changes, its tick stays.

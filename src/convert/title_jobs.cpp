@@ -115,6 +115,8 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         }
         if (chapters)
             in << QStringLiteral("-map_chapters") << QStringLiteral("1");
+        if (streams.film)
+            in << QStringLiteral("-r") << QStringLiteral("24000/1001");
     }
     a.remove(input, 2);
     for (qsizetype k = 0; k < in.size(); ++k)

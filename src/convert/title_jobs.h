@@ -65,6 +65,8 @@ struct PipedStreams {
     QString chaptersFile = {};
     // The audio track's language as the output tags it ("jpn"; empty: untagged).
     QString audioLanguage = {};
+    // Film: one output frame per film frame, at 24000/1001.
+    bool film = false;
 };
 
 // The command composed for a file, reading a program stream from its

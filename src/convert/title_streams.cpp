@@ -46,6 +46,11 @@ bool DeinterlaceTitle(const ConversionSettings &settings)
     return VideoIsEncoded(settings) && ChosenId(settings.C2_04) != QLatin1String("MPEG2VIDEO");
 }
 
+bool ConvertAsFilm(const DiscTitle &title, const ConversionSettings &settings)
+{
+    return title.film && VideoIsEncoded(settings) && settings.C2_06 <= 0;
+}
+
 bool ContainerHoldsChapters(const ConversionSettings &settings)
 {
     static const QStringList holding{QStringLiteral("MP4"), QStringLiteral("MOV"), QStringLiteral("3GP"),

@@ -22,6 +22,11 @@ bool VideoIsEncoded(const ConversionSettings &settings);
 // encoded as MPEG-2, which keeps the fields.
 bool DeinterlaceTitle(const ConversionSettings &settings);
 
+// Whether a title is converted as the film it holds, one output frame per
+// film frame at 24000/1001: a soft-telecined title whose video is encoded,
+// unless the user typed a frame rate.
+bool ConvertAsFilm(const DiscTitle &title, const ConversionSettings &settings);
+
 // The containers that hold chapter marks: MP4, MOV, 3GP, ASF and WMV.
 bool ContainerHoldsChapters(const ConversionSettings &settings);
 

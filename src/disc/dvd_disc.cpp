@@ -294,6 +294,22 @@ public:
     qint64 TotalBlocks() const override { return total_; }
     qint64 SkippedBlocks() const override { return skipped_; }
     bool SourceEnded() const override { return ended_; }
+    bool SeekBlock(qint64 block) override
+    {
+        for (cell_ = 0; cell_ < cells_.size(); ++cell_) {
+            const DiscCell &cell = cells_.at(cell_);
+            const qint64 range = qint64(cell.lastSector) - cell.firstSector + 1;
+            if (block < range) {
+                EnterCell();
+                // an interleaved cell is entered at its start: its units lead on
+                if (!cell.interleaved)
+                    sector_ += block;
+                return true;
+            }
+            block -= range;
+        }
+        return false;
+    }
 
 private:
     // Counts unreadable blocks; true when the source has stopped answering.

@@ -65,6 +65,9 @@ struct DiscTitle {
     // the titles a play-all title strings together.
     TitleRepeat repeat = TitleRepeat::None;
     int sameAsTitle = 0; // the number of the title with the same cells
+    // Film coded as such: progressive frames with 3:2 pulldown flags (soft
+    // telecine). Found by a look at its pictures, not by ReadInfo.
+    bool film = false;
 };
 
 // Marks the titles that repeat others: one with the cells of an earlier
@@ -137,6 +140,9 @@ public:
     // The source ended before the title did (an image cut short by an
     // interrupted copy): what was there was read, and Read gave 0 after it.
     virtual bool SourceEnded() const { return false; }
+    // Goes to about the block'th block of the title, for a look at a
+    // stretch of it; false when there is no such place.
+    virtual bool SeekBlock(qint64 block) = 0;
 };
 
 // A path that names a disc image by its extension (".iso", any case).

@@ -122,6 +122,8 @@ private slots:
                                          "-metadata:s:a:0 language=eng -y";
         QTest::newRow("LPCM, no language") << PipedStreams{true, 0xa0}
                                            << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0xa0 -y";
+        QTest::newRow("film at its own rate") << PipedStreams{true, 0x80, -1, {}, false, {}, {}, true}
+                                              << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -r 24000/1001 -y";
         QTest::newRow("no audio: no tag") << PipedStreams{true, -1, -1, {}, false, {}, "jpn"}
                                           << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -y";
         QTest::newRow("deinterlaced") << PipedStreams{true, 0x80, -1, {}, true}

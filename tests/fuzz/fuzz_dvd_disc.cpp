@@ -9,6 +9,7 @@
 #include "fuzz_support.h"
 
 #include "disc/dvd_disc.h"
+#include "disc/picture_flags.h"
 
 #include <algorithm>
 #include <cstring>
@@ -142,6 +143,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const DiscCell &cell : title.Cells(title.angles))
             range += qint64(cell.lastSector) - cell.firstSector + 1;
         FUZZ_CHECK(read + reader->SkippedBlocks() <= range, hex);
+        // a look at its pictures from a few places: seeking stays inside it
+        const PictureFlags pictures = SampleTitlePictures(*reader);
+        FUZZ_CHECK(pictures.repeatFirstField <= pictures.pictures && pictures.progressive <= pictures.pictures, hex);
     }
     return 0;
 }

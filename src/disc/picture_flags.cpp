@@ -1,0 +1,83 @@
+#include "disc/picture_flags.h"
+
+#include <QByteArray>
+
+namespace zento {
+
+namespace {
+
+constexpr int kPack = 2048;
+constexpr int kFewestPictures = 12; // fewer tell nothing of a cadence
+
+// The video payload of one pack, appended to `video`.
+void TakeVideo(const unsigned char *pack, QByteArray &video)
+{
+    if (pack[0] != 0 || pack[1] != 0 || pack[2] != 1 || pack[3] != 0xba || (pack[4] & 0xc0) != 0x40)
+        return; // no MPEG-2 pack header
+    int at = 14 + (pack[13] & 0x07);
+    while (at + 6 <= kPack) {
+        const unsigned char *p = pack + at;
+        if (p[0] != 0 || p[1] != 0 || p[2] != 1)
+            return;
+        const int id = p[3];
+        const int length = p[4] << 8 | p[5];
+        const int end = at + 6 + length;
+        if (id == 0xb9 || end > kPack)
+            return;
+        if (id == 0xe0 && length >= 3 && (p[6] & 0xc0) == 0x80) {
+            const int payload = at + 9 + p[8];
+            if (payload < end)
+                video.append(reinterpret_cast<const char *>(pack + payload), end - payload);
+        }
+        at = end;
+    }
+}
+
+} // namespace
+
+void ReadPictureFlags(const unsigned char *blocks, qsizetype size, PictureFlags &flags)
+{
+    if (!blocks)
+        return;
+    QByteArray video;
+    for (qsizetype at = 0; at + kPack <= size; at += kPack)
+        TakeVideo(blocks + at, video);
+    const auto *v = reinterpret_cast<const unsigned char *>(video.constData());
+    // A picture coding extension: 00 00 01 B5, then 8 in the high half.
+    for (qsizetype i = 0; i + 9 <= video.size(); ++i) {
+        if (v[i] != 0 || v[i + 1] != 0 || v[i + 2] != 1 || v[i + 3] != 0xb5 || (v[i + 4] >> 4) != 8)
+            continue;
+        ++flags.pictures;
+        if (v[i + 7] & 0x02)
+            ++flags.repeatFirstField;
+        if (v[i + 8] & 0x80)
+            ++flags.progressive;
+        i += 8;
+    }
+}
+
+PictureFlags SampleTitlePictures(DiscTitleReader &reader)
+{
+    constexpr int kStretch = 64; // blocks: a few pictures at a disc's rates
+    PictureFlags flags;
+    QByteArray buffer(kStretch * DiscTitleReader::kBlockSize, Qt::Uninitialized);
+    auto *data = reinterpret_cast<unsigned char *>(buffer.data());
+    const qint64 total = reader.TotalBlocks();
+    for (const int tenth : {1, 3, 5, 7}) {
+        if (!reader.SeekBlock(total * tenth / 10))
+            break;
+        const int read = reader.Read(data, kStretch);
+        if (read <= 0)
+            break;
+        ReadPictureFlags(data, qsizetype(read) * DiscTitleReader::kBlockSize, flags);
+    }
+    return flags;
+}
+
+bool IsSoftTelecine(const PictureFlags &flags)
+{
+    return flags.pictures >= kFewestPictures && flags.repeatFirstField * 4 >= flags.pictures &&
+           flags.progressive * 2 >= flags.pictures;
+}
+
+} // namespace zento

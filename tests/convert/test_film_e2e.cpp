@@ -1,0 +1,87 @@
+// Film stays film through the window, with the real encoder: a title of 3:2
+// pulldown flags comes out at 23.976 with one frame per film frame; a typed
+// frame rate wins; copied video is left alone.
+#include "options/catalogue.h"
+#include "support/test_disc.h"
+#include "support/test_support.h"
+#include "support/title_window.h"
+#include "widgets/color_button.h"
+#include "widgets/multi_col_combo_box.h"
+
+#include <QtTest>
+
+using namespace zento;
+
+namespace {
+
+// The frame rate and the frames counted in a file's video stream.
+QString VideoFrames(const QString &file)
+{
+    return test::Run("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                                 "stream=r_frame_rate,nb_read_frames", "-of", "csv=p=0", file})
+        .trimmed();
+}
+
+} // namespace
+
+class TestFilmE2e : public QObject {
+    Q_OBJECT
+    QTemporaryDir root_;
+    const QString disc_ = root_.filePath("FILM");
+    test::ProgramFolder program_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(test::EncoderToolsOnPath(), "the encoder ffmpeg (with ffprobe) must be on PATH");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc_, {"--titles", "20", "--film", "--audio", "ja:440:2", "--chapter", "0"}, {},
+                                    &said),
+                 qPrintable(said));
+    }
+
+    void softTelecine_data()
+    {
+        QTest::addColumn<int>("typedRate"); // C2_06; 0: none
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("film") << 0 << "T01 0:00:20 日本語 AC3 2ch フィルム"
+                              << "24000/1001" << 480;
+        QTest::newRow("a typed frame rate wins") << 15 << "T01 0:00:20 日本語 AC3 2ch"
+                                                 << "15/1" << 300;
+    }
+    void softTelecine()
+    {
+        QFETCH(int, typedRate);
+        QFETCH(QString, row);
+        QFETCH(QString, rate);
+        QFETCH(int, frames);
+        const QString out = root_.filePath(QString("out-%1").arg(typedRate));
+        test::DialogRecorder dialogs;
+        {
+            auto w = test::TitleModeWindow(program_, disc_, out);
+            w->C2_06->SetValue(typedRate);
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{row});
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        const QString file = out + "/FILM_01.avi";
+        const QStringList found = VideoFrames(file).split(',');
+        QCOMPARE(found.value(0), rate);
+        QVERIFY2(qAbs(found.value(1).toInt() - frames) <= 10, qPrintable(found.join(',')));
+        QVERIFY2(qAbs(test::MediaDuration(file) - 20.0) <= 0.3, qPrintable(QString::number(test::MediaDuration(file))));
+    }
+
+    // Copied video keeps the disc's own stream: no film mark, no new rate.
+    void copiedVideoUntouched()
+    {
+        auto w = test::TitleModeWindow(program_, disc_, root_.filePath("unused"));
+        w->C2_04->SetItemIndex(0); // as the user picks it
+        w->C2_04->OnChange(*w->C2_04);
+        QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:20 日本語 AC3 2ch"});
+    }
+};
+
+QTEST_MAIN(TestFilmE2e)
+#include "test_film_e2e.moc"
