@@ -116,6 +116,8 @@ public:
     void SetTitleAudio(int row, int track);
     void SetTitleSubtitles(int row, int track);
     void SetTitleAngle(int row, int angle); // 1..the title's angles
+    // A look at the row's decoded picture found film telecined into it.
+    void SetTitleHardTelecine(int row);
     // The rows' texts again: the subtitles show only while they can be
     // burned in (the video is encoded).
     void RefreshTitleRows();

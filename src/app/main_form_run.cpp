@@ -41,6 +41,9 @@ constexpr int kThumbnailPauseMs = 1000; // time the thumbnail run gets before it
 // seconds in at any rate a disc holds.
 constexpr qint64 kThumbnailFeedBytes = 16 * 1024 * 1024;
 constexpr int kBarSteps = 1000; // the bar of a title run: the share of its bytes done
+// The look for hard telecine: a few seconds of picture at three places.
+constexpr qint64 kCadenceSampleBytes = 6 * 1024 * 1024;
+constexpr int kCadenceSampleFrames = 150;
 
 const char kAbortMessage[] = "非対応フォーマットが含まれていました。処理を中止します。";
 
@@ -190,6 +193,8 @@ private:
     qint64 runBytes_ = 0;
     qint64 doneBytes_ = 0;
     void ShowBar(int index, qint64 fedBytes);
+    // Whether a title's decoded picture shows the 3:2 cadence of film.
+    bool FindHardTelecine(const TitleJob &job);
 };
 
 PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSettings &settings)
@@ -208,6 +213,7 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
     }
     // Film keeps its own frames: none repeated, none deinterlaced.
     streams.film = ConvertAsFilm(title, settings);
+    streams.detelecine = streams.film && title.hardTelecine;
     streams.deinterlace = DeinterlaceTitle(settings) && !streams.film;
     // The chapter marks, where the container holds them: a file in the
     // run's working folder, gone with it.
@@ -286,8 +292,13 @@ void ConversionRun::Execute()
                 runBytes_ += DiscTitleFeed(job.discSource, job.title, job.angle)->TotalBytes() * passCount;
         if (runBytes_ > 0)
             form->ProgressBar1->setMaximum(kBarSteps);
-        for (const TitleJob &job : jobs) {
+        for (TitleJob job : jobs) {
             entryCancelled_ = false;
+            // Film telecined into the picture is found before it is converted.
+            if (job.IsDiscTitle() && LookForHardTelecine(job.title, settings) && FindHardTelecine(job)) {
+                job.title.hardTelecine = true;
+                w_.SetTitleHardTelecine(job.index);
+            }
             const qint64 jobBytes =
                 job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title, job.angle)->TotalBytes() : 0;
             for (int pass = 1; pass <= passCount; ++pass) {
@@ -658,6 +669,40 @@ void ConversionRun::ShowReadShare(const QProcess &process)
     share.durationMs = inputSize_;
     share.positionMs = position;
     form_->ProgressText = ProgressLabelText(share, encoderClock_.elapsed(), pass_, passCount_);
+}
+
+bool ConversionRun::FindHardTelecine(const TitleJob &job)
+{
+    const QString encoder = FindEncoder(w_.ProgramFolder());
+    if (encoder.isEmpty())
+        return false;
+    const QStringList arguments{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-f"),
+                                QStringLiteral("mpeg"),         QStringLiteral("-i"),       QStringLiteral("pipe:0"),
+                                QStringLiteral("-map"),         QStringLiteral("0:v:0"),    QStringLiteral("-vf"),
+                                QStringLiteral("idet"),         QStringLiteral("-frames:v"),
+                                QString::number(kCadenceSampleFrames),
+                                QStringLiteral("-f"),           QStringLiteral("null"),     QStringLiteral("-")};
+    FieldRepeats all;
+    const qint64 blocks = job.title.BlockCount(job.angle);
+    for (const int tenth : {2, 5, 8}) {
+        PipeFeeder feeder(DiscTitleFeed(job.discSource, job.title, job.angle, blocks * tenth / 10),
+                          kCadenceSampleBytes);
+        if (!feeder.Start())
+            break;
+        QProcess process;
+        PrepareEncoderProcess(process, encoder, arguments);
+        FeedStandardInput(process, feeder.ChildFd());
+        process.start();
+        feeder.ChildStarted();
+        // The windows stay alive meanwhile; a second or so.
+        while (process.state() != QProcess::NotRunning && !process.waitForFinished(kWaitSliceMs))
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        feeder.Stop();
+        const FieldRepeats sample = ReadRepeatedFields(process.readAll());
+        all.frames += sample.frames;
+        all.repeated += sample.repeated;
+    }
+    return IsHardTelecine(all);
 }
 
 void ConversionRun::ShowBar(int index, qint64 fedBytes)

@@ -147,6 +147,14 @@ void TMainForm1::SetTitleAngle(int row, int angle)
         entry.angle = angle;
 }
 
+void TMainForm1::SetTitleHardTelecine(int row)
+{
+    if (!titles_.active || row < 0 || row >= titles_.rows.size())
+        return;
+    titles_.rows[row].title.hardTelecine = true;
+    RefreshTitleRows();
+}
+
 void TMainForm1::SetTitleSubtitles(int row, int track)
 {
     if (!titles_.active || row < 0 || row >= titles_.rows.size())

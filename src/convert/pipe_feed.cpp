@@ -68,8 +68,8 @@ private:
 
 class DiscTitleInput : public InputFeed {
 public:
-    DiscTitleInput(const QString &source, const DiscTitle &title, int angle)
-        : source_(source), title_(title), angle_(angle)
+    DiscTitleInput(const QString &source, const DiscTitle &title, int angle, qint64 startBlock)
+        : source_(source), title_(title), angle_(angle), startBlock_(startBlock)
     {
     }
     qint64 TotalBytes() const override
@@ -82,7 +82,7 @@ public:
         if (!disc_)
             return false;
         reader_ = disc_->OpenTitle(title_, angle_);
-        if (!reader_) {
+        if (!reader_ || (startBlock_ > 0 && !reader_->SeekBlock(startBlock_))) {
             error = QStringLiteral("タイトル %1 を開けません。").arg(title_.number);
             return false;
         }
@@ -136,6 +136,7 @@ private:
     QString source_;
     DiscTitle title_;
     int angle_;
+    qint64 startBlock_;
     std::unique_ptr<DvdDisc> disc_;
     std::unique_ptr<DiscTitleReader> reader_;
     bool started_ = false;
@@ -156,9 +157,10 @@ std::unique_ptr<InputFeed> FilePartsFeed(const QStringList &parts)
     return std::make_unique<FilePartsInput>(parts);
 }
 
-std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title, int angle)
+std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title, int angle,
+                                         qint64 startBlock)
 {
-    return std::make_unique<DiscTitleInput>(discSource, title, angle);
+    return std::make_unique<DiscTitleInput>(discSource, title, angle, startBlock);
 }
 
 PipeFeeder::PipeFeeder(std::unique_ptr<InputFeed> feed, qint64 limitBytes)

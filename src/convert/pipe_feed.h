@@ -33,8 +33,9 @@ public:
 std::unique_ptr<InputFeed> FilePartsFeed(const QStringList &parts);
 
 // A title of a disc (a folder, an image, a drive), its blocks in play order
-// on one of its angles.
-std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title, int angle = 1);
+// on one of its angles, from about its startBlock'th block on.
+std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title, int angle = 1,
+                                         qint64 startBlock = 0);
 
 // Writes a feed into a pipe on a thread of its own: the encoder reads the
 // pipe's other end as its standard input. The thread never blocks for long:

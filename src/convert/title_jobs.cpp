@@ -90,7 +90,10 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     // The streams, right after the inputs.
     if (streams.mapStreams) {
         QStringList filters;
-        if (streams.deinterlace)
+        if (streams.detelecine)
+            filters << QStringLiteral("fieldmatch=combmatch=full")
+                    << QStringLiteral("bwdif=mode=send_frame:deint=interlaced") << QStringLiteral("decimate");
+        else if (streams.deinterlace)
             filters << QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
         QString graph;
         if (streams.subtitleStreamId >= 0) {

@@ -65,8 +65,10 @@ struct PipedStreams {
     QString chaptersFile = {};
     // The audio track's language as the output tags it ("jpn"; empty: untagged).
     QString audioLanguage = {};
-    // Film: one output frame per film frame, at 24000/1001.
+    // Film: one output frame per film frame, at 24000/1001; telecined into
+    // the picture, its fields matched again and the repeated frame dropped.
     bool film = false;
+    bool detelecine = false;
 };
 
 // The command composed for a file, reading a program stream from its

@@ -4,6 +4,8 @@
 #include "convert/title_jobs.h"
 #include "options/catalogue.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 
@@ -48,7 +50,36 @@ bool DeinterlaceTitle(const ConversionSettings &settings)
 
 bool ConvertAsFilm(const DiscTitle &title, const ConversionSettings &settings)
 {
-    return title.film && VideoIsEncoded(settings) && settings.C2_06 <= 0;
+    return (title.film || title.hardTelecine) && VideoIsEncoded(settings) && settings.C2_06 <= 0;
+}
+
+bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings)
+{
+    return !title.film && DeinterlaceTitle(settings) && settings.C2_06 <= 0;
+}
+
+FieldRepeats ReadRepeatedFields(const QByteArray &encoderOutput)
+{
+    static const QRegularExpression line(
+        QStringLiteral("Repeated Fields: Neither: *(\\d+) Top: *(\\d+) Bottom: *(\\d+)"));
+    FieldRepeats repeats;
+    QRegularExpressionMatchIterator found = line.globalMatch(QString::fromLatin1(encoderOutput));
+    while (found.hasNext()) {
+        const QRegularExpressionMatch match = found.next();
+        const int top = match.captured(2).toInt(), bottom = match.captured(3).toInt();
+        repeats.frames = match.captured(1).toInt() + top + bottom;
+        repeats.repeated = top + bottom;
+    }
+    return repeats;
+}
+
+bool IsHardTelecine(const FieldRepeats &repeats)
+{
+    // Film alone repeats 2 in 5 (0.4); over half of the frames film: 0.2 and
+    // more. Far more than film can repeat is a still picture, not film.
+    constexpr int kFewestFrames = 30;
+    return repeats.frames >= kFewestFrames && repeats.repeated * 5 >= repeats.frames &&
+           repeats.repeated * 20 <= repeats.frames * 11;
 }
 
 bool ContainerHoldsChapters(const ConversionSettings &settings)

@@ -23,9 +23,29 @@ bool VideoIsEncoded(const ConversionSettings &settings);
 bool DeinterlaceTitle(const ConversionSettings &settings);
 
 // Whether a title is converted as the film it holds, one output frame per
-// film frame at 24000/1001: a soft-telecined title whose video is encoded,
-// unless the user typed a frame rate.
+// film frame at 24000/1001: a soft- or hard-telecined title whose video is
+// encoded, unless the user typed a frame rate.
 bool ConvertAsFilm(const DiscTitle &title, const ConversionSettings &settings);
+
+// Whether a title's picture is worth a decoded look for hard telecine: its
+// video encoded and made progressive, no frame rate typed, no film found
+// in its flags already.
+bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings);
+
+// What the encoder's field detector (idet) found in a sample: frames, and
+// of them those with a field repeated from the frame before.
+struct FieldRepeats {
+    int frames = 0;
+    int repeated = 0;
+};
+
+// The counts of the last "Repeated Fields: Neither: N Top: T Bottom: B"
+// line of the encoder's output; none when there is no such line.
+FieldRepeats ReadRepeatedFields(const QByteArray &encoderOutput);
+
+// The 3:2 cadence: two fields repeated in five frames on film, none on
+// video. A mixed title follows the larger share.
+bool IsHardTelecine(const FieldRepeats &repeats);
 
 // The containers that hold chapter marks: MP4, MOV, 3GP, ASF and WMV.
 bool ContainerHoldsChapters(const ConversionSettings &settings);

@@ -68,6 +68,10 @@ struct DiscTitle {
     // Film coded as such: progressive frames with 3:2 pulldown flags (soft
     // telecine). Found by a look at its pictures, not by ReadInfo.
     bool film = false;
+    // Film telecined into the picture itself (hard telecine): 29.97
+    // interlaced frames, two in five mixing two film frames. Found by a
+    // decoded sample before the title is converted.
+    bool hardTelecine = false;
 };
 
 // Marks the titles that repeat others: one with the cells of an earlier

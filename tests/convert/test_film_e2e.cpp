@@ -28,6 +28,7 @@ class TestFilmE2e : public QObject {
     Q_OBJECT
     QTemporaryDir root_;
     const QString disc_ = root_.filePath("FILM");
+    const QString hard_ = root_.filePath("HARD");
     test::ProgramFolder program_;
 
 private slots:
@@ -38,6 +39,31 @@ private slots:
         QVERIFY2(test::MakeTestDisc(disc_, {"--titles", "20", "--film", "--audio", "ja:440:2", "--chapter", "0"}, {},
                                     &said),
                  qPrintable(said));
+        QVERIFY2(test::MakeTestDisc(hard_, {"--titles", "20", "--hard-telecine", "--audio", "ja:440:2", "--chapter",
+                                            "0"},
+                                    {}, &said),
+                 qPrintable(said));
+    }
+
+    // Film telecined into the picture: found by a look at the decoded
+    // picture when the run starts, its fields matched and the fifth frame
+    // dropped; the row says so from then on.
+    void hardTelecine()
+    {
+        const QString out = root_.filePath("hard-out");
+        test::DialogRecorder dialogs;
+        {
+            auto w = test::TitleModeWindow(program_, hard_, out);
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:20 日本語 AC3 2ch"});
+            w->CButton10->click();
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:20 日本語 AC3 2ch フィルム"});
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        const QString file = out + "/HARD_01.avi";
+        const QStringList found = VideoFrames(file).split(',');
+        QCOMPARE(found.value(0), "24000/1001");
+        QVERIFY2(qAbs(found.value(1).toInt() - 480) <= 10, qPrintable(found.join(',')));
+        QVERIFY2(qAbs(test::MediaDuration(file) - 20.0) <= 0.3, qPrintable(QString::number(test::MediaDuration(file))));
     }
 
     void softTelecine_data()

@@ -1,5 +1,6 @@
 // Jobs of a run from the source list, and the input of a joined job.
 #include "convert/title_jobs.h"
+#include "convert/title_streams.h"
 #include "support/test_support.h"
 
 #include <QtTest>
@@ -124,6 +125,10 @@ private slots:
                                            << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0xa0 -y";
         QTest::newRow("film at its own rate") << PipedStreams{true, 0x80, -1, {}, false, {}, {}, true}
                                               << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -r 24000/1001 -y";
+        QTest::newRow("film telecined into the picture")
+            << PipedStreams{true, 0x80, -1, {}, true, {}, {}, true, true}
+            << "ffmpeg -f mpeg -i pipe:0 -filter_complex [0:v:0]fieldmatch=combmatch=full,"
+               "bwdif=mode=send_frame:deint=interlaced,decimate[video] -map [video] -map 0:i:0x80 -r 24000/1001 -y";
         QTest::newRow("no audio: no tag") << PipedStreams{true, -1, -1, {}, false, {}, "jpn"}
                                           << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -y";
         QTest::newRow("deinterlaced") << PipedStreams{true, 0x80, -1, {}, true}
@@ -215,6 +220,29 @@ private slots:
         title.sameAsTitle = 2;
         QCOMPARE(TitleRowText(title, -1), row);
         QCOMPARE(TitleTickedWhenListed(title), ticked);
+    }
+
+    // The field detector's summary: the last one counts.
+    void repeatedFields()
+    {
+        const QByteArray film = "[Parsed_idet_0 @ 0x1] Repeated Fields: Neither:   360 Top:   120 Bottom:   119\n";
+        const QByteArray video = "[Parsed_idet_0 @ 0x1] Repeated Fields: Neither:   597 Top:     1 Bottom:     1\n";
+        const QList<std::tuple<QByteArray, int, int, bool>> rows{
+            {film, 599, 239, true},
+            {video, 599, 2, false},
+            {"frame=  10\n" + video + film, 599, 239, true}, // the last summary
+            {"Repeated Fields: Neither: 100 Top: 40 Bottom: 40\n", 180, 80, true},     // some video before film
+            {"Repeated Fields: Neither: 150 Top: 15 Bottom: 15\n", 180, 30, false},    // mostly video
+            {"Repeated Fields: Neither: 10 Top: 80 Bottom: 80\n", 170, 160, false},    // a still picture
+            {"Repeated Fields: Neither: 12 Top: 4 Bottom: 4\n", 20, 8, false},         // too few frames
+            {"Conversion failed!\n", 0, 0, false},
+        };
+        for (const auto &[output, frames, repeated, hard] : rows) {
+            const FieldRepeats counts = ReadRepeatedFields(output);
+            QCOMPARE(counts.frames, frames);
+            QCOMPARE(counts.repeated, repeated);
+            QCOMPARE(IsHardTelecine(counts), hard);
+        }
     }
 
     void languageCodes()
