@@ -41,9 +41,9 @@ constexpr int kThumbnailPauseMs = 1000; // time the thumbnail run gets before it
 // seconds in at any rate a disc holds.
 constexpr qint64 kThumbnailFeedBytes = 16 * 1024 * 1024;
 constexpr int kBarSteps = 1000; // the bar of a title run: the share of its bytes done
-// The look for hard telecine: a few seconds of picture at three places.
+// The look for hard telecine: three seconds of picture at three places.
 constexpr qint64 kCadenceSampleBytes = 6 * 1024 * 1024;
-constexpr int kCadenceSampleFrames = 150;
+constexpr int kCadenceSampleFrames = 90;
 
 const char kAbortMessage[] = "非対応フォーマットが含まれていました。処理を中止します。";
 
@@ -139,7 +139,7 @@ private:
     // The jobs of this run: one per ticked entry, or the parts of a title joined.
     QList<TitleJob> Jobs(bool join) const;
     // One pass of a job; false when the job's remaining passes are skipped.
-    bool RunPass(const TitleJob &job, int pass, int passCount, const QString &outputFolder);
+    bool RunPass(TitleJob &job, int pass, int passCount, const QString &outputFolder);
     void Pause();
     // Loads the thumbnail file into the progress window and deletes it. An
     // unreadable file is a failure when `strict`, else it only gives no picture.
@@ -193,8 +193,16 @@ private:
     qint64 runBytes_ = 0;
     qint64 doneBytes_ = 0;
     void ShowBar(int index, qint64 fedBytes);
-    // Whether a title's decoded picture shows the 3:2 cadence of film.
-    bool FindHardTelecine(const TitleJob &job);
+    // The look for film telecined into a title's picture: encoder runs with
+    // the field detector on a few samples, started before the thumbnail's
+    // pause so that they work during it, and their verdict after it.
+    struct CadenceSample {
+        std::unique_ptr<PipeFeeder> feeder;
+        std::unique_ptr<QProcess> process;
+    };
+    std::vector<CadenceSample> cadence_;
+    void StartCadenceSamples(const TitleJob &job, const QString &encoder);
+    bool CadenceShowsFilm();
 };
 
 PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSettings &settings)
@@ -294,11 +302,6 @@ void ConversionRun::Execute()
             form->ProgressBar1->setMaximum(kBarSteps);
         for (TitleJob job : jobs) {
             entryCancelled_ = false;
-            // Film telecined into the picture is found before it is converted.
-            if (job.IsDiscTitle() && LookForHardTelecine(job.title, settings) && FindHardTelecine(job)) {
-                job.title.hardTelecine = true;
-                w_.SetTitleHardTelecine(job.index);
-            }
             const qint64 jobBytes =
                 job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title, job.angle)->TotalBytes() : 0;
             for (int pass = 1; pass <= passCount; ++pass) {
@@ -342,7 +345,7 @@ void ConversionRun::Execute()
         ShowMessage(reports.join(QStringLiteral("\n\n")));
 }
 
-bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const QString &outputFolder)
+bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QString &outputFolder)
 {
     // The run state of this pass. The folder is the one created at the start,
     // made absolute, so that the encoder and the run mean the same file. A
@@ -428,8 +431,15 @@ bool ConversionRun::RunPass(const TitleJob &job, int pass, int passCount, const 
         }
         if (thumbnailRun_)
             thumbnailRuns_.append(thumbnailRun_);
+        // Film telecined into the picture is looked for meanwhile.
+        if (pass == 1 && job.IsDiscTitle() && LookForHardTelecine(job.title, settings))
+            StartCadenceSamples(job, encoder);
     }
     Pause();
+    if (!cadence_.empty() && CadenceShowsFilm()) {
+        job.title.hardTelecine = true;
+        w_.SetTitleHardTelecine(job.index);
+    }
     // A run still going may be in the middle of writing its file: its
     // picture is taken when it ends.
     thumbnailPending_ = ThumbnailRunGoing();
@@ -671,37 +681,43 @@ void ConversionRun::ShowReadShare(const QProcess &process)
     form_->ProgressText = ProgressLabelText(share, encoderClock_.elapsed(), pass_, passCount_);
 }
 
-bool ConversionRun::FindHardTelecine(const TitleJob &job)
+void ConversionRun::StartCadenceSamples(const TitleJob &job, const QString &encoder)
 {
-    const QString encoder = FindEncoder(w_.ProgramFolder());
-    if (encoder.isEmpty())
-        return false;
-    const QStringList arguments{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-f"),
-                                QStringLiteral("mpeg"),         QStringLiteral("-i"),       QStringLiteral("pipe:0"),
-                                QStringLiteral("-map"),         QStringLiteral("0:v:0"),    QStringLiteral("-vf"),
-                                QStringLiteral("idet"),         QStringLiteral("-frames:v"),
+    const QStringList arguments{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-nostats"),
+                                QStringLiteral("-f"),           QStringLiteral("mpeg"),     QStringLiteral("-i"),
+                                QStringLiteral("pipe:0"),       QStringLiteral("-map"),     QStringLiteral("0:v:0"),
+                                QStringLiteral("-vf"),          QStringLiteral("idet"),     QStringLiteral("-frames:v"),
                                 QString::number(kCadenceSampleFrames),
                                 QStringLiteral("-f"),           QStringLiteral("null"),     QStringLiteral("-")};
-    FieldRepeats all;
     const qint64 blocks = job.title.BlockCount(job.angle);
     for (const int tenth : {2, 5, 8}) {
-        PipeFeeder feeder(DiscTitleFeed(job.discSource, job.title, job.angle, blocks * tenth / 10),
-                          kCadenceSampleBytes);
-        if (!feeder.Start())
+        CadenceSample sample;
+        sample.feeder = std::make_unique<PipeFeeder>(
+            DiscTitleFeed(job.discSource, job.title, job.angle, blocks * tenth / 10), kCadenceSampleBytes);
+        if (!sample.feeder->Start())
             break;
-        QProcess process;
-        PrepareEncoderProcess(process, encoder, arguments);
-        FeedStandardInput(process, feeder.ChildFd());
-        process.start();
-        feeder.ChildStarted();
-        // The windows stay alive meanwhile; a second or so.
-        while (process.state() != QProcess::NotRunning && !process.waitForFinished(kWaitSliceMs))
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-        feeder.Stop();
-        const FieldRepeats sample = ReadRepeatedFields(process.readAll());
-        all.frames += sample.frames;
-        all.repeated += sample.repeated;
+        sample.process = std::make_unique<QProcess>();
+        PrepareEncoderProcess(*sample.process, encoder, arguments);
+        FeedStandardInput(*sample.process, sample.feeder->ChildFd());
+        sample.process->start();
+        sample.feeder->ChildStarted();
+        cadence_.push_back(std::move(sample));
     }
+}
+
+bool ConversionRun::CadenceShowsFilm()
+{
+    FieldRepeats all;
+    for (CadenceSample &sample : cadence_) {
+        // Mostly done by now; what is left is waited for with the windows alive.
+        while (sample.process->state() != QProcess::NotRunning && !sample.process->waitForFinished(kWaitSliceMs))
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        sample.feeder->Stop();
+        const FieldRepeats counts = ReadRepeatedFields(sample.process->readAll());
+        all.frames += counts.frames;
+        all.repeated += counts.repeated;
+    }
+    cadence_.clear();
     return IsHardTelecine(all);
 }
 
@@ -739,6 +755,7 @@ void ConversionRun::Release()
             StopProcess(*process);
     thumbnailFeeder_.reset();
     feeder_.reset();
+    cadence_.clear();
     w_.Places().RemoveThumbnail();
     if (form_) {
         form_->Timer1->stop();
