@@ -1,6 +1,7 @@
 // The conversion run: every ticked title file through the encoder, one pass
 // after the other, with the progress window on top of the disabled main window.
 #include "app/main_form.h"
+#include "app/run_reports.h"
 
 #include "convert/command_line.h"
 #include "convert/encoder_process.h"
@@ -44,88 +45,6 @@ constexpr int kBarSteps = 1000; // the bar of a title run: the share of its byte
 // The look for hard telecine: three seconds of picture at three places.
 constexpr qint64 kCadenceSampleBytes = 6 * 1024 * 1024;
 constexpr int kCadenceSampleFrames = 90;
-
-const char kAbortMessage[] = "非対応フォーマットが含まれていました。処理を中止します。";
-
-// The encoder cannot be started: the run ends with this message.
-class EncoderStartFailure : public Error {
-public:
-    using Error::Error;
-};
-
-struct FailedPass {
-    QString label; // what the progress window named the job: "VTS_01_1.VOB -> VTS_01_1.mp4"
-    int pass = 1;
-    int passCount = 1;
-    QStringList lines;
-};
-
-QString NotFoundMessage(const QString &programFolder)
-{
-    return QStringLiteral("エンコーダ %1 が見つかりませんでした。処理を中止します。\n探した場所: %2、PATH のフォルダ")
-        .arg(EncoderProgramName(), LocalEncoderPath(programFolder));
-}
-
-QString StartFailedMessage(const QString &encoder)
-{
-    return QStringLiteral("エンコーダ %1 を起動できませんでした。処理を中止します。").arg(encoder);
-}
-
-QString FailureReport(const QString &heading, const QList<FailedPass> &failures)
-{
-    QString text = heading;
-    for (const FailedPass &failure : failures) {
-        text += QStringLiteral("\n\n") + failure.label;
-        if (failure.passCount > 1)
-            text += QStringLiteral(" (%1パス目)").arg(failure.pass);
-        for (const QString &line : failure.lines)
-            text += QStringLiteral("\n  ") + line;
-    }
-    return text;
-}
-
-// The output file as it stands before and after an encoder run.
-struct OutputState {
-    bool exists = false;
-    qint64 size = -1;
-    QDateTime modified;
-};
-
-OutputState StateOf(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    return {true, info.size(), info.lastModified()};
-}
-
-// An encoder that ended well but left the output missing, empty or as it
-// was before has written nothing.
-bool WroteNothing(const OutputState &before, const OutputState &after)
-{
-    return !after.exists || after.size == 0 ||
-           (before.exists && before.size == after.size && before.modified == after.modified);
-}
-
-// The short encoder run that writes the thumbnail. Nobody waits for it; the
-// process object lives until the run ends (or, at the latest, with the main
-// window, which stops it then).
-QProcess *StartThumbnail(QObject *owner, const QString &encoder, const EncoderCommand &command, PipeFeeder *feeder)
-{
-    auto *process = new QProcess(owner);
-    PrepareDetachedProcess(*process, encoder, command.arguments);
-    if (feeder)
-        FeedStandardInput(*process, feeder->ChildFd());
-    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    QObject::connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            process->deleteLater();
-    });
-    process->start();
-    if (feeder)
-        feeder->ChildStarted();
-    return process;
-}
 
 class ConversionRun {
 public:
