@@ -214,20 +214,21 @@ void ConversionRun::Execute()
         const QList<TitleJob> jobs = Jobs(w_.CheckBox2->isChecked());
         // Titles differ in length: the bar of a title run shows the share
         // of its bytes done; a file run's counts the list's entries.
-        for (const TitleJob &job : jobs)
-            if (job.IsDiscTitle())
-                runBytes_ += DiscTitleFeed(job.discSource, job.title, job.angle)->TotalBytes() * passCount;
+        QList<qint64> jobBytes;
+        for (const TitleJob &job : jobs) {
+            jobBytes << (job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title, job.angle)->TotalBytes() : 0);
+            runBytes_ += jobBytes.constLast() * passCount;
+        }
         if (runBytes_ > 0)
             form->ProgressBar1->setMaximum(kBarSteps);
-        for (TitleJob job : jobs) {
+        for (qsizetype j = 0; j < jobs.size(); ++j) {
+            TitleJob job = jobs.at(j);
             entryCancelled_ = false;
-            const qint64 jobBytes =
-                job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title, job.angle)->TotalBytes() : 0;
             for (int pass = 1; pass <= passCount; ++pass) {
                 const bool goOn = RunPass(job, pass, passCount, outputFolder);
-                doneBytes_ += jobBytes;
+                doneBytes_ += jobBytes.at(j);
                 if (!goOn) {
-                    doneBytes_ += jobBytes * (passCount - pass);
+                    doneBytes_ += jobBytes.at(j) * (passCount - pass);
                     break;
                 }
             }

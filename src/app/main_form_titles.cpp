@@ -73,7 +73,7 @@ bool TMainForm1::ListTitles(const QString &source)
     // Anything there but a folder is read as an image only: a named pipe or
     // a device is refused with the reason, never listed by its files.
     const QFileInfo kind(source);
-    const bool image = IsImageSource(source) || (kind.exists() && !kind.isDir());
+    const bool image = kind.exists() && !kind.isDir();
     if (source.isEmpty())
         return false;
     const TitleScan scan = WithWindowAlive([source] { return ScanTitles(source); });

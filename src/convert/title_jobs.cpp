@@ -157,48 +157,51 @@ QString TitleLengthText(qint64 ms)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+// A language as the program names it: its Japanese name (empty: none known)
+// and its three-letter bibliographic code (ISO 639-2/B), which every
+// container takes.
+struct Language {
+    const char16_t *name;
+    const char *code3;
+};
+
+const Language *FindLanguage(const QString &code)
+{
+    static const QHash<QString, Language> languages{
+        {QStringLiteral("ja"), {u"日本語", "jpn"}},     {QStringLiteral("en"), {u"英語", "eng"}},
+        {QStringLiteral("fr"), {u"フランス語", "fre"}}, {QStringLiteral("de"), {u"ドイツ語", "ger"}},
+        {QStringLiteral("es"), {u"スペイン語", "spa"}}, {QStringLiteral("it"), {u"イタリア語", "ita"}},
+        {QStringLiteral("zh"), {u"中国語", "chi"}},     {QStringLiteral("ko"), {u"韓国語", "kor"}},
+        {QStringLiteral("pt"), {u"ポルトガル語", "por"}}, {QStringLiteral("ru"), {u"ロシア語", "rus"}},
+        {QStringLiteral("nl"), {u"オランダ語", "dut"}}, {QStringLiteral("sv"), {u"スウェーデン語", "swe"}},
+        {QStringLiteral("th"), {u"タイ語", "tha"}},     {QStringLiteral("pl"), {u"ポーランド語", "pol"}},
+        {QStringLiteral("da"), {u"", "dan"}},           {QStringLiteral("fi"), {u"", "fin"}},
+        {QStringLiteral("no"), {u"", "nor"}},           {QStringLiteral("el"), {u"", "gre"}},
+        {QStringLiteral("hu"), {u"", "hun"}},           {QStringLiteral("cs"), {u"", "cze"}},
+        {QStringLiteral("tr"), {u"", "tur"}},           {QStringLiteral("he"), {u"", "heb"}},
+        {QStringLiteral("ar"), {u"", "ara"}},           {QStringLiteral("hi"), {u"", "hin"}},
+    };
+    const auto found = languages.constFind(code.toLower());
+    return found == languages.constEnd() ? nullptr : &found.value();
+}
+
+} // namespace
+
 QString LanguageName(const QString &code)
 {
-    static const QHash<QString, QString> names{
-        {QStringLiteral("ja"), QStringLiteral("日本語")},
-        {QStringLiteral("en"), QStringLiteral("英語")},
-        {QStringLiteral("fr"), QStringLiteral("フランス語")},
-        {QStringLiteral("de"), QStringLiteral("ドイツ語")},
-        {QStringLiteral("es"), QStringLiteral("スペイン語")},
-        {QStringLiteral("it"), QStringLiteral("イタリア語")},
-        {QStringLiteral("zh"), QStringLiteral("中国語")},
-        {QStringLiteral("ko"), QStringLiteral("韓国語")},
-        {QStringLiteral("pt"), QStringLiteral("ポルトガル語")},
-        {QStringLiteral("ru"), QStringLiteral("ロシア語")},
-        {QStringLiteral("nl"), QStringLiteral("オランダ語")},
-        {QStringLiteral("sv"), QStringLiteral("スウェーデン語")},
-        {QStringLiteral("th"), QStringLiteral("タイ語")},
-        {QStringLiteral("pl"), QStringLiteral("ポーランド語")},
-    };
     const QString key = code.toLower();
     if (key.isEmpty())
         return QStringLiteral("言語不明");
-    return names.value(key, key);
+    const Language *language = FindLanguage(key);
+    return language && *language->name ? QString::fromUtf16(language->name) : key;
 }
 
 QString LanguageCode3(const QString &code)
 {
-    // The bibliographic codes, which every container takes.
-    static const QHash<QString, QString> codes{
-        {QStringLiteral("ja"), QStringLiteral("jpn")}, {QStringLiteral("en"), QStringLiteral("eng")},
-        {QStringLiteral("fr"), QStringLiteral("fre")}, {QStringLiteral("de"), QStringLiteral("ger")},
-        {QStringLiteral("es"), QStringLiteral("spa")}, {QStringLiteral("it"), QStringLiteral("ita")},
-        {QStringLiteral("zh"), QStringLiteral("chi")}, {QStringLiteral("ko"), QStringLiteral("kor")},
-        {QStringLiteral("pt"), QStringLiteral("por")}, {QStringLiteral("ru"), QStringLiteral("rus")},
-        {QStringLiteral("nl"), QStringLiteral("dut")}, {QStringLiteral("sv"), QStringLiteral("swe")},
-        {QStringLiteral("th"), QStringLiteral("tha")}, {QStringLiteral("pl"), QStringLiteral("pol")},
-        {QStringLiteral("da"), QStringLiteral("dan")}, {QStringLiteral("fi"), QStringLiteral("fin")},
-        {QStringLiteral("no"), QStringLiteral("nor")}, {QStringLiteral("el"), QStringLiteral("gre")},
-        {QStringLiteral("hu"), QStringLiteral("hun")}, {QStringLiteral("cs"), QStringLiteral("cze")},
-        {QStringLiteral("tr"), QStringLiteral("tur")}, {QStringLiteral("he"), QStringLiteral("heb")},
-        {QStringLiteral("ar"), QStringLiteral("ara")}, {QStringLiteral("hi"), QStringLiteral("hin")},
-    };
-    return codes.value(code.toLower());
+    const Language *language = FindLanguage(code);
+    return language ? QString::fromLatin1(language->code3) : QString();
 }
 
 QString AudioTrackText(const DiscAudioTrack &track)

@@ -31,10 +31,7 @@ QString Language(bool named, uint16_t code)
     return text;
 }
 
-// The program chains a title plays, in order, each from the cell its first
-// part starts at: the chains its parts name, each once, in the order of the
-// parts. Empty when a part names a chain, program or cell that is not there
-// (the tables of a decoy title).
+// A program chain of a title, played from one of its cells on.
 struct ChainStart {
     const pgc_t *pgc = nullptr;
     int firstCell = 1; // 1..
@@ -49,7 +46,12 @@ int ProgramCell(const pgc_t &pgc, int program)
     return cell >= 1 && cell <= pgc.nr_of_cells ? cell : 0;
 }
 
-QList<ChainStart> TitleChains(const ifo_handle_t *vts, int titleInSet, QList<std::pair<int, int>> *parts)
+// The program chains a title plays, in order, each from the cell its first
+// part starts at: the chains its parts name, each once, in the order of the
+// parts; with each part's chain (an index into them) and first cell. Empty
+// when a part names a chain, program or cell that is not there (the tables
+// of a decoy title).
+QList<ChainStart> TitleChains(const ifo_handle_t *vts, int titleInSet, QList<std::pair<int, int>> &parts)
 {
     const vts_ptt_srpt_t *table = vts->vts_ptt_srpt;
     const pgcit_t *chains = vts->vts_pgcit;
@@ -78,8 +80,7 @@ QList<ChainStart> TitleChains(const ifo_handle_t *vts, int titleInSet, QList<std
             numbers << number;
             result << ChainStart{pgc, cell};
         }
-        if (parts)
-            *parts << std::pair<int, int>(int(chain), cell);
+        parts << std::pair<int, int>(int(chain), cell);
     }
     return result;
 }
@@ -312,7 +313,7 @@ bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title, qint64 titleBlocks
     if (!vts || !vts->vtsi_mat)
         return false;
     QList<std::pair<int, int>> parts; // each part's chain and first cell
-    const QList<ChainStart> chains = TitleChains(vts, title.titleInSet, &parts);
+    const QList<ChainStart> chains = TitleChains(vts, title.titleInSet, parts);
     if (chains.isEmpty())
         return false;
 

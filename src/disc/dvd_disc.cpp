@@ -268,8 +268,8 @@ public:
             }
             const int want = int(std::min<qint64>(maxBlocks - written, runEnd_ - sector_ + 1));
             const qint64 got = ReadBlocks(sector_, want, at);
-            if (got > 0 || ended_) {
-                written += int(std::max<qint64>(got, 0));
+            if (got > 0 || ended_) { // only a read that went through ends the image: got >= 0
+                written += int(got);
                 sector_ += got;
                 failures_ = 0;
                 continue;

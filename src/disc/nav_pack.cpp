@@ -26,12 +26,19 @@ bool StartCode(const unsigned char *at, unsigned char id)
     return at[0] == 0 && at[1] == 0 && at[2] == 1 && at[3] == id;
 }
 
+// A whole block that opens as a navigation pack: the pack header, then the
+// presentation control packet in its place.
+bool HasPci(const unsigned char *block, qsizetype size)
+{
+    return block && size >= kBlock && StartCode(block, 0xba) && StartCode(block + kPciPacket, 0xbf) &&
+           block[kPciData - 1] == 0x00;
+}
+
 } // namespace
 
 std::optional<quint32> NavPackStartTime(const unsigned char *block, qsizetype size)
 {
-    if (!block || size < kBlock || !StartCode(block, 0xba) || !StartCode(block + kPciPacket, 0xbf) ||
-        block[kPciData - 1] != 0x00)
+    if (!HasPci(block, size))
         return std::nullopt;
     // The reader takes a writable buffer: it gets a copy.
     unsigned char copy[kBlock];
@@ -45,8 +52,7 @@ std::optional<quint32> NavPackStartTime(const unsigned char *block, qsizetype si
 
 std::optional<NavUnit> NavPackUnit(const unsigned char *block, qsizetype size)
 {
-    if (!block || size < kBlock || !StartCode(block, 0xba) || !StartCode(block + kPciPacket, 0xbf) ||
-        block[kPciData - 1] != 0x00 || !StartCode(block + kDsiPacket, 0xbf) || block[kDsiData - 1] != 0x01)
+    if (!HasPci(block, size) || !StartCode(block + kDsiPacket, 0xbf) || block[kDsiData - 1] != 0x01)
         return std::nullopt;
     unsigned char copy[kBlock];
     std::memcpy(copy, block, kBlock);
