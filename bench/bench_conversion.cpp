@@ -40,12 +40,6 @@ namespace {
 constexpr int kTitles = 3;
 constexpr double kPauseMs = 1000; // the designed wait for the thumbnail, every pass
 
-[[noreturn]] void Fail(const QString &what)
-{
-    Note(QStringLiteral("bench_conversion: ") + what);
-    std::exit(1);
-}
-
 QString TitlePath(const QString &disc, int n)
 {
     return disc + QStringLiteral("/VIDEO_TS/VTS_01_%1.VOB").arg(n);

@@ -36,20 +36,6 @@ namespace {
 
 constexpr int kRounds = 3;
 
-[[noreturn]] void Fail(const QString &what)
-{
-    Note(QStringLiteral("bench_film: ") + what);
-    std::exit(1);
-}
-
-QString Join(const QList<double> &values)
-{
-    QStringList text;
-    for (const double v : values)
-        text << QString::number(v, 'f', 0);
-    return text.join(QStringLiteral(", "));
-}
-
 // The row of a catalogue with the given id.
 CatalogueChoice Row(Catalogue catalogue, const QString &id)
 {
@@ -58,19 +44,6 @@ CatalogueChoice Row(Catalogue catalogue, const QString &id)
         if (CatalogueRowId(rows.at(i)) == id)
             return {i, rows.at(i)};
     Fail(QStringLiteral("no catalogue row ") + id);
-}
-
-QString MakeDisc(const QString &work, const QString &name, const QStringList &options)
-{
-    const QString folder = work + QLatin1Char('/') + name;
-    if (QFileInfo::exists(folder + QStringLiteral("/VIDEO_TS/VIDEO_TS.IFO")))
-        return folder;
-    QStringList arguments{QStringLiteral(ZENTO_SOURCE_DIR "/scripts/make-dvd")};
-    arguments << options << folder;
-    QByteArray said;
-    if (!RunTool(QStringLiteral("bash"), arguments, QString(), &said))
-        Fail(QStringLiteral("make-dvd failed for %1: %2").arg(name, QString::fromLocal8Bit(said)));
-    return folder;
 }
 
 DiscTitle FirstTitle(const QString &source)
@@ -228,6 +201,6 @@ int main(int argc, char **argv)
     Result("film.saved.film_wall_ms", Median(filmWall));
     Result("film.saved.before_wall_ms", Median(oldWall));
     Note(QStringLiteral("  press to the encoder, soft / hard (ms): %1 / %2")
-             .arg(Join(softBefore), Join(hardBefore)));
+             .arg(Join(softBefore, 0), Join(hardBefore, 0)));
     return 0;
 }

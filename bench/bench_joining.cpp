@@ -35,12 +35,6 @@ namespace {
 constexpr int kParts = 3;
 constexpr double kPauseMs = 1000;
 
-[[noreturn]] void Fail(const QString &what)
-{
-    Note(QStringLiteral("bench_joining: ") + what);
-    std::exit(1);
-}
-
 QString PartPath(const QString &disc, int n)
 {
     return disc + QStringLiteral("/VIDEO_TS/VTS_01_%1.VOB").arg(n);

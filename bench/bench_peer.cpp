@@ -38,33 +38,6 @@ namespace {
 
 constexpr int kPairs = 3;
 
-[[noreturn]] void Fail(const QString &what)
-{
-    Note(QStringLiteral("bench_peer: ") + what);
-    std::exit(1);
-}
-
-QString Join(const QList<double> &values)
-{
-    QStringList text;
-    for (const double v : values)
-        text << QString::number(v, 'f', 2);
-    return text.join(QStringLiteral(", "));
-}
-
-QString MakeDisc(const QString &work, const QString &name, const QStringList &options)
-{
-    const QString folder = work + QLatin1Char('/') + name;
-    if (QFileInfo::exists(folder + QStringLiteral("/VIDEO_TS/VIDEO_TS.IFO")))
-        return folder;
-    QStringList arguments{QStringLiteral(ZENTO_SOURCE_DIR "/scripts/make-dvd")};
-    arguments << options << folder;
-    QByteArray said;
-    if (!RunTool(QStringLiteral("bash"), arguments, QString(), &said))
-        Fail(QStringLiteral("make-dvd failed for %1: %2").arg(name, QString::fromLocal8Bit(said)));
-    return folder;
-}
-
 int RowOf(Catalogue catalogue, const QString &id)
 {
     const QStringList &rows = CatalogueRows(catalogue);
@@ -175,7 +148,7 @@ int main(int argc, char **argv)
         Result((key + ".peer_s").constData(), Median(theirs));
         Result((key + ".ratio").constData(), Median(ratios));
         Note(QStringLiteral("  %1: program (s) %2; peer (s) %3; ratios %4")
-                 .arg(c.name, Join(ours), Join(theirs), Join(ratios)));
+                 .arg(c.name, Join(ours, 2), Join(theirs, 2), Join(ratios, 2)));
     }
     return 0;
 }

@@ -17,6 +17,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
@@ -85,6 +87,22 @@ inline void Note(const QString &text)
     std::fflush(stdout);
 }
 
+// Ends a benchmark that cannot go on, saying why after its own name.
+[[noreturn]] inline void Fail(const QString &what)
+{
+    Note(QString::fromLocal8Bit(program_invocation_short_name) + QStringLiteral(": ") + what);
+    std::exit(1);
+}
+
+// Figures for a note: "1.5, 2.0".
+inline QString Join(const QList<double> &values, int decimals = 1)
+{
+    QStringList texts;
+    for (const double value : values)
+        texts << QString::number(value, 'f', decimals);
+    return texts.join(QStringLiteral(", "));
+}
+
 // Runs a tool to its end with input from the null device and its output
 // thrown away; false when it could not run or did not succeed.
 inline bool RunTool(const QString &program, const QStringList &arguments, const QString &workingFolder = QString(),
@@ -106,6 +124,29 @@ inline bool RunTool(const QString &program, const QStringList &arguments, const 
     if (output)
         *output = process.readAll();
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// Authors a disc with scripts/make-dvd (and with `image`, its image beside
+// it, <name>.iso) unless the work folder holds it already: the script puts a
+// disc in place only once it is whole. The folder's path.
+inline QString MakeDisc(const QString &work, const QString &name, const QStringList &options, bool image = false)
+{
+    const QString folder = work + QLatin1Char('/') + name;
+    const QString iso = folder + QStringLiteral(".iso");
+    if (QFileInfo::exists(folder + QStringLiteral("/VIDEO_TS/VIDEO_TS.IFO")) && (!image || QFileInfo::exists(iso)))
+        return folder;
+    QStringList arguments{QStringLiteral(ZENTO_SOURCE_DIR "/scripts/make-dvd")};
+    arguments << options;
+    if (image)
+        arguments << QStringLiteral("--iso") << iso;
+    arguments << folder;
+    const double start = NowMs();
+    QByteArray said;
+    if (!RunTool(QStringLiteral("bash"), arguments, QString(), &said))
+        Fail(QStringLiteral("make-dvd failed for %1: %2").arg(name, QString::fromLocal8Bit(said)));
+    Note(QString::fromLocal8Bit(program_invocation_short_name) +
+         QStringLiteral(": made %1 in %2 s").arg(name).arg((NowMs() - start) / 1000, 0, 'f', 0));
+    return folder;
 }
 
 inline bool WriteBytes(const QString &path, const QByteArray &bytes)

@@ -62,20 +62,6 @@ constexpr double kLateSubtitleSecond = 300;
 constexpr int kRounds = 3;
 constexpr int kFeedRounds = 5; // a round takes seconds only
 
-[[noreturn]] void Fail(const QString &what)
-{
-    Note(QStringLiteral("bench_titles: ") + what);
-    std::exit(1);
-}
-
-QString Join(const QList<double> &values)
-{
-    QStringList texts;
-    for (const double value : values)
-        texts << QString::number(value, 'f', 1);
-    return texts.join(QStringLiteral(", "));
-}
-
 // A result under "titles.<part>.<name>".
 void Put(const QByteArray &part, const char *name, double value)
 {
@@ -111,27 +97,6 @@ struct Discs {
     QString list, listImage, large, late;
     QStringList pressed; // discs as studios build them, folders and images
 };
-
-// Authors a disc with scripts/make-dvd unless the work folder holds it already
-// (the script puts a disc in place only once it is whole).
-QString MakeDisc(const QString &work, const QString &name, const QStringList &options, bool image)
-{
-    const QString folder = work + QLatin1Char('/') + name;
-    const QString iso = folder + QStringLiteral(".iso");
-    if (QFileInfo::exists(folder + QStringLiteral("/VIDEO_TS/VIDEO_TS.IFO")) && (!image || QFileInfo::exists(iso)))
-        return folder;
-    QStringList arguments{QStringLiteral(ZENTO_SOURCE_DIR "/scripts/make-dvd")};
-    arguments << options;
-    if (image)
-        arguments << QStringLiteral("--iso") << iso;
-    arguments << folder;
-    const double start = NowMs();
-    QByteArray said;
-    if (!RunTool(QStringLiteral("bash"), arguments, QString(), &said))
-        Fail(QStringLiteral("make-dvd failed for %1: %2").arg(name, QString::fromLocal8Bit(said)));
-    Note(QStringLiteral("bench_titles: made %1 in %2 s").arg(name).arg((NowMs() - start) / 1000, 0, 'f', 0));
-    return folder;
-}
 
 Discs MakeDiscs(const QString &work, const QString &part)
 {
