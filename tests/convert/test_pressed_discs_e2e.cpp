@@ -28,29 +28,6 @@ using test::RowWithId;
 
 namespace {
 
-// The tone of each second of a file's audio from `from` to `to`, in Hz,
-// from the zero crossings.
-QList<int> Tones(const QString &file, int from, int to)
-{
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-v", "error", "-i", file, "-vn", "-ac", "1", "-ar", "48000", "-f", "s16le", "-"});
-    if (!ffmpeg.waitForFinished(60000))
-        return {};
-    const QByteArray pcm = ffmpeg.readAllStandardOutput();
-    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
-    QList<int> tones;
-    for (int second = from; second < to; ++second) {
-        const qsizetype begin = qsizetype(second) * 48000, end = begin + 48000;
-        if (end > pcm.size() / 2)
-            break;
-        int crossings = 0;
-        for (qsizetype i = begin + 1; i < end; ++i)
-            crossings += (samples[i - 1] < 0) != (samples[i] < 0);
-        tones << crossings / 2;
-    }
-    return tones;
-}
-
 // Whether every tone is within 20 Hz of `hz`; the list says otherwise.
 bool AllNear(const QList<int> &tones, int hz)
 {
@@ -108,7 +85,7 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             const QString file = out + QString("/SERIES_0%1.avi").arg(i + 2);
             QVERIFY2(qAbs(test::MediaDuration(file) - 10.0) < 0.5, qPrintable(file));
-            const QList<int> heard = Tones(file, 0, 9);
+            const QList<int> heard = test::Tones(file, 0, 9);
             QVERIFY2(AllNear(heard, tones[i]), qPrintable(ToneText(heard)));
         }
     }
@@ -134,7 +111,7 @@ private slots:
         QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"日本語ディスク_01.mp4"}));
         const QString file = out + "/日本語ディスク_01.mp4";
         QVERIFY2(qAbs(test::MediaDuration(file) - 10.0) < 0.5, qPrintable(file));
-        const QList<int> heard = Tones(file, 0, 9);
+        const QList<int> heard = test::Tones(file, 0, 9);
         QVERIFY2(AllNear(heard, 523), qPrintable(ToneText(heard)));
         const QString language = test::Run("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
                                                        "stream_tags=language", "-of", "csv=p=0", file});
@@ -218,7 +195,7 @@ private slots:
         const QString file = out + "/ANGLES_01.avi";
         QVERIFY2(qAbs(test::MediaDuration(file) - 12.0) < 0.5, qPrintable(QString::number(test::MediaDuration(file))));
         // the lead-in, then the chosen angle's tone every second, never the other's
-        const QList<int> lead = Tones(file, 0, 2), heard = Tones(file, 3, 12);
+        const QList<int> lead = test::Tones(file, 0, 2), heard = test::Tones(file, 3, 12);
         QVERIFY2(AllNear(lead, 660), qPrintable(ToneText(lead)));
         QVERIFY2(heard.size() == 9 && AllNear(heard, tone), qPrintable(ToneText(heard)));
     }

@@ -19,14 +19,14 @@ namespace {
 
 // A cell of a chain in a table row: "0-99" plain, "a100-199" first of an
 // angle block, "i…" inside it, "l…" its last; each cell lasts 5 s.
-struct CellSpec {
+struct CellShape {
     quint32 first = 0, last = 0;
     int mode = BLOCK_MODE_NOT_IN_BLOCK;
 };
 
-CellSpec ParseCell(QString text)
+CellShape ParseCell(QString text)
 {
-    CellSpec cell;
+    CellShape cell;
     const QString modes = "ail";
     if (const qsizetype m = modes.indexOf(text.front()); m >= 0) {
         cell.mode = int(m) + 1;
@@ -48,13 +48,13 @@ public:
         for (const QString &chain : chains.split('/', Qt::SkipEmptyParts)) {
             Chain &c = chains_.emplace_back();
             for (const QString &cell : chain.split(' ', Qt::SkipEmptyParts)) {
-                const CellSpec spec = ParseCell(cell);
+                const CellShape shape = ParseCell(cell);
                 cell_playback_t playback{};
-                playback.first_sector = spec.first;
-                playback.last_sector = spec.last;
-                playback.block_mode = unsigned(spec.mode);
-                playback.block_type = spec.mode ? BLOCK_TYPE_ANGLE_BLOCK : 0;
-                playback.interleaved = spec.mode ? 1 : 0;
+                playback.first_sector = shape.first;
+                playback.last_sector = shape.last;
+                playback.block_mode = unsigned(shape.mode);
+                playback.block_type = shape.mode ? BLOCK_TYPE_ANGLE_BLOCK : 0;
+                playback.interleaved = shape.mode ? 1 : 0;
                 playback.playback_time = {0, 0, 0x05, 0xc0}; // 5 s at 29.97
                 c.cells.push_back(playback);
                 c.positions.push_back({uint16_t(c.cells.size()), 0, 1});

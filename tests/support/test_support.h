@@ -52,6 +52,33 @@ inline double MediaDuration(const QString &file)
         .toDouble();
 }
 
+// The tone of each second of a file's audio from second `from` to `to`, in
+// Hz, from the zero crossings of its samples (mono, 48 kHz).
+inline QList<int> Tones(const QString &file, int from, int to)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file, QStringLiteral("-t"),
+                  QString::number(to), QStringLiteral("-vn"), QStringLiteral("-ac"), QStringLiteral("1"),
+                  QStringLiteral("-ar"), QStringLiteral("48000"), QStringLiteral("-f"), QStringLiteral("s16le"),
+                  QStringLiteral("-")});
+    if (!ffmpeg.waitForFinished(60000))
+        return {};
+    const QByteArray pcm = ffmpeg.readAllStandardOutput();
+    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
+    QList<int> tones;
+    for (int second = from; second < to; ++second) {
+        const qsizetype begin = qsizetype(second) * 48000, end = begin + 48000;
+        if (end > pcm.size() / 2)
+            break;
+        int crossings = 0;
+        for (qsizetype i = begin + 1; i < end; ++i)
+            crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+        tones << crossings / 2;
+    }
+    return tones;
+}
+
 // Whether ffmpeg and ffprobe, which the end-to-end tests need, are on PATH.
 inline bool EncoderToolsOnPath()
 {
