@@ -36,16 +36,6 @@ namespace {
 
 constexpr int kRounds = 3;
 
-// The row of a catalogue with the given id.
-CatalogueChoice Row(Catalogue catalogue, const QString &id)
-{
-    const QStringList &rows = CatalogueRows(catalogue);
-    for (int i = 0; i < rows.size(); ++i)
-        if (CatalogueRowId(rows.at(i)) == id)
-            return {i, rows.at(i)};
-    Fail(QStringLiteral("no catalogue row ") + id);
-}
-
 DiscTitle FirstTitle(const QString &source)
 {
     DiscInfo info;
@@ -126,8 +116,10 @@ EncoderRun Encode(const QString &source, const DiscTitle &title, const QString &
 {
     ConversionSettings settings;
     settings.C1_03 = QFileInfo(output).absolutePath();
-    settings.C2_01 = Row(Catalogue::Containers, QStringLiteral("AVI"));
-    settings.C2_04 = Row(Catalogue::VideoCodecs, QStringLiteral("MPEG4"));
+    const int avi = CatalogueRowWithId(Catalogue::Containers, QStringLiteral("AVI"));
+    const int mpeg4 = CatalogueRowWithId(Catalogue::VideoCodecs, QStringLiteral("MPEG4"));
+    settings.C2_01 = {avi, CatalogueRows(Catalogue::Containers).at(avi)};
+    settings.C2_04 = {mpeg4, CatalogueRows(Catalogue::VideoCodecs).at(mpeg4)};
     PipedStreams streams;
     streams.mapStreams = true;
     streams.audioStreamId = title.audio.value(0).streamId;

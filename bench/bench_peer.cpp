@@ -38,15 +38,6 @@ namespace {
 
 constexpr int kPairs = 3;
 
-int RowOf(Catalogue catalogue, const QString &id)
-{
-    const QStringList &rows = CatalogueRows(catalogue);
-    for (int i = 0; i < rows.size(); ++i)
-        if (CatalogueRowId(rows.at(i)) == id)
-            return i;
-    Fail(QStringLiteral("no catalogue row ") + id);
-}
-
 struct Case {
     QString name, disc;
     int audioTrack = 0; // the program's row choice, the peer's "-a" less one
@@ -59,9 +50,9 @@ double ThroughProgram(const QString &programFolder, const Case &c, const QString
     auto w = std::make_unique<TMainForm1>(QDir(programFolder).filePath(QStringLiteral("DVD_zento")));
     w->show();
     PumpEvents(500);
-    w->C2_01->SetItemIndex(RowOf(Catalogue::Containers, QStringLiteral("MP4")));
-    w->C2_04->SetItemIndex(RowOf(Catalogue::VideoCodecs, QStringLiteral("LIBX264")));
-    w->C3_01->SetItemIndex(RowOf(Catalogue::AudioCodecs, QStringLiteral("LIBFAAC")));
+    w->C2_01->SetItemIndex(CatalogueRowWithId(Catalogue::Containers, QStringLiteral("MP4")));
+    w->C2_04->SetItemIndex(CatalogueRowWithId(Catalogue::VideoCodecs, QStringLiteral("LIBX264")));
+    w->C3_01->SetItemIndex(CatalogueRowWithId(Catalogue::AudioCodecs, QStringLiteral("LIBFAAC")));
     w->C2_02_01->SetValue(0);
     w->C2_02_02->SetValue(0);
     w->C2_05->SetValue(1500);

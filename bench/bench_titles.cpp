@@ -415,13 +415,8 @@ void BurnedSubtitles(const Discs &discs, const QString &programFolder, bool x264
     QDir().mkpath(out);
     TMainForm1 w(Executable(programFolder));
     PresetAtSourceSize(w);
-    if (x264) {
-        const QStringList &rows = CatalogueRows(Catalogue::VideoCodecs);
-        w.C2_04->SetItemIndex(
-            int(std::find_if(rows.begin(), rows.end(),
-                             [](const QString &row) { return CatalogueRowId(row) == QLatin1String("LIBX264"); }) -
-                rows.begin()));
-    }
+    if (x264)
+        w.C2_04->SetItemIndex(CatalogueRowWithId(Catalogue::VideoCodecs, QStringLiteral("LIBX264")));
     w.StartEncoderQuery();
     ConversionSettings settings = w.CurrentSettings();
     settings.C1_03 = out;

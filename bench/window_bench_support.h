@@ -5,6 +5,7 @@
 // choice of the preset in the window and a watch on the processes it starts.
 #include "app/main_form.h"
 #include "bench_support.h"
+#include "options/catalogue.h"
 #include "platform/text_encoding.h"
 #include "widgets/multi_col_combo_box.h"
 
@@ -53,6 +54,16 @@ inline QStringList DvdStreamArguments(const QString &output, int frequency)
             "dvd",
             "-y",
             output};
+}
+
+// The row of a catalogue whose id is `id`; the benchmark fails without one.
+inline int CatalogueRowWithId(Catalogue catalogue, const QString &id)
+{
+    const QStringList &rows = CatalogueRows(catalogue);
+    for (int i = 0; i < rows.size(); ++i)
+        if (CatalogueRowId(rows.at(i)) == id)
+            return i;
+    Fail(QStringLiteral("no catalogue row ") + id);
 }
 
 // Selects the preset of the runs in the window and applies it; false when the
