@@ -97,12 +97,17 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             filters << QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
         QString graph;
         if (streams.subtitleStreamId >= 0) {
-            const QString subtitles =
-                QStringLiteral("[0:i:0x%1]").arg(streams.subtitleStreamId, 2, 16, QLatin1Char('0'));
-            graph = filters.isEmpty() ? QStringLiteral("[0:v:0]") + subtitles
-                                      : QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) +
-                                            QStringLiteral("[plain];[plain]") + subtitles;
-            graph += QStringLiteral("overlay=eof_action=pass[video]");
+            // The subtitles come as a picture of the frame's size with every
+            // frame, whether one shows or not; made ready for the overlay
+            // here, pixel for pixel, rather than by the encoder's own
+            // converter, which filters each one and costs several times
+            // as much. The picture is the same.
+            graph = QStringLiteral("[0:i:0x%1]scale=flags=neighbor,format=yuva420p[subtitles];")
+                        .arg(streams.subtitleStreamId, 2, 16, QLatin1Char('0'));
+            graph += filters.isEmpty() ? QStringLiteral("[0:v:0]")
+                                       : QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) +
+                                             QStringLiteral("[plain];[plain]");
+            graph += QStringLiteral("[subtitles]overlay=eof_action=pass[video]");
         } else if (!filters.isEmpty()) {
             graph = QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) + QStringLiteral("[video]");
         }

@@ -138,11 +138,13 @@ private slots:
         QTest::newRow("subtitles over the deinterlaced picture, chapters")
             << PipedStreams{true, 0x81, 0x21, "ffffff,000000", true, "/w/chapters.txt"}
             << "ffmpeg -palette ffffff,000000 -f mpeg -i pipe:0 -f ffmetadata -i \"/w/chapters.txt\" -filter_complex "
-               "[0:v:0]bwdif=mode=send_frame:deint=interlaced[plain];[plain][0:i:0x21]overlay=eof_action=pass[video] "
+               "[0:i:0x21]scale=flags=neighbor,format=yuva420p[subtitles];"
+               "[0:v:0]bwdif=mode=send_frame:deint=interlaced[plain];[plain][subtitles]overlay=eof_action=pass[video] "
                "-map [video] -map 0:i:0x81 -map_chapters 1 -y";
         QTest::newRow("subtitles alone") << PipedStreams{true, -1, 0x20, "ffffff", false}
                                          << "ffmpeg -palette ffffff -f mpeg -i pipe:0 -filter_complex "
-                                            "[0:v:0][0:i:0x20]overlay=eof_action=pass[video] -map [video] -y";
+                                            "[0:i:0x20]scale=flags=neighbor,format=yuva420p[subtitles];"
+                                            "[0:v:0][subtitles]overlay=eof_action=pass[video] -map [video] -y";
     }
     void pipedInput()
     {
