@@ -59,7 +59,7 @@ private:
     QList<TitleJob> Jobs(bool join) const;
     // One pass of a job; false when the job's remaining passes are skipped.
     bool RunPass(TitleJob &job, int pass, int passCount, const QString &outputFolder);
-    void Pause();
+    void Pause(int ms);
     // Loads the thumbnail file into the progress window and deletes it. An
     // unreadable file is a failure when `strict`, else it only gives no picture.
     void ShowThumbnail(bool strict);
@@ -330,8 +330,8 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         return false;
     }
 
-    // The thumbnail: its own short encoder run, given a second. One still
-    // going after that is watched while the encoder works. A disc title's
+    // The thumbnail: its own short encoder run. One still going when the
+    // encoder starts is watched while the encoder works. A disc title's
     // run reads the head of the title through a pipe of its own.
     if (form_)
         form_->ClearPicture();
@@ -355,7 +355,10 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         if (pass == 1 && job.IsDiscTitle() && LookForHardTelecine(job.title, settings))
             StartCadenceSamples(job, encoder);
     }
-    Pause();
+    // A file's run waits a second for its thumbnail. A disc title's does
+    // not: its thumbnail run reads a pipe of its own and is watched while
+    // the encoder works, so the encoder starts at once.
+    Pause(job.IsDiscTitle() ? 0 : kThumbnailPauseMs);
     if (!cadence_.empty() && CadenceShowsFilm()) {
         job.title.hardTelecine = true;
         w_.SetTitleHardTelecine(job.index);
@@ -505,16 +508,18 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     return true;
 }
 
-void ConversionRun::Pause()
+void ConversionRun::Pause(int ms)
 {
     // The pause blocks by design; a question to the encoder still under way
     // gets it too. Should the answer take longer, it is waited for with the
     // windows alive, as the encoder is.
     QElapsedTimer clock;
     clock.start();
-    w_.AwaitCapabilities(kThumbnailPauseMs);
-    if (const qint64 left = kThumbnailPauseMs - clock.elapsed(); left > 0)
-        QThread::msleep(static_cast<unsigned long>(left));
+    if (ms > 0) {
+        w_.AwaitCapabilities(ms);
+        if (const qint64 left = ms - clock.elapsed(); left > 0)
+            QThread::msleep(static_cast<unsigned long>(left));
+    }
     while (!w_.AwaitCapabilities(kWaitSliceMs))
         QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

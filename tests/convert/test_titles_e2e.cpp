@@ -115,15 +115,20 @@ private slots:
                 QCOMPARE(w->CheckListBox2->ItemText(0), "T01 0:00:12 英語 AC3 5.1ch");
             }
             QTimer sampler;
+            bool pictured = false;
             QObject::connect(&sampler, &QTimer::timeout, [&] {
                 if (TProgressForm1 *form = w->ProgressForm1) {
                     form->Timer1Timer();
                     labels << form->Label1->text() + " " + form->Label3->text();
+                    pictured = pictured || form->HasPicture();
                 }
             });
             sampler.start(100);
             w->CButton10->click();
             QCOMPARE(dialogs.messages, QStringList());
+            // The encoder starts without waiting for the thumbnail, which
+            // shows once its run is done.
+            QVERIFY(pictured);
         }
         QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), files);
         QVERIFY2(qAbs(test::MediaDuration(out + "/" + files.at(0)) - 12.0) < 0.5, qPrintable(files.at(0)));
