@@ -112,32 +112,45 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    QList<double> startMs, rssKib;
-    for (int round = 0; round < kRounds; ++round) {
+    // The program's window and a bare Qt window of its size, one after the
+    // other, so that both meet the machine in the same state.
+    const QString bare = QCoreApplication::applicationDirPath() + QStringLiteral("/bench_bare_window");
+    QList<double> startMs, rssKib, bareMs, bareKib;
+    const auto measure = [](const QString &program, const QStringList &arguments, QList<double> &ms,
+                            QList<double> &kib) {
         QProcess child;
         child.setStandardInputFile(QProcess::nullDevice());
-        child.setProgram(QCoreApplication::applicationFilePath());
-        child.setArguments({QStringLiteral("--child"), folder.path()});
+        child.setProgram(program);
+        child.setArguments(arguments);
         const double started = NowMs();
         child.start();
-        if (!child.waitForFinished(60000) || child.exitCode() != 0) {
-            Note(QStringLiteral("bench_startup: the child failed: ") + QString::fromLocal8Bit(child.readAll()));
-            return 1;
-        }
+        if (!child.waitForFinished(60000) || child.exitCode() != 0)
+            Fail(QStringLiteral("bench_startup: %1 failed: %2").arg(program, QString::fromLocal8Bit(child.readAll())));
         const QByteArray output = child.readAllStandardOutput();
-        startMs << Value(output, "PAINTED") - started;
-        rssKib << Value(output, "HWM");
+        ms << Value(output, "PAINTED") - started;
+        kib << Value(output, "HWM");
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        measure(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), folder.path()}, startMs, rssKib);
         QFile::remove(folder.filePath(QStringLiteral("DVD_zento.ini")));
+        measure(bare, {QString::number(kIdleMs)}, bareMs, bareKib);
     }
-    QStringList each;
+    QStringList each, eachBare;
     for (double ms : startMs)
         each << QString::number(ms, 'f', 1);
+    for (double ms : bareMs)
+        eachBare << QString::number(ms, 'f', 1);
     Note(QStringLiteral("  %1 start-up (ms): %2").arg(platform, each.join(QStringLiteral(", "))));
+    Note(QStringLiteral("  %1 bare window (ms): %2").arg(platform, eachBare.join(QStringLiteral(", "))));
     const QByteArray key = (QStringLiteral("startup.") + platform + '.').toUtf8();
     Result((key + "median_ms").constData(), Median(startMs));
     Result((key + "min_ms").constData(), *std::min_element(startMs.begin(), startMs.end()));
     Result((key + "max_ms").constData(), Max(startMs));
     Result((key + "idle_peak_rss_mib").constData(), Median(rssKib) / 1024.0);
+    Result((key + "bare_median_ms").constData(), Median(bareMs));
+    Result((key + "bare_idle_peak_rss_mib").constData(), Median(bareKib) / 1024.0);
+    Result((key + "ratio_to_bare").constData(), Median(startMs) / Median(bareMs));
+    Result((key + "rss_ratio_to_bare").constData(), Median(rssKib) / Median(bareKib));
 
     // The real program, measured from outside.
     if (!realProgram.isEmpty()) {
