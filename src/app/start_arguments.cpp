@@ -22,16 +22,15 @@ bool AsksForUsage(int argc, const char *const *argv)
 
 QString StartUsage()
 {
-    return QStringLiteral(
-        "使い方: dvd-zento [入力元]\n"
-        "入力元 (DVD のフォルダ、VIDEO_TS フォルダ、ISO イメージ) を指定すると、\n"
-        "それを入力元に選んでタイトルを一覧にした状態で開きます。\n"
-        "\n"
-        "Usage: dvd-zento [SOURCE]\n"
-        "Opens DVD変換Zento with SOURCE (a DVD's folder, a VIDEO_TS folder or an\n"
-        "ISO image) chosen as the source and its titles listed.\n"
-        "\n"
-        "  -h, --help  この説明を表示して終了します / show this help and exit\n");
+    return QStringLiteral("使い方: dvd-zento [入力元]\n"
+                          "入力元 (DVD のフォルダ、VIDEO_TS フォルダ、ISO イメージ) を指定すると、\n"
+                          "それを入力元に選んでタイトルを一覧にした状態で開きます。\n"
+                          "\n"
+                          "Usage: dvd-zento [SOURCE]\n"
+                          "Opens DVD変換Zento with SOURCE (a DVD's folder, a VIDEO_TS folder or an\n"
+                          "ISO image) chosen as the source and its titles listed.\n"
+                          "\n"
+                          "  -h, --help  この説明を表示して終了します / show this help and exit\n");
 }
 
 QString StartSource(const QStringList &arguments, const QString &currentFolder)
