@@ -14,6 +14,7 @@ void OpenStartSource(TMainForm1 &form, const QString &source)
     if (source.isEmpty())
         return;
     RunGuarded([&] {
+        // The stored settings first (once only): their source never undoes this one.
         form.FormActivate(&form);
         const QString problem = StartSourceProblem(source);
         if (!problem.isEmpty()) {
