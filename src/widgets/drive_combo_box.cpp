@@ -300,12 +300,33 @@ void TDriveComboBox::ChooseSource(bool image)
         SelectRowOf(d->drive);
         return;
     }
-    const int row = AddFolder(chosen);
-    if (row < 0) {
+    if (!TakeSource(chosen))
         SelectRowOf(d->drive);
-        return;
-    }
+}
+
+bool TDriveComboBox::TakeSource(const QString &source)
+{
+    const int row = AddFolder(source);
+    if (row < 0)
+        return false;
     TakeRow(row);
+    return true;
+}
+
+TDriveComboBox::SourceState TDriveComboBox::Sources() const
+{
+    return {d->drive, d->folders, d->images, d->lastFolder};
+}
+
+void TDriveComboBox::PutBack(const SourceState &state)
+{
+    d->drive = state.drive;
+    d->folders = state.folders;
+    d->images = state.images;
+    d->lastFolder = state.lastFolder;
+    BuildList();
+    if (OnChange)
+        OnChange(*this);
 }
 
 void TDriveComboBox::SelectRowOf(const QString &drive)

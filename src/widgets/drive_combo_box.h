@@ -41,6 +41,22 @@ public:
     // raises nothing.
     void PickFolder();
     void PickImage();
+    // Takes a source as the choosers take what the user chose: it gets its
+    // row (AddFolder) and becomes the drive (OnClick, OnChange, OnSelect).
+    // False, with nothing raised, for a source that gets no row (empty text).
+    bool TakeSource(const QString &source);
+    // The chosen sources, the current drive and the source chosen last as
+    // they are now. PutBack brings them back (the rows built again, OnChange
+    // raised), so that a source taken that came to nothing leaves no trace,
+    // not even in what the settings keep.
+    struct SourceState {
+        QString drive;
+        QStringList folders;
+        QStringList images;
+        QString lastFolder;
+    };
+    SourceState Sources() const;
+    void PutBack(const SourceState &state);
     // Gives a chosen source a row of its own above the chooser rows, for the
     // rest of the run; nothing is selected or raised. The source is a disc
     // image when it is a file, or when nothing is there and its name ends in
