@@ -2,12 +2,17 @@
 // starts the program: what any Qt program pays before its first window, for
 // the program's start-up to be held against.
 //
-//   bench_bare_window        prints "PAINTED <ms>" (the monotonic clock
+//   bench_bare_window <idle ms> [text]
+//                            prints "PAINTED <ms>" (the monotonic clock
 //                            when the first paint reached the screen), then
-//                            after an idle spell "HWM <KiB>"
+//                            after the idle spell "HWM <KiB>"; with "text"
+//                            the window shows one line of Japanese text, so
+//                            that it loads the fonts as any window with
+//                            words on it must
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPainter>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -27,10 +32,13 @@ double NowMs()
 class Window : public QWidget {
 public:
     double paintedMs = -1;
+    QString text;
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
+        if (!text.isEmpty())
+            QPainter(this).drawText(rect(), Qt::AlignCenter, text);
         if (painted_)
             return;
         painted_ = true;
@@ -49,6 +57,8 @@ int main(int argc, char **argv)
     Window window;
     window.setWindowTitle(QStringLiteral("bare"));
     window.resize(434, 574);
+    if (argc > 2 && qstrcmp(argv[2], "text") == 0)
+        window.text = QStringLiteral("DVD変換Zento: 変換するタイトルを選んでください");
     window.show();
     while (window.paintedMs < 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -3,11 +3,14 @@
 #include "platform/dialogs.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
+#include <QIconEngine>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -32,6 +35,52 @@ constexpr int ChooserRowCount = 2;
 // Space between the icon and the row text.
 constexpr int TextGap = 6;
 
+// A row's icon, looked up in the icon theme when it is first drawn: the
+// rows show their icons only in the open list, and the theme's lookup (its
+// index files, the image readers) would otherwise hold up the window's start.
+class ThemeIconEngine final : public QIconEngine {
+public:
+    ThemeIconEngine(const char *themeName, QStyle::StandardPixmap fallback, const QStyle *style)
+        : themeName_(QLatin1String(themeName)), fallback_(fallback), style_(style)
+    {
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().actualSize(size, mode, state);
+    }
+    QIconEngine *clone() const override { return new ThemeIconEngine(*this); }
+    QString iconName() override { return themeName_; }
+
+private:
+    const QIcon &Icon()
+    {
+        if (icon_.isNull())
+            icon_ = QIcon::fromTheme(themeName_);
+        if (icon_.isNull())
+            icon_ = (style_ ? style_.data() : QApplication::style())->standardIcon(fallback_);
+        return icon_;
+    }
+
+    QString themeName_;
+    QStyle::StandardPixmap fallback_;
+    QPointer<const QStyle> style_;
+    QIcon icon_;
+};
+
+QIcon ThemeIcon(const char *themeName, QStyle::StandardPixmap fallback, const QStyle *style)
+{
+    return QIcon(new ThemeIconEngine(themeName, fallback, style));
+}
+
 QIcon DriveIcon(TDriveType type, const QStyle *style)
 {
     const char *themeName = "drive-harddisk";
@@ -54,7 +103,7 @@ QIcon DriveIcon(TDriveType type, const QStyle *style)
     case TDriveType::dtUnknown:
     case TDriveType::dtNoRoot: break;
     }
-    return QIcon::fromTheme(QLatin1String(themeName), style->standardIcon(fallback));
+    return ThemeIcon(themeName, fallback, style);
 }
 
 // One drive row: the icon square at the left, as high as the row, and the
@@ -122,9 +171,8 @@ bool IsImagePath(const QString &source)
 
 QIcon SourceIcon(bool image, const QStyle *style)
 {
-    if (image)
-        return QIcon::fromTheme(QStringLiteral("media-optical"), style->standardIcon(QStyle::SP_DriveDVDIcon));
-    return QIcon::fromTheme(QStringLiteral("folder"), style->standardIcon(QStyle::SP_DirIcon));
+    return image ? ThemeIcon("media-optical", QStyle::SP_DriveDVDIcon, style)
+                 : ThemeIcon("folder", QStyle::SP_DirIcon, style);
 }
 
 RowKind KindOf(const QComboBox &box, int index)
@@ -216,11 +264,9 @@ void TDriveComboBox::AddSourceRow(int row, const QString &source)
 
 void TDriveComboBox::AddChooserRows()
 {
-    addItem(QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)),
-            ChooseFolderRowText(), QString());
+    addItem(ThemeIcon("folder-open", QStyle::SP_DirOpenIcon, style()), ChooseFolderRowText(), QString());
     setItemData(count() - 1, static_cast<int>(RowKind::FolderChooser), RowKindRole);
-    addItem(QIcon::fromTheme(QStringLiteral("document-open"), style()->standardIcon(QStyle::SP_DialogOpenButton)),
-            ChooseImageRowText(), QString());
+    addItem(ThemeIcon("document-open", QStyle::SP_DialogOpenButton, style()), ChooseImageRowText(), QString());
     setItemData(count() - 1, static_cast<int>(RowKind::ImageChooser), RowKindRole);
 }
 
