@@ -15,6 +15,7 @@
 #include "app/application_gui.h"
 #include "app/main_form.h"
 #include "bench_support.h"
+#include "first_paint.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -32,39 +33,8 @@ namespace {
 constexpr int kRounds = 10;
 constexpr int kIdleMs = 1500;
 
-// VmHWM of a process, in KiB; -1 when it cannot be read.
-double PeakResidentKib(const QString &pid = QStringLiteral("self"))
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble();
-    return -1;
-}
-
-// The main window, telling when its first paint has been put on the screen:
-// the flush follows the paint in the same round of event handling, so a
-// zero timer started by the paint runs after it.
-class ProbedWindow : public TMainForm1 {
-public:
-    using TMainForm1::TMainForm1;
-    double paintedMs = -1;
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        TMainForm1::paintEvent(event);
-        if (painted_)
-            return;
-        painted_ = true;
-        QTimer::singleShot(0, this, [this] { paintedMs = NowMs(); });
-    }
-
-private:
-    bool painted_ = false;
-};
+// The main window, telling when its first paint has reached the screen.
+using ProbedWindow = FirstPaintProbe<TMainForm1>;
 
 int Child(int argc, char **argv, const QString &programFolder)
 {
