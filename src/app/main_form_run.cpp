@@ -345,7 +345,8 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         if (job.IsDiscTitle()) {
             thumbnailFeeder_ = std::make_unique<PipeFeeder>(makeFeed(), kThumbnailFeedBytes);
             if (thumbnailFeeder_->Start())
-                thumbnailRun_ = StartThumbnail(&w_, encoder, PipedEncoderCommand(thumbnail), thumbnailFeeder_.get());
+                thumbnailRun_ = StartThumbnail(&w_, encoder, PipedEncoderCommand(thumbnail, {.keyFramesOnly = true}),
+                                               thumbnailFeeder_.get());
         } else {
             thumbnailRun_ = StartThumbnail(&w_, encoder, thumbnail, nullptr);
         }

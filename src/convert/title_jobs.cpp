@@ -83,6 +83,8 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     QStringList in;
     if (streams.subtitleStreamId >= 0 && !streams.palette.isEmpty())
         in << QStringLiteral("-palette") << streams.palette;
+    if (streams.keyFramesOnly)
+        in << QStringLiteral("-skip_frame") << QStringLiteral("nokey");
     in << QStringLiteral("-f") << QStringLiteral("mpeg") << QStringLiteral("-i") << QStringLiteral("pipe:0");
     const bool chapters = streams.mapStreams && !streams.chaptersFile.isEmpty();
     if (chapters)

@@ -69,6 +69,9 @@ struct PipedStreams {
     // the picture, its fields matched again and the repeated frame dropped.
     bool film = false;
     bool detelecine = false;
+    // Only key frames decoded: a thumbnail's still, found for a fraction of
+    // the work while the encoder runs beside it.
+    bool keyFramesOnly = false;
 };
 
 // The command composed for a file, reading a program stream from its

@@ -111,6 +111,8 @@ private slots:
         QTest::addColumn<PipedStreams>("streams");
         QTest::addColumn<QString>("text");
         QTest::newRow("joined parts") << PipedStreams{} << "ffmpeg -f mpeg -i pipe:0 -y -pass 2 -flags";
+        QTest::newRow("a thumbnail's key frames") << PipedStreams{.keyFramesOnly = true}
+                                                  << "ffmpeg -skip_frame nokey -f mpeg -i pipe:0 -y -pass 2";
         QTest::newRow("title, audio 0x81")
             << PipedStreams{true, 0x81} << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x81 -y -pass 2 -flags";
         QTest::newRow("title without audio") << PipedStreams{true, -1} << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -y";
