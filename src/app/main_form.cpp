@@ -104,16 +104,6 @@ void PaintPanel(QPainter &painter, const QRect &panel)
     PaintGradBox(painter, panel);
 }
 
-// The folder searched for the titles of a drive whose root is `root`. A folder
-// the user chose is the title folder itself when its name is VIDEO_TS (in any
-// letter case); every other drive and folder holds it below.
-QString SourceTitleFolder(const QString &root, bool chosenFolder)
-{
-    if (chosenFolder && PathFileName(root).compare(QString::fromLatin1(kTitleFolderName), Qt::CaseInsensitive) == 0)
-        return root;
-    return TitleFolder(root);
-}
-
 } // namespace
 
 TMainForm1::TMainForm1(const QString &executablePath, QWidget *parent)

@@ -113,8 +113,8 @@ private:
     qint64 doneBytes_ = 0;
     void ShowBar(int index, qint64 fedBytes);
     // The look for film telecined into a title's picture: encoder runs with
-    // the field detector on a few samples, started before the thumbnail's
-    // pause so that they work during it, and their verdict after it.
+    // the field detector on a few samples, started beside the thumbnail run;
+    // the encoder's command line waits for their verdict.
     struct CadenceSample {
         std::unique_ptr<PipeFeeder> feeder;
         std::unique_ptr<QProcess> process;

@@ -52,10 +52,10 @@ QString StartSourceProblem(const QString &source)
         return QString();
     // The folders the drive list lists as a chosen folder: VIDEO_TS itself,
     // or one that holds it.
-    const QString titleFolderName = QString::fromLatin1(kTitleFolderName);
-    if (info.fileName().compare(titleFolderName, Qt::CaseInsensitive) == 0 || QFileInfo(TitleFolder(source)).isDir())
+    if (QFileInfo(SourceTitleFolder(source, true)).isDir())
         return QString();
-    return QStringLiteral("%1 には DVD-Video のフォルダ %2 がありません。").arg(source, titleFolderName);
+    return QStringLiteral("%1 には DVD-Video のフォルダ %2 がありません。")
+        .arg(source, QString::fromLatin1(kTitleFolderName));
 }
 
 } // namespace zento

@@ -40,4 +40,11 @@ QString TitleFolder(const QString &root)
     return exact;
 }
 
+QString SourceTitleFolder(const QString &root, bool chosenFolder)
+{
+    if (chosenFolder && PathFileName(root).compare(QString::fromLatin1(kTitleFolderName), Qt::CaseInsensitive) == 0)
+        return root;
+    return TitleFolder(root);
+}
+
 } // namespace zento

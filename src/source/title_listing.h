@@ -19,4 +19,9 @@ QString TitleDisplayText(const QString &path);
 // taken instead. Empty when the root is empty (no disc in the drive).
 QString TitleFolder(const QString &root);
 
+// The folder searched for the titles of a drive whose root is `root`. A folder
+// the user chose is the title folder itself when its name is VIDEO_TS (in any
+// letter case); every other drive and folder holds it below.
+QString SourceTitleFolder(const QString &root, bool chosenFolder);
+
 } // namespace zento

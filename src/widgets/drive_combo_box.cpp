@@ -36,8 +36,9 @@ constexpr int ChooserRowCount = 2;
 constexpr int TextGap = 6;
 
 // A row's icon, looked up in the icon theme when it is first drawn: the
-// rows show their icons only in the open list, and the theme's lookup (its
-// index files, the image readers) would otherwise hold up the window's start.
+// closed list draws the current row's alone, and looking up every row's (the
+// theme's index files, the image readers, a fallback made for each) would
+// otherwise hold up the window's start.
 class ThemeIconEngine final : public QIconEngine {
 public:
     ThemeIconEngine(const char *themeName, QStyle::StandardPixmap fallback, const QStyle *style)
