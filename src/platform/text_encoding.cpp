@@ -1,15 +1,66 @@
 #include "platform/text_encoding.h"
 
 #include <QStringDecoder>
-#include <QStringEncoder>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <iconv.h>
 
 namespace zento {
 
 namespace {
 
-const char *const kShiftJisName = "Shift_JIS";
+// Windows' own Shift-JIS: the NEC and IBM extensions, and the mappings
+// Windows gives the few codes that plain Shift-JIS maps elsewhere.
+const char *const kShiftJisName = "CP932";
 constexpr char16_t kReplacement = 0xFFFD;
-constexpr char16_t kSubstitute = 0x001A; // what the converter gives for an unknown code
+
+const char *Utf16Name()
+{
+    return QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+}
+
+// One direction of the system's converter (iconv), opened once per thread
+// and kept: opening it costs more than most conversions.
+class Converter {
+public:
+    Converter(const char *to, const char *from) : cd_(iconv_open(to, from)) {}
+    ~Converter()
+    {
+        if (IsValid())
+            iconv_close(cd_);
+    }
+    Converter(const Converter &) = delete;
+    Converter &operator=(const Converter &) = delete;
+
+    bool IsValid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts until the input ends or a sequence has no form in the other
+    // encoding; false then, with `in` at that sequence. Neither encoding
+    // keeps a state between sequences.
+    bool Convert(const char *&in, size_t &inLeft, char *&out, size_t &outLeft)
+    {
+        char *from = const_cast<char *>(in);
+        const size_t result = iconv(cd_, &from, &inLeft, &out, &outLeft);
+        in = from;
+        return result != static_cast<size_t>(-1);
+    }
+
+private:
+    iconv_t cd_;
+};
+
+Converter &ShiftJisDecoder()
+{
+    thread_local Converter decoder(Utf16Name(), kShiftJisName);
+    return decoder;
+}
+
+Converter &ShiftJisEncoder()
+{
+    thread_local Converter encoder(kShiftJisName, Utf16Name());
+    return encoder;
+}
 
 bool IsAllAscii(const QByteArray &bytes)
 {
@@ -43,42 +94,61 @@ bool IsHalfWidthKana(unsigned char b)
     return b >= 0xA1 && b <= 0xDF;
 }
 
-// Double-byte characters, decoded by the system converter in one go. The
-// converter rotates some ASCII control codes, so it never sees single bytes.
+// Double-byte characters, decoded by the system converter in one go; a
+// pair with no character becomes the replacement character. Single bytes
+// never reach the converter: the program reads those itself.
 QString DecodeDoubleBytes(const QByteArray &pairs)
 {
-    // Looking the converter up by name costs more than most decodes, so one is
-    // kept. Stateless, it carries nothing from one call to the next; its error
-    // count does carry over, so it is not asked for errors.
-    thread_local QStringDecoder decoder(kShiftJisName, QStringConverter::Flag::Stateless);
-    if (!decoder.isValid())
-        return QString(pairs.size() / 2, QChar(kReplacement));
-    QString text = decoder.decode(pairs);
-    if (text.size() != pairs.size() / 2) {
-        // Not one character per pair: decode them one by one.
-        text.clear();
-        for (qsizetype i = 0; i + 1 < pairs.size(); i += 2) {
-            QStringDecoder single(kShiftJisName, QStringConverter::Flag::Stateless);
-            const QString one = single.decode(pairs.mid(i, 2));
-            text += one.size() == 1 && !single.hasError() ? one.at(0) : QChar(kReplacement);
-        }
+    QString text(pairs.size() / 2, QChar(kReplacement));
+    Converter &decoder = ShiftJisDecoder();
+    if (!decoder.IsValid())
         return text;
+    const char *in = pairs.constData();
+    size_t inLeft = size_t(pairs.size() / 2 * 2);
+    char *const start = reinterpret_cast<char *>(text.data());
+    char *out = start;
+    size_t outLeft = size_t(text.size()) * 2;
+    while (inLeft >= 2 && !decoder.Convert(in, inLeft, out, outLeft)) {
+        if (errno != EILSEQ || outLeft < 2)
+            break;
+        // Every pair is one character: the replacement stays in its place.
+        in += 2;
+        inLeft -= 2;
+        out += 2;
+        outLeft -= 2;
     }
-    for (QChar &c : text)
-        if (c.unicode() == kSubstitute)
-            c = QChar(kReplacement);
+    text.truncate((out - start) / 2 + qsizetype(inLeft / 2));
     return text;
+}
+
+// Characters in Shift-JIS: empty when one of them has none, or when the
+// bytes read back as other characters (the converter gives some characters a
+// look-alike's code, the yen sign the backslash's).
+QByteArray EncodeCharacters(QStringView characters)
+{
+    Converter &encoder = ShiftJisEncoder();
+    const char *in = reinterpret_cast<const char *>(characters.utf16());
+    size_t inLeft = size_t(characters.size()) * 2;
+    QByteArray bytes(characters.size() * 2, Qt::Uninitialized); // never more than two a character
+    char *const start = bytes.data();
+    char *out = start;
+    size_t outLeft = size_t(bytes.size());
+    if (!encoder.IsValid() || !encoder.Convert(in, inLeft, out, outLeft) || inLeft != 0)
+        return QByteArray();
+    bytes.truncate(out - start);
+    if (FromShiftJis(bytes) != characters)
+        return QByteArray();
+    return bytes;
 }
 
 // Encodes the text with ASCII written directly and every run of other
 // characters through the system converter. `fits` turns false when a character
-// has no Shift-JIS form.
+// has no Shift-JIS form; two bytes, as wide as any character, stand in for it.
 QByteArray EncodeShiftJis(const QString &mappedText, bool &fits)
 {
     fits = true;
     QByteArray bytes;
     bytes.reserve(mappedText.size() * 2);
-    QStringEncoder encoder(kShiftJisName, QStringConverter::Flag::Stateless);
     const qsizetype size = mappedText.size();
     qsizetype at = 0;
     while (at < size) {
@@ -91,15 +161,24 @@ QByteArray EncodeShiftJis(const QString &mappedText, bool &fits)
         while (at < size && mappedText.at(at).unicode() >= 0x80)
             ++at;
         const QStringView run = QStringView(mappedText).mid(start, at - start);
-        if (!encoder.isValid()) {
-            fits = false;
-            bytes.append(QByteArray(run.size(), '?'));
+        const QByteArray encoded = EncodeCharacters(run);
+        if (!encoded.isEmpty()) {
+            bytes.append(encoded);
             continue;
         }
-        bytes.append(encoder.encode(run));
+        // Character by character, to find the ones without a form.
+        for (qsizetype i = 0; i < run.size();) {
+            const qsizetype length = run.at(i).isHighSurrogate() && i + 1 < run.size() ? 2 : 1;
+            const QByteArray character = EncodeCharacters(run.mid(i, length));
+            if (character.isEmpty()) {
+                fits = false;
+                bytes.append("\xFC\xFC", 2);
+            } else {
+                bytes.append(character);
+            }
+            i += length;
+        }
     }
-    if (encoder.isValid() && encoder.hasError())
-        fits = false;
     return bytes;
 }
 
@@ -151,15 +230,21 @@ bool ReadsWithoutLoss(const QByteArray &bytes, TextEncoding encoding)
     // EUC-JP uses the bytes A1 to FE for both bytes of a character; Shift-JIS
     // text nearly always has a byte from 81 to 9F (every hiragana and
     // katakana, most kanji), which EUC-JP uses only before half-width katakana.
-    QStringDecoder euc("EUC-JP", QStringConverter::Flag::Stateless);
-    if (!euc.isValid())
+    thread_local Converter euc(Utf16Name(), "EUC-JP");
+    if (!euc.IsValid())
         return true;
-    const QString text = euc.decode(bytes);
-    if (euc.hasError())
+    QString text(bytes.size(), Qt::Uninitialized);
+    const char *in = bytes.constData();
+    size_t inLeft = size_t(bytes.size());
+    char *const start = reinterpret_cast<char *>(text.data());
+    char *out = start;
+    size_t outLeft = size_t(text.size()) * 2;
+    if (!euc.Convert(in, inLeft, out, outLeft))
         return true;
+    text.truncate((out - start) / 2);
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u == kReplacement || u == kSubstitute || (u >= 0x80 && u <= 0x9F))
+        if (u == kReplacement || (u >= 0x80 && u <= 0x9F))
             return true;
     }
     return false;

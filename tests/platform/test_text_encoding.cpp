@@ -120,6 +120,9 @@ private slots:
         QTest::newRow("linux spellings mapped")
             << U("〜−‖¢£¬") << sjis << false << QByteArray("\x81\x60\x81\x7c\x81\x61\x81\x91\x81\x92\x81\xca") << sjis;
         QTest::newRow("emoji goes utf-8") << U("手😀") << sjis << false << U("手😀").toUtf8() << utf8;
+        // The system converter writes these as the backslash, a dash and the
+        // tilde, which would read back as other characters.
+        QTest::newRow("yen sign, em dash, overline go utf-8") << U("¥—‾") << sjis << false << U("¥—‾").toUtf8() << utf8;
         QTest::newRow("hangul goes utf-8") << U("한") << sjis << false << QByteArray("\xed\x95\x9c") << utf8;
         QTest::newRow("utf-8 with mark") << U("a") << utf8 << true
                                          << QByteArray("\xef\xbb\xbf"
