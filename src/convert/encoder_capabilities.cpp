@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -47,13 +46,17 @@ const ExtensionRow *FindExtension(const QString &extension)
     return nullptr;
 }
 
-// The lines of a listing without their line ends; names are plain ASCII.
-QStringList ListingLines(const QByteArray &listing)
+// A listing's lines as their first two words (flags and name), split at
+// spaces and tabs; names are plain ASCII. Lines with fewer words are left out.
+QList<QPair<QString, QString>> ListingEntries(const QByteArray &listing)
 {
-    QStringList lines;
-    for (const QByteArray &line : listing.split('\n'))
-        lines << QString::fromLatin1(line).remove(QLatin1Char('\r'));
-    return lines;
+    QList<QPair<QString, QString>> entries;
+    for (const QByteArray &line : listing.split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() >= 2)
+            entries.append({QString::fromLatin1(words.at(0)), QString::fromLatin1(words.at(1))});
+    }
+    return entries;
 }
 
 // A listing larger than this is no listing: the run is stopped.
@@ -66,15 +69,18 @@ QSet<QString> ParseEncoderList(const QByteArray &listing)
     // " V....D libx264   description": six flag columns (kind first, "X" in
     // the fourth for experimental), then the name. The legend's lines have
     // "=" where the name stands.
-    static const QRegularExpression entry(QStringLiteral("^\\s*([VAS][A-Z.]{5})\\s+(\\S+)"));
+    const auto isFlags = [](const QString &flags) {
+        if (flags.size() != 6 || !QStringLiteral("VAS").contains(flags.at(0)))
+            return false;
+        return std::all_of(flags.begin() + 1, flags.end(), [](QChar c) {
+            return c == QLatin1Char('.') || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+        });
+    };
     QSet<QString> names;
-    for (const QString &line : ListingLines(listing)) {
-        const QRegularExpressionMatch match = entry.match(line);
-        if (!match.hasMatch() || match.captured(2) == QLatin1String("="))
+    for (const auto &[flags, name] : ListingEntries(listing)) {
+        if (!isFlags(flags) || name == QLatin1String("=") || flags.at(3) == QLatin1Char('X'))
             continue;
-        if (match.captured(1).at(3) == QLatin1Char('X'))
-            continue;
-        names.insert(match.captured(2));
+        names.insert(name);
     }
     return names;
 }
@@ -82,15 +88,21 @@ QSet<QString> ParseEncoderList(const QByteArray &listing)
 QSet<QString> ParseMuxerList(const QByteArray &listing)
 {
     // "  E avi   description", "  E sdl,sdl2 description"; a device flag may
-    // follow the muxing flag.
-    static const QRegularExpression entry(QStringLiteral("^\\s*([D.]?E[d.]?)\\s+(\\S+)"));
+    // follow the muxing flag, and a demuxing flag go before it.
+    const auto isFlags = [](const QString &flags) {
+        const qsizetype e = flags.indexOf(QLatin1Char('E'));
+        if (e < 0 || e > 1 || flags.size() - e > 2)
+            return false;
+        if (e == 1 && flags.at(0) != QLatin1Char('D') && flags.at(0) != QLatin1Char('.'))
+            return false;
+        return flags.size() == e + 1 || flags.at(e + 1) == QLatin1Char('d') || flags.at(e + 1) == QLatin1Char('.');
+    };
     QSet<QString> names;
-    for (const QString &line : ListingLines(listing)) {
-        const QRegularExpressionMatch match = entry.match(line);
-        if (!match.hasMatch() || match.captured(2) == QLatin1String("="))
+    for (const auto &[flags, name] : ListingEntries(listing)) {
+        if (!isFlags(flags) || name == QLatin1String("="))
             continue;
-        for (const QString &name : match.captured(2).split(QLatin1Char(','), Qt::SkipEmptyParts))
-            names.insert(name);
+        for (const QString &each : name.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            names.insert(each);
     }
     return names;
 }
