@@ -3,7 +3,9 @@
 #include <QStringDecoder>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 namespace zento {
@@ -94,31 +96,33 @@ bool IsHalfWidthKana(unsigned char b)
     return b >= 0xA1 && b <= 0xDF;
 }
 
-// Double-byte characters, decoded by the system converter in one go; a
-// pair with no character becomes the replacement character. Single bytes
-// never reach the converter: the program reads those itself.
-QString DecodeDoubleBytes(const QByteArray &pairs)
+// Double-byte characters, decoded by the system converter in one go into
+// `out`, one character a pair; a pair with no character becomes the
+// replacement character. Single bytes never reach the converter: the program
+// reads those itself. Returns the end of what it wrote.
+char16_t *DecodeDoubleBytes(const char *pairs, qsizetype length, char16_t *out)
 {
-    QString text(pairs.size() / 2, QChar(kReplacement));
+    const qsizetype count = length / 2;
     Converter &decoder = ShiftJisDecoder();
     if (!decoder.IsValid())
-        return text;
-    const char *in = pairs.constData();
-    size_t inLeft = size_t(pairs.size() / 2 * 2);
-    char *const start = reinterpret_cast<char *>(text.data());
-    char *out = start;
-    size_t outLeft = size_t(text.size()) * 2;
-    while (inLeft >= 2 && !decoder.Convert(in, inLeft, out, outLeft)) {
-        if (errno != EILSEQ || outLeft < 2)
+        return std::fill_n(out, count, kReplacement);
+    const char *in = pairs;
+    size_t inLeft = size_t(count) * 2;
+    char *const start = reinterpret_cast<char *>(out);
+    char *to = start;
+    size_t toLeft = size_t(count) * 2;
+    while (inLeft >= 2 && !decoder.Convert(in, inLeft, to, toLeft)) {
+        if (errno != EILSEQ || toLeft < 2)
             break;
-        // Every pair is one character: the replacement stays in its place.
+        std::memcpy(to, &kReplacement, 2);
         in += 2;
         inLeft -= 2;
-        out += 2;
-        outLeft -= 2;
+        to += 2;
+        toLeft -= 2;
     }
-    text.truncate((out - start) / 2 + qsizetype(inLeft / 2));
-    return text;
+    // Pairs the converter did not reach are replacement characters too.
+    const qsizetype written = (to - start) / 2;
+    return std::fill_n(out + written, count - written, kReplacement);
 }
 
 // Characters in Shift-JIS: empty when one of them has none, or when the
@@ -141,13 +145,17 @@ QByteArray EncodeCharacters(QStringView characters)
     return bytes;
 }
 
-// Encodes the text with ASCII written directly and every run of other
-// characters through the system converter. `fits` turns false when a character
-// has no Shift-JIS form; two bytes, as wide as any character, stand in for it.
+// Encodes the text through the system converter, in one go when every
+// character has a form. Otherwise ASCII is written directly and the other
+// characters go through run by run; `fits` turns false for each character
+// without a form, and two bytes, as wide as any character, stand in for it.
 QByteArray EncodeShiftJis(const QString &mappedText, bool &fits)
 {
     fits = true;
-    QByteArray bytes;
+    // Nearly always every character has a form: the whole text in one go.
+    QByteArray bytes = EncodeCharacters(mappedText);
+    if (!bytes.isEmpty() || mappedText.isEmpty())
+        return bytes;
     bytes.reserve(mappedText.size() * 2);
     const qsizetype size = mappedText.size();
     qsizetype at = 0;
@@ -303,35 +311,35 @@ QByteArray ToShiftJis(const QString &text)
 
 QString FromShiftJis(const QByteArray &bytes)
 {
-    QString text;
-    text.reserve(bytes.size());
-    QByteArray pairs;
-    auto flushPairs = [&] {
-        if (!pairs.isEmpty()) {
-            text += DecodeDoubleBytes(pairs);
-            pairs.clear();
-        }
-    };
+    // Never more characters than bytes.
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(text.data());
+    char16_t *out = begin;
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
+    const auto isPair = [&](qsizetype at) {
+        return at + 1 < size && IsLeadByte(data[at]) && IsTrailByte(data[at + 1]);
+    };
     qsizetype at = 0;
     while (at < size) {
-        const auto b = static_cast<unsigned char>(bytes.at(at));
-        if (IsLeadByte(b) && at + 1 < size && IsTrailByte(static_cast<unsigned char>(bytes.at(at + 1)))) {
-            pairs.append(bytes.at(at));
-            pairs.append(bytes.at(at + 1));
-            at += 2;
+        if (isPair(at)) {
+            qsizetype end = at + 2;
+            while (isPair(end))
+                end += 2;
+            out = DecodeDoubleBytes(bytes.constData() + at, end - at, out);
+            at = end;
             continue;
         }
-        flushPairs();
+        const unsigned char b = data[at];
         if (b < 0x80)
-            text += QChar(b);
+            *out++ = b;
         else if (IsHalfWidthKana(b))
-            text += QChar(0xFF61 + (b - 0xA1));
+            *out++ = char16_t(0xFF61 + (b - 0xA1));
         else
-            text += QChar(kReplacement);
+            *out++ = kReplacement;
         ++at;
     }
-    flushPairs();
+    text.truncate(out - begin);
     return text;
 }
 
@@ -352,7 +360,23 @@ QByteArray EncodeText(const QString &text, TextEncoding &encoding, bool byteOrde
 
 qsizetype EncodedLength(const QString &text, TextEncoding encoding)
 {
-    return encoding == TextEncoding::Utf8 ? text.toUtf8().size() : ToShiftJis(text).size();
+    if (encoding == TextEncoding::Utf8)
+        return text.toUtf8().size();
+    // In Shift-JIS ASCII and half-width katakana take a byte, every other
+    // character two, as do the two bytes standing in for one without a form;
+    // counted, not encoded, as the truncation below asks many times.
+    qsizetype bytes = 0;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const char16_t c = text.at(at).unicode();
+        if (c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F)) {
+            ++bytes;
+            continue;
+        }
+        bytes += 2;
+        if (QChar::isHighSurrogate(c) && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
+            ++at;
+    }
+    return bytes;
 }
 
 QString TruncateToBytes(const QString &text, qsizetype maxBytes, TextEncoding encoding)

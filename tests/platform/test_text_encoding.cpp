@@ -159,6 +159,12 @@ private slots:
             QCOMPARE(TruncateToBytes(U(c.text), c.maxBytes, c.encoding), U(c.front));
             QVERIFY(EncodedLength(U(c.front), c.encoding) <= c.maxBytes);
         }
+        // The counted length is the written one, characters without a form
+        // (and a lone half of a pair) included.
+        for (const char *text : {"ab手動cd", "ｱｲｳ~\\", "¥—‾〜−", "手😀b", "\x1a\x7f\xc2\x80"})
+            QCOMPARE(EncodedLength(U(text), sjis), ToShiftJis(U(text)).size());
+        const QString lone = QString(QChar(0xD83D)) + QStringLiteral("a");
+        QCOMPARE(EncodedLength(lone, sjis), ToShiftJis(lone).size());
     }
 };
 
