@@ -10,8 +10,8 @@
 #include <QIcon>
 #include <QIconEngine>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QPainter>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
@@ -35,8 +35,8 @@ constexpr int ChooserRowCount = 2;
 // Space between the icon and the row text.
 constexpr int TextGap = 6;
 
-// A row's icon, looked up in the icon theme when it is first drawn: the
-// closed list draws the current row's alone, and looking up every row's (the
+// A row's icon, looked up in the icon theme when it is first asked for: the
+// closed list needs the current row's alone, and looking up every row's (the
 // theme's index files, the image readers, a fallback made for each) would
 // otherwise hold up the window's start.
 class ThemeIconEngine final : public QIconEngine {
@@ -208,6 +208,11 @@ TDriveComboBox::TDriveComboBox(QWidget *parent, std::shared_ptr<DriveProvider> p
 
     d->drive = d->provider->DriveOf(QDir::currentPath());
     BuildList();
+    // The closed list draws the current row's icon with the window's first
+    // paint. Looked up now, the icon theme's index is read while little else
+    // is held, and the memory it takes for that serves the rest of the window.
+    if (currentIndex() >= 0)
+        itemIcon(currentIndex()).actualSize(iconSize());
 }
 
 TDriveComboBox::~TDriveComboBox() = default;
