@@ -574,13 +574,15 @@ void TMainForm1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     RunGuarded([this] { FormActivate(this); }); // once only: the handler keeps its own flag
-    // The encoder is asked once the window is up, so it never delays it.
+    // The encoder is asked once the window is on the screen, so that neither
+    // starting it nor its own start delays the first paint.
     if (!encoderQuery_)
-        QTimer::singleShot(0, this, [this] { StartEncoderQuery(); });
+        encoderQueryDue_ = true;
 }
 
 void TMainForm1::StartEncoderQuery()
 {
+    encoderQueryDue_ = false;
     if (encoderQuery_)
         return;
     encoderQuery_ = std::make_unique<EncoderQuery>();
@@ -590,6 +592,8 @@ void TMainForm1::StartEncoderQuery()
 
 const EncoderCapabilities &TMainForm1::Capabilities()
 {
+    if (encoderQueryDue_)
+        StartEncoderQuery();
     if (encoderQuery_)
         encoderQuery_->Finish();
     return capabilities_;
@@ -597,6 +601,8 @@ const EncoderCapabilities &TMainForm1::Capabilities()
 
 bool TMainForm1::AwaitCapabilities(int ms)
 {
+    if (encoderQueryDue_)
+        StartEncoderQuery();
     return !encoderQuery_ || encoderQuery_->Wait(ms);
 }
 
@@ -644,6 +650,10 @@ void TMainForm1::mouseReleaseEvent(QMouseEvent *event)
 
 void TMainForm1::paintEvent(QPaintEvent *)
 {
+    // The first paint is flushed to the screen in this round of events; a
+    // zero timer runs after it. Until it has, the encoder's lists are due.
+    if (encoderQueryDue_)
+        QTimer::singleShot(0, this, [this] { StartEncoderQuery(); });
     QPainter painter(this);
     const QRect all = rect();
     // Background.

@@ -75,6 +75,18 @@ private slots:
         }
     }
 
+    // The encoder is asked what it has once the window's first paint is out;
+    // asked for that before (a conversion started at once), the window asks it
+    // then instead of going on without the answer.
+    void encoderListsBeforeTheFirstPaint()
+    {
+        if (!EncoderToolsOnPath())
+            QSKIP("no encoder on PATH");
+        auto window = MakeWindow();
+        window->show();
+        QVERIFY(window->Capabilities().IsKnown());
+    }
+
     void programFolder_data()
     {
         QTest::addColumn<QString>("executable");
