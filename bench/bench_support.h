@@ -18,8 +18,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <sys/resource.h>
 
@@ -43,8 +43,9 @@ inline void PumpEvents(double ms)
     }
 }
 
-// CPU time (user and system) of this thread, or of the finished children,
-// in milliseconds: less disturbed by a busy machine than the wall clock.
+// CPU time (user and system) of this thread, of the whole process, or of the
+// finished children, in milliseconds: less disturbed by a busy machine than
+// the wall clock.
 inline double CpuMs(int who)
 {
     rusage usage{};
@@ -55,6 +56,10 @@ inline double CpuMs(int who)
 inline double ThreadCpuMs()
 {
     return CpuMs(RUSAGE_THREAD);
+}
+inline double ProcessCpuMs()
+{
+    return CpuMs(RUSAGE_SELF);
 }
 inline double ChildrenCpuMs()
 {

@@ -10,17 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <ctime>
-
 namespace zento::bench {
-
-// The CPU time of the whole process since its start, all threads, in ms.
-inline double ProcessCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
-}
 
 template <class Window> class FirstPaintProbe : public Window {
 public:
