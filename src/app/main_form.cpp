@@ -574,15 +574,10 @@ void TMainForm1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     RunGuarded([this] { FormActivate(this); }); // once only: the handler keeps its own flag
-    // The encoder is asked once the window is on the screen, so that neither
-    // starting it nor its own start delays the first paint.
-    if (!encoderQuery_)
-        encoderQueryDue_ = true;
 }
 
 void TMainForm1::StartEncoderQuery()
 {
-    encoderQueryDue_ = false;
     if (encoderQuery_)
         return;
     encoderQuery_ = std::make_unique<EncoderQuery>();
@@ -592,7 +587,9 @@ void TMainForm1::StartEncoderQuery()
 
 const EncoderCapabilities &TMainForm1::Capabilities()
 {
-    if (encoderQueryDue_)
+    // A shown window asks the encoder after its first paint; asked before
+    // that, it asks now.
+    if (isVisible())
         StartEncoderQuery();
     if (encoderQuery_)
         encoderQuery_->Finish();
@@ -601,7 +598,7 @@ const EncoderCapabilities &TMainForm1::Capabilities()
 
 bool TMainForm1::AwaitCapabilities(int ms)
 {
-    if (encoderQueryDue_)
+    if (isVisible())
         StartEncoderQuery();
     return !encoderQuery_ || encoderQuery_->Wait(ms);
 }
@@ -650,9 +647,12 @@ void TMainForm1::mouseReleaseEvent(QMouseEvent *event)
 
 void TMainForm1::paintEvent(QPaintEvent *)
 {
-    // The first paint is flushed to the screen in this round of events; a
-    // zero timer runs after it. Until it has, the encoder's lists are due.
-    if (encoderQueryDue_)
+    // The encoder is asked what it can write once the window is on the
+    // screen, so that neither starting it nor its own start delays the first
+    // paint: that paint is flushed in this round of events, and a zero timer
+    // runs after it. (A window painted into an image, never shown, asks
+    // nothing.)
+    if (!encoderQuery_ && isVisible())
         QTimer::singleShot(0, this, [this] { StartEncoderQuery(); });
     QPainter painter(this);
     const QRect all = rect();

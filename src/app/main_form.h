@@ -190,7 +190,6 @@ private:
     // The same disc listed again gets back what the user chose on its rows.
     void KeepTitleChoices(const TitleListing &before, const QList<bool> &ticks);
     std::unique_ptr<EncoderQuery> encoderQuery_;
-    bool encoderQueryDue_ = false; // shown: asked once the first paint is out
     EncoderCapabilities capabilities_;
 };
 
