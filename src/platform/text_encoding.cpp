@@ -48,6 +48,17 @@ public:
         return result != static_cast<size_t>(-1);
     }
 
+    // All `size` bytes from `in` converted into `out`, which has room for
+    // `room`: the number of bytes written, or -1 when a sequence has no form,
+    // the room runs out or the converter could not be opened.
+    qsizetype ConvertAll(const char *in, size_t size, char *out, size_t room)
+    {
+        char *const start = out;
+        if (!IsValid() || !Convert(in, size, out, room) || size != 0)
+            return -1;
+        return out - start;
+    }
+
 private:
     iconv_t cd_;
 };
@@ -130,16 +141,13 @@ char16_t *DecodeDoubleBytes(const char *pairs, qsizetype length, char16_t *out)
 // look-alike's code, the yen sign the backslash's).
 QByteArray EncodeCharacters(QStringView characters)
 {
-    Converter &encoder = ShiftJisEncoder();
-    const char *in = reinterpret_cast<const char *>(characters.utf16());
-    size_t inLeft = size_t(characters.size()) * 2;
     QByteArray bytes(characters.size() * 2, Qt::Uninitialized); // never more than two a character
-    char *const start = bytes.data();
-    char *out = start;
-    size_t outLeft = size_t(bytes.size());
-    if (!encoder.IsValid() || !encoder.Convert(in, inLeft, out, outLeft) || inLeft != 0)
+    const qsizetype written =
+        ShiftJisEncoder().ConvertAll(reinterpret_cast<const char *>(characters.utf16()), size_t(characters.size()) * 2,
+                                     bytes.data(), size_t(bytes.size()));
+    if (written < 0)
         return QByteArray();
-    bytes.truncate(out - start);
+    bytes.truncate(written);
     if (FromShiftJis(bytes) != characters)
         return QByteArray();
     return bytes;
@@ -239,17 +247,12 @@ bool ReadsWithoutLoss(const QByteArray &bytes, TextEncoding encoding)
     // text nearly always has a byte from 81 to 9F (every hiragana and
     // katakana, most kanji), which EUC-JP uses only before half-width katakana.
     thread_local Converter euc(Utf16Name(), "EUC-JP");
-    if (!euc.IsValid())
-        return true;
     QString text(bytes.size(), Qt::Uninitialized);
-    const char *in = bytes.constData();
-    size_t inLeft = size_t(bytes.size());
-    char *const start = reinterpret_cast<char *>(text.data());
-    char *out = start;
-    size_t outLeft = size_t(text.size()) * 2;
-    if (!euc.Convert(in, inLeft, out, outLeft))
+    const qsizetype written = euc.ConvertAll(bytes.constData(), size_t(bytes.size()),
+                                             reinterpret_cast<char *>(text.data()), size_t(text.size()) * 2);
+    if (written < 0)
         return true;
-    text.truncate((out - start) / 2);
+    text.truncate(written / 2);
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u == kReplacement || (u >= 0x80 && u <= 0x9F))
