@@ -120,15 +120,9 @@ int main(int argc, char **argv)
         measure(bare, {QString::number(kIdleMs)}, empty);
         measure(bare, {QString::number(kIdleMs), QStringLiteral("text")}, text);
     }
-    const auto list = [](const QList<double> &values) {
-        QStringList each;
-        for (double value : values)
-            each << QString::number(value, 'f', 1);
-        return each.join(QStringLiteral(", "));
-    };
-    Note(QStringLiteral("  %1 start-up (ms): %2").arg(platform, list(program.ms)));
-    Note(QStringLiteral("  %1 bare window (ms): %2").arg(platform, list(empty.ms)));
-    Note(QStringLiteral("  %1 bare window with text (ms): %2").arg(platform, list(text.ms)));
+    Note(QStringLiteral("  %1 start-up (ms): %2").arg(platform, Join(program.ms)));
+    Note(QStringLiteral("  %1 bare window (ms): %2").arg(platform, Join(empty.ms)));
+    Note(QStringLiteral("  %1 bare window with text (ms): %2").arg(platform, Join(text.ms)));
     const QByteArray key = (QStringLiteral("startup.") + platform + '.').toUtf8();
     Result((key + "median_ms").constData(), Median(program.ms));
     Result((key + "min_ms").constData(), *std::min_element(program.ms.begin(), program.ms.end()));
