@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "widgets/handler_guard.h"
+#include "widgets/multi_col_combo_box.h"
 
 #include <QHelpEvent>
 #include <QLibraryInfo>
@@ -41,6 +42,12 @@ public:
                   QStyleHintReturn *returnData) const override
     {
         switch (hint) {
+        case SH_ComboBox_Popup:
+            // The multi-column boxes drop their list below themselves, the
+            // number of rows they are given; other boxes keep the base look.
+            if (qobject_cast<const TMultiColComboBox *>(widget))
+                return 0;
+            break;
         case SH_ToolTip_WakeUpDelay: return TApplication::kHintPause;
         case SH_ToolTip_FallAsleepDelay:
             // Moving on to a neighbour while a hint shows shows its hint at once.

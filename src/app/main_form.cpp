@@ -208,7 +208,7 @@ void TMainForm1::BuildControls()
     };
     auto optionBox = [&](const QString &name, const QRect &place, const QColor &color,
                          const QList<QPair<int, QColor>> &columns, const QString &hintText) {
-        auto *box = new TMultiColComboBox(this);
+        auto *box = new TMultiColComboBox(this, false);
         box->setObjectName(name);
         SetUpColumns(box, columns);
         box->setGeometry(place);

@@ -4,6 +4,7 @@
 #include "platform/error.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QPaintEvent>
@@ -248,11 +249,29 @@ struct TMultiColComboBox::Private {
     QColor color;
 };
 
-TMultiColComboBox::TMultiColComboBox(QWidget *parent) : QComboBox(parent), d(std::make_unique<Private>(this))
+TMultiColComboBox::TMultiColComboBox(QWidget *parent) : TMultiColComboBox(parent, true) {}
+
+TMultiColComboBox::TMultiColComboBox(QWidget *parent, bool canEdit)
+    : QComboBox(parent), d(std::make_unique<Private>(this))
 {
+    d->canEdit = canEdit;
     // The sheet must be in force before the list is made (view() makes it),
-    // which sets up its scroll bar by the popup kind.
-    setStyleSheet(QString::fromLatin1(kListPopupSheet));
+    // which sets up its scroll bar by the popup kind. A style that already
+    // drops the list below this box needs none (the program's own does).
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    if (style()->styleHint(QStyle::SH_ComboBox_Popup, &option, this))
+        setStyleSheet(QString::fromLatin1(kListPopupSheet));
+    else {
+        // The colours of the box and of its list start from the
+        // application's either way, not from the window's or the box's: a
+        // dark window would darken the frame, the box's text colour the
+        // scroll bar's arrows.
+        QPalette colours = QApplication::palette(this);
+        colours.setResolveMask(~QPalette::ResolveMask(0));
+        setPalette(colours);
+        view()->setPalette(colours);
+    }
     ensurePolished();
 
     d->color = palette().color(QPalette::Active, QPalette::Base);

@@ -67,6 +67,9 @@ class TMultiColComboBox : public QComboBox {
     Q_OBJECT
 public:
     explicit TMultiColComboBox(QWidget *parent = nullptr); // one column
+    // A box made with CanEdit as given, without first making an edit field
+    // that SetCanEdit(false) would take away again.
+    TMultiColComboBox(QWidget *parent, bool canEdit);
     ~TMultiColComboBox() override;
 
     TCBColumns &Columns();

@@ -1,13 +1,18 @@
 // The application object: the standard dialogs speak Japanese whatever the
 // locale (the tests run under C.UTF-8).
 #include "app/application_gui.h"
+#include "widgets/multi_col_combo_box.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyleFactory>
 #include <QTest>
 
 using namespace zento;
@@ -56,6 +61,51 @@ private slots:
         for (const QLabel *l : chooser.findChildren<QLabel *>())
             labels << l->text();
         QVERIFY2(!labels.filter("Look in").size() && !labels.filter("Directory:").size(), qPrintable(labels.join('|')));
+    }
+
+    // A multi-column box drops its list below itself with the rows it is
+    // given, under the program's style and under a style that would open it
+    // like a menu over the box; its frame keeps the application's colours
+    // in a dark window.
+    void multiColumnBoxList_data()
+    {
+        QTest::addColumn<bool>("programStyle");
+        QTest::newRow("the program's style") << true;
+        QTest::newRow("a style with menu-like lists") << false;
+    }
+    void multiColumnBoxList()
+    {
+        QFETCH(bool, programStyle);
+        if (!programStyle)
+            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        const auto restore = qScopeGuard([programStyle] {
+            if (!programStyle)
+                InstallHintStyle();
+        });
+        QWidget window;
+        window.resize(400, 500);
+        QPalette dark = window.palette();
+        dark.setColor(QPalette::Window, Qt::black);
+        window.setPalette(dark);
+        auto *box = new TMultiColComboBox(&window, false);
+        box->setGeometry(10, 10, 200, 19);
+        for (int i = 0; i < 40; ++i)
+            box->AddItem(QString::number(i));
+        box->SetDropDownCount(8);
+        box->SetItemIndex(20);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage closed = box->grab().toImage();
+        QVERIFY2(qGray(closed.pixel(0, closed.height() / 2)) > 100, "the frame took the window's dark colour");
+
+        box->showPopup();
+        QAbstractItemView *list = box->view();
+        QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+        QVERIFY(list->window()->geometry().top() > box->mapToGlobal(QPoint(0, box->height() / 2)).y());
+        const int first = list->indexAt(QPoint(1, 1)).row();
+        const int last = list->indexAt(QPoint(1, list->viewport()->height() - 2)).row();
+        QCOMPARE(last - first + 1, 8);
+        box->hidePopup();
     }
 };
 
