@@ -11,31 +11,46 @@ namespace {
 
 // The edge of the glyphs in `glyphs` (an alpha mask): each pixel in the edge
 // colour, as opaque as the most opaque glyph pixel within `reach` pixels.
-QImage EdgeImage(const QImage &glyphs, const QColor &edge, int reach)
+// Only the part that has any is made: `area` is where it lies in `glyphs`,
+// empty when there are no glyphs.
+QImage EdgeImage(const QImage &glyphs, const QColor &edge, int reach, QRect &area)
 {
     const int width = glyphs.width();
     const int height = glyphs.height();
-    // The maximum along rows, then along columns: a square of 2 reach + 1.
-    QList<uchar> rows(qsizetype(width) * height, 0);
+    QRect ink;
     for (int y = 0; y < height; ++y) {
         const uchar *line = glyphs.constScanLine(y);
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < width; ++x)
+            if (line[x] != 0)
+                ink |= QRect(x, y, 1, 1);
+    }
+    area = ink.adjusted(-reach, -reach, reach, reach) & QRect(0, 0, width, height);
+    if (area.isEmpty())
+        return QImage();
+    // The maximum along rows, then along columns: a square of 2 reach + 1.
+    QList<uchar> rows(qsizetype(area.width()) * area.height(), 0);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar *line = glyphs.constScanLine(y);
+        uchar *out = rows.data() + qsizetype(y - area.top()) * area.width();
+        for (int x = area.left(); x <= area.right(); ++x) {
             uchar most = 0;
             for (int dx = qMax(0, x - reach); dx <= qMin(width - 1, x + reach); ++dx)
                 most = qMax(most, line[dx]);
-            rows[qsizetype(y) * width + x] = most;
+            out[x - area.left()] = most;
         }
     }
-    QImage image(glyphs.size(), QImage::Format_ARGB32_Premultiplied);
+    const int red = edge.red(), green = edge.green(), blue = edge.blue(), opacity = edge.alpha();
+    const uchar *maxima = rows.constData();
+    QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(glyphs.devicePixelRatio());
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < area.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
+        const int from = qMax(0, y - reach), to = qMin(area.height() - 1, y + reach);
+        for (int x = 0; x < area.width(); ++x) {
             int most = 0;
-            for (int dy = qMax(0, y - reach); dy <= qMin(height - 1, y + reach); ++dy)
-                most = qMax<int>(most, rows[qsizetype(dy) * width + x]);
-            const int alpha = most * edge.alpha() / 255;
-            line[x] = qPremultiply(qRgba(edge.red(), edge.green(), edge.blue(), alpha));
+            for (int dy = from; dy <= to; ++dy)
+                most = qMax<int>(most, maxima[qsizetype(dy) * area.width() + x]);
+            line[x] = qPremultiply(qRgba(red, green, blue, most * opacity / 255));
         }
     }
     return image;
@@ -100,7 +115,10 @@ void TShadowLabel::paintEvent(QPaintEvent *)
         mask.setPen(Qt::black);
         mask.drawText(origin, text());
     }
-    painter.drawImage(QPointF(0, 0), EdgeImage(glyphs, edgeColor_, qMax(1, qRound(ratio))));
+    QRect area;
+    const QImage edge = EdgeImage(glyphs, edgeColor_, qMax(1, qRound(ratio)), area);
+    if (!edge.isNull())
+        painter.drawImage(QPointF(area.topLeft()) / ratio, edge);
     painter.setPen(textColor_);
     painter.drawText(origin, text());
 }

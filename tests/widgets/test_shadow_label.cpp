@@ -47,6 +47,7 @@ private slots:
         QTest::newRow("output heading") << QStringLiteral("出力先 (動画ファイル)");
         QTest::newRow("small kana and marks") << QStringLiteral("ャィュョッ ぱぴ ドブ");
         QTest::newRow("latin") << QStringLiteral("DVD変換Zento : ;");
+        QTest::newRow("cut off by the label's right edge") << QStringLiteral("出力先 (動画ファイル) 出力先 (動画ファイル) 出力先 (動画ファイル)");
     }
     void outlineOnePixel()
     {
