@@ -16,6 +16,7 @@
 #include <QStyledItemDelegate>
 #include <QWheelEvent>
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace zento {
@@ -247,6 +248,9 @@ struct TMultiColComboBox::Private {
     bool canEdit = true;
     bool userEdited = false; // the user typed into the edit field since the last pick
     QColor color;
+    // Without a sheet: the application's colours the box and its list last
+    // took, so that they follow the application's as a sheet's box would.
+    std::optional<QPalette> applicationColours;
 };
 
 TMultiColComboBox::TMultiColComboBox(QWidget *parent) : TMultiColComboBox(parent, true) {}
@@ -267,10 +271,7 @@ TMultiColComboBox::TMultiColComboBox(QWidget *parent, bool canEdit)
         // application's either way, not from the window's or the box's: a
         // dark window would darken the frame, the box's text colour the
         // scroll bar's arrows.
-        QPalette colours = QApplication::palette(this);
-        colours.setResolveMask(~QPalette::ResolveMask(0));
-        setPalette(colours);
-        view()->setPalette(colours);
+        FollowApplicationColours();
     }
     ensurePolished();
 
@@ -542,6 +543,37 @@ void TMultiColComboBox::paintEvent(QPaintEvent *event)
     painter.setFont(font());
     painter.setPen(colours.color(QPalette::Active, selected ? QPalette::HighlightedText : QPalette::Text));
     painter.drawText(field.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, GetSelectedText());
+}
+
+void TMultiColComboBox::FollowApplicationColours()
+{
+    QPalette now = QApplication::palette(this);
+    now.setResolveMask(~QPalette::ResolveMask(0));
+    // A colour someone gave the box (or its list) stays; the rest are the
+    // application's new ones.
+    const auto follow = [&](QWidget *widget) {
+        QPalette colours = d->applicationColours ? widget->palette() : now;
+        if (d->applicationColours)
+            for (int g = 0; g < QPalette::NColorGroups; ++g)
+                for (int r = 0; r < QPalette::NColorRoles; ++r) {
+                    const auto group = QPalette::ColorGroup(g);
+                    const auto role = QPalette::ColorRole(r);
+                    if (colours.brush(group, role) == d->applicationColours->brush(group, role))
+                        colours.setBrush(group, role, now.brush(group, role));
+                }
+        widget->setPalette(colours);
+    };
+    follow(this);
+    follow(view());
+    d->applicationColours = now;
+}
+
+bool TMultiColComboBox::event(QEvent *event)
+{
+    const bool handled = QComboBox::event(event);
+    if (event->type() == QEvent::ApplicationPaletteChange && d && d->applicationColours)
+        FollowApplicationColours();
+    return handled;
 }
 
 void TMultiColComboBox::changeEvent(QEvent *event)

@@ -118,6 +118,7 @@ public:
     void showPopup() override;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
     // The wheel turns the rows only of a box that has the focus already.
@@ -126,6 +127,7 @@ protected:
 private:
     void ColumnsChanged(); // a column's look changed: repaint the open list
     void ConnectEditor();
+    void FollowApplicationColours(); // a box without a sheet: take the application's colours
     struct Private;
     std::unique_ptr<Private> d;
     friend class TCBColumn;

@@ -97,6 +97,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QImage closed = box->grab().toImage();
         QVERIFY2(qGray(closed.pixel(0, closed.height() / 2)) > 100, "the frame took the window's dark colour");
+        // ... and follows them when they change, as a box with a sheet does.
+        const QPalette before = QApplication::palette(box);
+        const auto restorePalette = qScopeGuard([&before] { QApplication::setPalette(before, "QComboBox"); });
+        QPalette reddish = before;
+        reddish.setColor(QPalette::Window, QColor(255, 160, 160));
+        QApplication::setPalette(reddish, "QComboBox");
+        const QColor frame = box->grab().toImage().pixelColor(0, closed.height() / 2);
+        QVERIFY2(frame.red() > frame.green() + 30, qPrintable(frame.name()));
 
         box->showPopup();
         QAbstractItemView *list = box->view();
