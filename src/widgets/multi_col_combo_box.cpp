@@ -549,18 +549,23 @@ void TMultiColComboBox::FollowApplicationColours()
 {
     QPalette now = QApplication::palette(this);
     now.setResolveMask(~QPalette::ResolveMask(0));
-    // A colour someone gave the box (or its list) stays; the rest are the
+    // The first time the application's colours are taken whole; after that
+    // a colour someone gave the box (or its list) stays, and the rest are the
     // application's new ones.
+    const std::optional<QPalette> &before = d->applicationColours;
     const auto follow = [&](QWidget *widget) {
-        QPalette colours = d->applicationColours ? widget->palette() : now;
-        if (d->applicationColours)
-            for (int g = 0; g < QPalette::NColorGroups; ++g)
-                for (int r = 0; r < QPalette::NColorRoles; ++r) {
-                    const auto group = QPalette::ColorGroup(g);
-                    const auto role = QPalette::ColorRole(r);
-                    if (colours.brush(group, role) == d->applicationColours->brush(group, role))
-                        colours.setBrush(group, role, now.brush(group, role));
-                }
+        if (!before) {
+            widget->setPalette(now);
+            return;
+        }
+        QPalette colours = widget->palette();
+        for (int g = 0; g < QPalette::NColorGroups; ++g)
+            for (int r = 0; r < QPalette::NColorRoles; ++r) {
+                const auto group = QPalette::ColorGroup(g);
+                const auto role = QPalette::ColorRole(r);
+                if (colours.brush(group, role) == before->brush(group, role))
+                    colours.setBrush(group, role, now.brush(group, role));
+            }
         widget->setPalette(colours);
     };
     follow(this);
