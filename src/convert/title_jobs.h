@@ -72,14 +72,24 @@ struct PipedStreams {
     // Only key frames decoded: a thumbnail's still, found for a fraction of
     // the work while the encoder runs beside it.
     bool keyFramesOnly = false;
+    // The x264 encoder's frame threads (0: its own choice); given only when
+    // the command encodes with libx264.
+    int encoderThreads = 0;
 };
+
+// The frame threads a title's x264 run gets on a machine of this many
+// cores: three a core, twice x264's own choice, so that the decoding,
+// filtering and audio the encoder does between frames leave no core idle,
+// at most 15 (x264's own ceiling for a 480-line picture, two rows of
+// macroblocks a thread).
+int TitleEncoderThreads(int cores);
 
 // The command composed for a file, reading a program stream from its
 // standard input instead ("-f mpeg -i pipe:0"). With mapped streams, the
 // video (through the filter graph when there is one: deinterlacing first,
 // then the subtitles overlaid, both before any scaling) and the audio track
-// by its id; the chapters from a second input. Everything else stays as
-// composed.
+// by its id; the chapters from a second input; the encoder's threads.
+// Everything else stays as composed.
 EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStreams &streams = {});
 
 // The output a later job of a run gets when an earlier job already wrote its

@@ -163,6 +163,38 @@ private slots:
         QCOMPARE(piped.arguments.mid(piped.arguments.indexOf("-y")), file.arguments.mid(2));
     }
 
+    // x264 alone is given its threads, as output options after the inputs;
+    // any other encoder keeps its own choice.
+    void encoderThreads_data()
+    {
+        QTest::addColumn<QString>("video");
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("x264, a title of a 2-core machine")
+            << "LIBX264" << TitleEncoderThreads(2)
+            << "-f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -r 24000/1001 -threads 6 -y -flags bitexact -vcodec libx264";
+        QTest::newRow("x264, its own choice") << "LIBX264" << 0
+                                             << "-f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -r 24000/1001 -y -flags";
+        QTest::newRow("MPEG4 keeps its own") << "MPEG4" << 6
+                                            << "-f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -r 24000/1001 -y -flags";
+    }
+    void encoderThreads()
+    {
+        QFETCH(QString, video);
+        QFETCH(int, threads);
+        QFETCH(QString, text);
+        ConversionSettings settings;
+        settings.C2_04 = {1, video + ",video"};
+        const EncoderCommand piped = PipedEncoderCommand(
+            BuildEncoderCommandLine("/d/VTS_01_1.VOB", "/o/M.mp4", settings, 1, PathStyle::Posix),
+            {.mapStreams = true, .audioStreamId = 0x80, .film = true, .encoderThreads = threads});
+        QVERIFY2(piped.commandLine().startsWith("ffmpeg " + text), qPrintable(piped.commandLine()));
+        QCOMPARE(piped.arguments.count("-threads"), threads > 0 && video == "LIBX264" ? 1 : 0);
+        // three frame threads a core, never more than x264 takes for a 480-line picture
+        QCOMPARE((QList<int>{TitleEncoderThreads(1), TitleEncoderThreads(4), TitleEncoderThreads(64)}),
+                 (QList<int>{3, 12, 15}));
+    }
+
     void titleTexts_data()
     {
         QTest::addColumn<qint64>("ms");
