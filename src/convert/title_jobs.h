@@ -79,9 +79,8 @@ struct PipedStreams {
 
 // The frame threads a title's x264 run gets on a machine of this many
 // cores: three a core, twice x264's own choice, so that the decoding,
-// filtering and audio the encoder does between frames leave no core idle,
-// at most 15 (x264's own ceiling for a 480-line picture, two rows of
-// macroblocks a thread).
+// filtering and audio the encoder does between frames leave no core idle;
+// at most 15, two rows of macroblocks a thread in a 480-line picture.
 int TitleEncoderThreads(int cores);
 
 // The command composed for a file, reading a program stream from its
