@@ -151,6 +151,16 @@ int main(int argc, char **argv)
                  .arg(c.name, Join(ours, 2), Join(theirs, 2), Join(ratios, 2)));
         Note(QStringLiteral("  %1: CPU, program (s) %2; peer (s) %3; ratios %4")
                  .arg(c.name, Join(oursCpu, 2), Join(theirsCpu, 2), Join(cpuRatios, 2)));
+        // The cores each side keeps busy: CPU time over the clock, which
+        // the host's swings move far less than either alone.
+        QList<double> oursBusy, theirsBusy;
+        for (qsizetype k = 0; k < ours.size(); ++k) {
+            oursBusy << oursCpu.at(k) / ours.at(k);
+            theirsBusy << theirsCpu.at(k) / theirs.at(k);
+        }
+        Result((key + ".program_cores").constData(), Median(oursBusy));
+        Result((key + ".peer_cores").constData(), Median(theirsBusy));
+        Note(QStringLiteral("  %1: cores busy, program %2; peer %3").arg(c.name, Join(oursBusy, 2), Join(theirsBusy, 2)));
     }
     return 0;
 }
