@@ -142,7 +142,7 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
     streams.film = ConvertAsFilm(title, settings);
     streams.detelecine = streams.film && title.hardTelecine;
     streams.deinterlace = DeinterlaceTitle(settings) && !streams.film;
-    streams.encoderThreads = TitleEncoderThreads(QThread::idealThreadCount());
+    streams.encoderThreads = TitleEncoderThreads(settings, QThread::idealThreadCount());
     // The chapter marks, where the container holds them: a file in the
     // run's working folder, gone with it.
     if (ContainerHoldsChapters(settings) && !title.chapterStartsMs.isEmpty() && workFolder_.isValid()) {

@@ -18,18 +18,7 @@ QString FolderOf(const QString &path, PathStyle style)
     return path.left(path.size() - PathFileName(path, style).size());
 }
 
-bool EncodesWithX264(const QStringList &arguments)
-{
-    const qsizetype codec = arguments.indexOf(QStringLiteral("-vcodec"));
-    return codec >= 0 && arguments.value(codec + 1) == QLatin1String("libx264");
-}
-
 } // namespace
-
-int TitleEncoderThreads(int cores)
-{
-    return std::clamp(3 * cores, 1, 15);
-}
 
 bool ParseTitlePart(const QString &path, QString &titleSet, int &part, PathStyle style)
 {
@@ -139,7 +128,7 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         if (streams.film)
             in << QStringLiteral("-r") << QStringLiteral("24000/1001");
     }
-    if (streams.encoderThreads > 0 && EncodesWithX264(a))
+    if (streams.encoderThreads > 0)
         in << QStringLiteral("-threads") << QString::number(streams.encoderThreads);
     a.remove(input, 2);
     for (qsizetype k = 0; k < in.size(); ++k)

@@ -72,16 +72,9 @@ struct PipedStreams {
     // Only key frames decoded: a thumbnail's still, found for a fraction of
     // the work while the encoder runs beside it.
     bool keyFramesOnly = false;
-    // The x264 encoder's frame threads (0: its own choice); given only when
-    // the command encodes with libx264.
+    // The video encoder's threads (0: its own choice).
     int encoderThreads = 0;
 };
-
-// The frame threads a title's x264 run gets on a machine of this many
-// cores: three a core, twice x264's own choice, so that the decoding,
-// filtering and audio the encoder does between frames leave no core idle;
-// at most 15, two rows of macroblocks a thread in a 480-line picture.
-int TitleEncoderThreads(int cores);
 
 // The command composed for a file, reading a program stream from its
 // standard input instead ("-f mpeg -i pipe:0"). With mapped streams, the

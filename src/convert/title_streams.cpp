@@ -53,6 +53,11 @@ bool ConvertAsFilm(const DiscTitle &title, const ConversionSettings &settings)
     return (title.film || title.hardTelecine) && VideoIsEncoded(settings) && settings.C2_06 <= 0;
 }
 
+int TitleEncoderThreads(const ConversionSettings &settings, int cores)
+{
+    return ChosenId(settings.C2_04) == QLatin1String("LIBX264") ? std::clamp(3 * cores, 1, 15) : 0;
+}
+
 bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings)
 {
     return !title.film && DeinterlaceTitle(settings) && settings.C2_06 <= 0;

@@ -27,6 +27,13 @@ bool DeinterlaceTitle(const ConversionSettings &settings);
 // encoded, unless the user typed a frame rate.
 bool ConvertAsFilm(const DiscTitle &title, const ConversionSettings &settings);
 
+// The threads a title's video encoder is given on a machine of this many
+// cores (0: its own choice). x264 gets three frame threads a core, twice
+// its own choice, so that the decoding, filtering and audio the encoder
+// does between frames leave no core idle; at most 15, two rows of
+// macroblocks a thread in a 480-line picture. Other encoders keep theirs.
+int TitleEncoderThreads(const ConversionSettings &settings, int cores);
+
 // Whether a title's picture is worth a decoded look for hard telecine: its
 // video encoded and made progressive, no frame rate typed, no film found
 // in its flags already.
