@@ -130,7 +130,7 @@ int main(int argc, char **argv)
             continue;
         // Each side's CPU time too, the program's own and its encoder runs'
         // together: steadier than the clock on a host shared with others.
-        QList<double> ours, theirs, ratios, oursCpu, theirsCpu, cpuRatios;
+        QList<double> ours, theirs, ratios, oursCpu, theirsCpu, cpuRatios, oursBusy, theirsBusy;
         const auto cpuSeconds = [] { return (ProcessCpuMs() + ChildrenCpuMs()) / 1000; };
         for (int pair = 0; pair < kPairs; ++pair) {
             double cpu = cpuSeconds();
@@ -141,6 +141,10 @@ int main(int argc, char **argv)
             theirsCpu << cpuSeconds() - cpu;
             ratios << ours.constLast() / theirs.constLast();
             cpuRatios << oursCpu.constLast() / theirsCpu.constLast();
+            // The cores each side keeps busy: CPU time over the clock, which
+            // the host's swings move far less than either alone.
+            oursBusy << oursCpu.constLast() / ours.constLast();
+            theirsBusy << theirsCpu.constLast() / theirs.constLast();
         }
         const QByteArray key = "peer." + c.name.toUtf8();
         Result((key + ".program_s").constData(), Median(ours));
@@ -151,13 +155,6 @@ int main(int argc, char **argv)
                  .arg(c.name, Join(ours, 2), Join(theirs, 2), Join(ratios, 2)));
         Note(QStringLiteral("  %1: CPU, program (s) %2; peer (s) %3; ratios %4")
                  .arg(c.name, Join(oursCpu, 2), Join(theirsCpu, 2), Join(cpuRatios, 2)));
-        // The cores each side keeps busy: CPU time over the clock, which
-        // the host's swings move far less than either alone.
-        QList<double> oursBusy, theirsBusy;
-        for (qsizetype k = 0; k < ours.size(); ++k) {
-            oursBusy << oursCpu.at(k) / ours.at(k);
-            theirsBusy << theirsCpu.at(k) / theirs.at(k);
-        }
         Result((key + ".program_cores").constData(), Median(oursBusy));
         Result((key + ".peer_cores").constData(), Median(theirsBusy));
         Note(QStringLiteral("  %1: cores busy, program %2; peer %3").arg(c.name, Join(oursBusy, 2), Join(theirsBusy, 2)));
