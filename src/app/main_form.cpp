@@ -73,7 +73,6 @@ void SetBaseColor(QWidget *widget, const QColor &color)
 void SetUpColumns(TMultiColComboBox *box, const QList<QPair<int, QColor>> &columns)
 {
     const QFont font = FieldFont();
-    box->SetCanEdit(false);
     box->SetIndent(1);
     box->SetDropDownCount(30);
     box->SetItemHeight(13);
