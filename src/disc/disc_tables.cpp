@@ -227,6 +227,24 @@ bool ChainInside(RawFile &file, qint64 at)
            (position == 0 || cells == 0 || at + position + cells * 4 <= file.Size());
 }
 
+// Whether a table lies inside its file: its first block, and the last byte
+// its header gives, which libdvdread sets aside memory for before reading a
+// byte of it (as much as 4 GiB, zeroed). Read where the library reads it:
+// the IFO file, else its backup.
+bool TableInside(dvd_reader_t *dvd, int titleSet, uint32_t sector, qint64 fileBlocks)
+{
+    if (!Inside(sector, fileBlocks))
+        return false;
+    const qint64 at = qint64(sector) * DVD_VIDEO_LB_LEN;
+    for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
+        RawFile file(dvd, titleSet, domain);
+        unsigned char head[8]; // count, reserved, last byte
+        if (file.IsOpen() && file.Read(at, head, sizeof head))
+            return at + qint64(Be32(head + 4)) < file.Size();
+    }
+    return false;
+}
+
 // libdvdread 6.1.3 (ifoRead_PGCIT) gives a program chain it cannot read a
 // null, and when a later search pointer names the same chain it writes
 // through that null. So the chains named more than once are checked first,
@@ -260,7 +278,7 @@ ifo_handle_t *OpenMainTables(dvd_reader_t *dvd)
     ifo_handle_t *vmg = ifoOpenVMGI(dvd);
     if (!vmg)
         return nullptr;
-    if (!vmg->vmgi_mat || !Inside(vmg->vmgi_mat->tt_srpt, InfoFileBlocks(dvd, 0)) || !ifoRead_TT_SRPT(vmg) ||
+    if (!vmg->vmgi_mat || !TableInside(dvd, 0, vmg->vmgi_mat->tt_srpt, InfoFileBlocks(dvd, 0)) || !ifoRead_TT_SRPT(vmg) ||
         !vmg->tt_srpt) {
         ifoClose(vmg);
         return nullptr;
@@ -298,7 +316,8 @@ const ifo_handle_t *TitleSets::Get(int titleSet)
     if (ifo) {
         const qint64 blocks = InfoFileBlocks(dvd_, titleSet);
         const vtsi_mat_t *mat = ifo->vtsi_mat;
-        if (!mat || !Inside(mat->vts_ptt_srpt, blocks) || !Inside(mat->vts_pgcit, blocks) ||
+        if (!mat || !TableInside(dvd_, titleSet, mat->vts_ptt_srpt, blocks) ||
+            !TableInside(dvd_, titleSet, mat->vts_pgcit, blocks) ||
             !SharedChainsInside(dvd_, titleSet, mat->vts_pgcit) || !ifoRead_VTS_PTT_SRPT(ifo) || !ifoRead_PGCIT(ifo)) {
             ifoClose(ifo);
             ifo = nullptr;

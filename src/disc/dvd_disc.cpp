@@ -1,6 +1,7 @@
 #include "disc/dvd_disc.h"
 
 #include "disc/disc_tables.h"
+#include "disc/library_reads.h"
 #include "disc/nav_pack.h"
 
 #include <QDir>
@@ -71,7 +72,13 @@ void QuietenDvdCss()
 dvd_reader_t *OpenWithLibrary(const QString &path)
 {
     QuietenDvdCss();
-    return DVDOpen2(nullptr, &kQuietLogger, QFile::encodeName(path).constData());
+    const LibraryReadLimit limit;
+    dvd_reader_t *dvd = DVDOpen2(nullptr, &kQuietLogger, QFile::encodeName(path).constData());
+    if (dvd && limit.Spent()) {
+        DVDClose(dvd);
+        return nullptr;
+    }
+    return dvd;
 }
 
 // Reads `size` bytes at `position`: the count read (short at the end of the
@@ -425,7 +432,14 @@ namespace {
 // The disc's main tables, or null with the reason.
 std::unique_ptr<DvdDisc> Finish(std::unique_ptr<DvdDisc> disc, DvdDisc::Private &d, QString *error)
 {
-    d.vmg = OpenMainTables(d.source->dvd);
+    {
+        const LibraryReadLimit limit;
+        d.vmg = OpenMainTables(d.source->dvd);
+        if (d.vmg && limit.Spent()) {
+            ifoClose(d.vmg);
+            d.vmg = nullptr;
+        }
+    }
     if (!d.vmg) {
         SetError(error, QStringLiteral("DVD-Video の構造を読めません (VIDEO_TS.IFO がないか壊れています)"));
         return nullptr;
@@ -559,6 +573,7 @@ QString VolumeLabel(DvdDisc::Private &d)
 
 bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
 {
+    const LibraryReadLimit limit;
     info = DiscInfo();
     dvd_reader_t *dvd = d->source->dvd;
 
@@ -584,7 +599,12 @@ bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
                                             ? qint64(stat.size / DVD_VIDEO_LB_LEN)
                                             : -1;
         }
-        if (DescribeTitle(sets.Get(entry.title_set_nr), title, setBlocks[title.titleSet]))
+        const bool described = DescribeTitle(sets.Get(entry.title_set_nr), title, setBlocks[title.titleSet]);
+        // A title set whose tables ran the library out of reads: what it
+        // gave is not the disc's, and nothing after it can be read.
+        if (limit.Spent())
+            break;
+        if (described)
             info.titles << title;
     }
     MarkRepeatedTitles(info.titles);
@@ -596,11 +616,12 @@ std::unique_ptr<DiscTitleReader> DvdDisc::OpenTitle(const DiscTitle &title, int 
     if (title.titleSet < 1 || title.titleSet > 99)
         return nullptr;
     if (d->image) {
+        const LibraryReadLimit limit;
         char name[32];
         std::snprintf(name, sizeof name, "/VIDEO_TS/VTS_%02d_1.VOB", title.titleSet);
         uint32_t size = 0;
         const uint32_t start = UDFFindFile(d->source->dvd, name, &size);
-        if (start == 0)
+        if (start == 0 || limit.Spent())
             return nullptr;
         return std::make_unique<TitleReader>(d->source, nullptr, start, title, angle);
     }

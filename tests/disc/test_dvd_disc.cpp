@@ -55,6 +55,40 @@ double StreamSeconds(const QByteArray &stream)
     return last.captured(1).toInt() * 3600 + last.captured(2).toInt() * 60 + last.captured(3).toDouble();
 }
 
+quint32 Le32(const QByteArray &bytes, qsizetype at)
+{
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | quint8(bytes.at(at + i));
+    return value;
+}
+
+// A real image cut off where its partition begins, the partition as long as
+// a block number reaches: the library would look for the partition's first
+// table in each of four thousand million blocks past the end.
+QByteArray PartitionBeyondImage(const QString &iso)
+{
+    QFile file(iso);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray image = file.readAll();
+    quint32 start = 0;
+    for (qsizetype block = 16; (block + 1) * 2048 <= image.size() && block < 256; ++block) {
+        const qsizetype at = block * 2048;
+        // a partition descriptor (main and reserve): tag 5, naming its own block
+        if (quint8(image.at(at)) != 5 || image.at(at + 1) != 0 || Le32(image, at + 12) != quint32(block))
+            continue;
+        start = Le32(image, at + 188);
+        const quint32 length = 0xffffffffu - start;
+        for (int i = 0; i < 4; ++i)
+            image[at + 192 + i] = char(length >> (8 * i));
+    }
+    if (start <= 256 || qsizetype(start) * 2048 > image.size())
+        return {};
+    image.truncate(qsizetype(start) * 2048);
+    return image;
+}
+
 } // namespace
 
 class TestDvdDisc : public QObject {
@@ -206,6 +240,7 @@ private slots:
         for (qsizetype i = 0; i < random.size(); ++i)
             random[i] = char((i * 7919 + (i >> 11) * 104729) % 251);
         QTest::newRow("random bytes image") << "random.iso" << random;
+        QTest::newRow("partition running far past the image") << "beyond.iso" << PartitionBeyondImage(iso_);
         QTest::newRow("empty image") << "empty.iso" << QByteArray();
         QTest::newRow("empty folder") << "empty" << QByteArray();
         QTest::newRow("damaged VIDEO_TS.IFO") << "damaged" << QByteArray(12288, 'x');
@@ -217,6 +252,8 @@ private slots:
         QFETCH(QString, source);
         QFETCH(QByteArray, bytes);
         const QString path = Path(source);
+        if (source == "beyond.iso")
+            QVERIFY2(!bytes.isEmpty(), "the test image has no partition descriptor");
         if (source.endsWith(".iso") && !source.startsWith("missing"))
             QVERIFY(test::WriteFile(path, bytes));
         else if (source == "empty")
