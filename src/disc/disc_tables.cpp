@@ -278,8 +278,8 @@ ifo_handle_t *OpenMainTables(dvd_reader_t *dvd)
     ifo_handle_t *vmg = ifoOpenVMGI(dvd);
     if (!vmg)
         return nullptr;
-    if (!vmg->vmgi_mat || !TableInside(dvd, 0, vmg->vmgi_mat->tt_srpt, InfoFileBlocks(dvd, 0)) || !ifoRead_TT_SRPT(vmg) ||
-        !vmg->tt_srpt) {
+    if (!vmg->vmgi_mat || !TableInside(dvd, 0, vmg->vmgi_mat->tt_srpt, InfoFileBlocks(dvd, 0)) ||
+        !ifoRead_TT_SRPT(vmg) || !vmg->tt_srpt) {
         ifoClose(vmg);
         return nullptr;
     }

@@ -29,10 +29,10 @@ ReadFunction NextRead()
 
 } // namespace
 
-LibraryReadLimit::LibraryReadLimit(std::int64_t reads) : outermost_(tLimit < 0)
+LibraryReadLimit::LibraryReadLimit() : outermost_(tLimit < 0)
 {
     if (outermost_) {
-        tLimit = reads < 0 ? 0 : reads;
+        tLimit = kReads;
         tReads = 0;
     }
 }
@@ -41,11 +41,6 @@ LibraryReadLimit::~LibraryReadLimit()
 {
     if (outermost_)
         tLimit = -1;
-}
-
-std::int64_t LibraryReadLimit::ReadsMade()
-{
-    return tReads;
 }
 
 bool LibraryReadLimit::Spent() const

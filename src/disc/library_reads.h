@@ -11,20 +11,18 @@ namespace zento {
 // LibraryReadLimit lives on a thread, the reads made on that thread are
 // counted, and past the limit each one fails as a read of an unreadable disc
 // does: the library gives up on the table it was walking. A real disc's
-// tables take a few thousand reads at most.
+// tables take a few dozen reads.
 class LibraryReadLimit {
 public:
     static constexpr std::int64_t kReads = std::int64_t(1) << 16;
 
     // Only the outermost limit on a thread counts; one made inside it adds
     // nothing.
-    explicit LibraryReadLimit(std::int64_t reads = kReads);
+    LibraryReadLimit();
     ~LibraryReadLimit();
     LibraryReadLimit(const LibraryReadLimit &) = delete;
     LibraryReadLimit &operator=(const LibraryReadLimit &) = delete;
 
-    // The reads made on this thread since the outermost limit began.
-    static std::int64_t ReadsMade();
     // Whether reads were refused: what the library answered since is not to
     // be trusted.
     bool Spent() const;
