@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
 #include <vector>
 
 namespace zento {
@@ -227,22 +228,37 @@ bool ChainInside(RawFile &file, qint64 at)
            (position == 0 || cells == 0 || at + position + cells * 4 <= file.Size());
 }
 
-// Whether a table lies inside its file: its first block, and the last byte
-// its header gives, which libdvdread sets aside memory for before reading a
-// byte of it (as much as 4 GiB, zeroed). Read where the library reads it:
-// the IFO file, else its backup.
-bool TableInside(dvd_reader_t *dvd, int titleSet, uint32_t sector, qint64 fileBlocks)
+// Whether tables lie inside their file: each one's first block, and the
+// last byte its header gives, which libdvdread sets aside memory for before
+// reading a byte of it (as much as 4 GiB, zeroed). Each header is read where
+// the library reads it: the IFO file, else its backup; each file is opened
+// once, for all the tables.
+bool TablesInside(dvd_reader_t *dvd, int titleSet, std::initializer_list<uint32_t> sectors, qint64 fileBlocks)
 {
-    if (!Inside(sector, fileBlocks))
-        return false;
-    const qint64 at = qint64(sector) * DVD_VIDEO_LB_LEN;
-    for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
-        RawFile file(dvd, titleSet, domain);
-        unsigned char head[8]; // count, reserved, last byte
-        if (file.IsOpen() && file.Read(at, head, sizeof head))
-            return at + qint64(Be32(head + 4)) < file.Size();
+    std::vector<qint64> unread; // byte offsets of the headers not yet read
+    for (uint32_t sector : sectors) {
+        if (!Inside(sector, fileBlocks))
+            return false;
+        unread.push_back(qint64(sector) * DVD_VIDEO_LB_LEN);
     }
-    return false;
+    for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
+        if (unread.empty())
+            break;
+        RawFile file(dvd, titleSet, domain);
+        if (!file.IsOpen())
+            continue;
+        for (auto at = unread.begin(); at != unread.end();) {
+            unsigned char head[8]; // count, reserved, last byte
+            if (!file.Read(*at, head, sizeof head)) {
+                ++at;
+                continue;
+            }
+            if (*at + qint64(Be32(head + 4)) >= file.Size())
+                return false;
+            at = unread.erase(at);
+        }
+    }
+    return unread.empty();
 }
 
 // libdvdread 6.1.3 (ifoRead_PGCIT) gives a program chain it cannot read a
@@ -278,7 +294,7 @@ ifo_handle_t *OpenMainTables(dvd_reader_t *dvd)
     ifo_handle_t *vmg = ifoOpenVMGI(dvd);
     if (!vmg)
         return nullptr;
-    if (!vmg->vmgi_mat || !TableInside(dvd, 0, vmg->vmgi_mat->tt_srpt, InfoFileBlocks(dvd, 0)) ||
+    if (!vmg->vmgi_mat || !TablesInside(dvd, 0, {vmg->vmgi_mat->tt_srpt}, InfoFileBlocks(dvd, 0)) ||
         !ifoRead_TT_SRPT(vmg) || !vmg->tt_srpt) {
         ifoClose(vmg);
         return nullptr;
@@ -316,8 +332,7 @@ const ifo_handle_t *TitleSets::Get(int titleSet)
     if (ifo) {
         const qint64 blocks = InfoFileBlocks(dvd_, titleSet);
         const vtsi_mat_t *mat = ifo->vtsi_mat;
-        if (!mat || !TableInside(dvd_, titleSet, mat->vts_ptt_srpt, blocks) ||
-            !TableInside(dvd_, titleSet, mat->vts_pgcit, blocks) ||
+        if (!mat || !TablesInside(dvd_, titleSet, {mat->vts_ptt_srpt, mat->vts_pgcit}, blocks) ||
             !SharedChainsInside(dvd_, titleSet, mat->vts_pgcit) || !ifoRead_VTS_PTT_SRPT(ifo) || !ifoRead_PGCIT(ifo)) {
             ifoClose(ifo);
             ifo = nullptr;

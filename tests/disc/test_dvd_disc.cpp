@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <cstring>
 
@@ -55,14 +56,6 @@ double StreamSeconds(const QByteArray &stream)
     return last.captured(1).toInt() * 3600 + last.captured(2).toInt() * 60 + last.captured(3).toDouble();
 }
 
-quint32 Le32(const QByteArray &bytes, qsizetype at)
-{
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = value << 8 | quint8(bytes.at(at + i));
-    return value;
-}
-
 // A real image cut off where its partition begins, the partition as long as
 // a block number reaches: the library would look for the partition's first
 // table in each of four thousand million blocks past the end.
@@ -76,12 +69,12 @@ QByteArray PartitionBeyondImage(const QString &iso)
     for (qsizetype block = 16; (block + 1) * 2048 <= image.size() && block < 256; ++block) {
         const qsizetype at = block * 2048;
         // a partition descriptor (main and reserve): tag 5, naming its own block
-        if (quint8(image.at(at)) != 5 || image.at(at + 1) != 0 || Le32(image, at + 12) != quint32(block))
+        char *descriptor = image.data() + at;
+        if (qFromLittleEndian<quint16>(descriptor) != 5 ||
+            qFromLittleEndian<quint32>(descriptor + 12) != quint32(block))
             continue;
-        start = Le32(image, at + 188);
-        const quint32 length = 0xffffffffu - start;
-        for (int i = 0; i < 4; ++i)
-            image[at + 192 + i] = char(length >> (8 * i));
+        start = qFromLittleEndian<quint32>(descriptor + 188);
+        qToLittleEndian<quint32>(0xffffffffu - start, descriptor + 192);
     }
     if (start <= 256 || qsizetype(start) * 2048 > image.size())
         return {};
