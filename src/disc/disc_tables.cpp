@@ -228,12 +228,54 @@ bool ChainInside(RawFile &file, qint64 at)
            (position == 0 || cells == 0 || at + position + cells * 4 <= file.Size());
 }
 
+// Whether the table headers at `unread` (byte offsets) that this file holds
+// name a last byte inside it; libdvdread sets aside memory for as much as a
+// header gives (up to 4 GiB, zeroed) before it reads a byte of the table.
+// The headers read are taken off the list.
+bool HeadersInside(RawFile &file, std::vector<qint64> &unread)
+{
+    for (auto at = unread.begin(); at != unread.end();) {
+        unsigned char head[8]; // count, reserved, last byte
+        if (!file.Read(*at, head, sizeof head)) {
+            ++at;
+            continue;
+        }
+        if (*at + qint64(Be32(head + 4)) >= file.Size())
+            return false;
+        at = unread.erase(at);
+    }
+    return true;
+}
+
+// libdvdread 6.1.3 (ifoRead_PGCIT) gives a program chain it cannot read a
+// null, and when a later search pointer names the same chain it writes
+// through that null. So the chains named more than once by the table at
+// `table` (a byte offset) are checked to lie whole inside the file.
+bool SharedChainsInside(RawFile &file, qint64 table)
+{
+    unsigned char head[8];
+    if (!file.Read(table, head, sizeof head))
+        return true; // the library cannot read the table here either
+    const qint64 count = Be16(head);
+    std::vector<unsigned char> pointers(size_t(count) * 8);
+    if (!file.Read(table + 8, pointers.data(), count * 8))
+        return true;
+    std::map<quint32, int> uses;
+    for (qint64 i = 0; i < count; ++i)
+        ++uses[Be32(pointers.data() + i * 8 + 4)];
+    for (const auto &[start, times] : uses)
+        if (times > 1 && !ChainInside(file, table + start))
+            return false;
+    return true;
+}
+
 // Whether tables lie inside their file: each one's first block, and the
-// last byte its header gives, which libdvdread sets aside memory for before
-// reading a byte of it (as much as 4 GiB, zeroed). Each header is read where
-// the library reads it: the IFO file, else its backup; each file is opened
-// once, for all the tables.
-bool TablesInside(dvd_reader_t *dvd, int titleSet, std::initializer_list<uint32_t> sectors, qint64 fileBlocks)
+// last byte its header gives. Each header is read where the library reads
+// it: the IFO file, else its backup. The program chain table at
+// `chainSector` (0: none) has its shared chains checked in both files, for
+// the library may read either. Each file is opened once, for all of it.
+bool TablesInside(dvd_reader_t *dvd, int titleSet, std::initializer_list<uint32_t> sectors, qint64 fileBlocks,
+                  uint32_t chainSector = 0)
 {
     std::vector<qint64> unread; // byte offsets of the headers not yet read
     for (uint32_t sector : sectors) {
@@ -242,49 +284,16 @@ bool TablesInside(dvd_reader_t *dvd, int titleSet, std::initializer_list<uint32_
         unread.push_back(qint64(sector) * DVD_VIDEO_LB_LEN);
     }
     for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
-        if (unread.empty())
+        if (unread.empty() && chainSector == 0)
             break;
         RawFile file(dvd, titleSet, domain);
         if (!file.IsOpen())
             continue;
-        for (auto at = unread.begin(); at != unread.end();) {
-            unsigned char head[8]; // count, reserved, last byte
-            if (!file.Read(*at, head, sizeof head)) {
-                ++at;
-                continue;
-            }
-            if (*at + qint64(Be32(head + 4)) >= file.Size())
-                return false;
-            at = unread.erase(at);
-        }
+        if (!HeadersInside(file, unread) ||
+            (chainSector != 0 && !SharedChainsInside(file, qint64(chainSector) * DVD_VIDEO_LB_LEN)))
+            return false;
     }
     return unread.empty();
-}
-
-// libdvdread 6.1.3 (ifoRead_PGCIT) gives a program chain it cannot read a
-// null, and when a later search pointer names the same chain it writes
-// through that null. So the chains named more than once are checked first,
-// in the IFO file and its backup, to lie whole inside the file.
-bool SharedChainsInside(dvd_reader_t *dvd, int titleSet, uint32_t tableSector)
-{
-    for (dvd_read_domain_t domain : {DVD_READ_INFO_FILE, DVD_READ_INFO_BACKUP_FILE}) {
-        RawFile file(dvd, titleSet, domain);
-        const qint64 table = qint64(tableSector) * DVD_VIDEO_LB_LEN;
-        unsigned char head[8];
-        if (!file.IsOpen() || !file.Read(table, head, sizeof head))
-            continue; // the library cannot read the table there either
-        const qint64 count = Be16(head);
-        std::vector<unsigned char> pointers(size_t(count) * 8);
-        if (!file.Read(table + 8, pointers.data(), count * 8))
-            continue;
-        std::map<quint32, int> uses;
-        for (qint64 i = 0; i < count; ++i)
-            ++uses[Be32(pointers.data() + i * 8 + 4)];
-        for (const auto &[start, times] : uses)
-            if (times > 1 && !ChainInside(file, table + start))
-                return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -332,8 +341,8 @@ const ifo_handle_t *TitleSets::Get(int titleSet)
     if (ifo) {
         const qint64 blocks = InfoFileBlocks(dvd_, titleSet);
         const vtsi_mat_t *mat = ifo->vtsi_mat;
-        if (!mat || !TablesInside(dvd_, titleSet, {mat->vts_ptt_srpt, mat->vts_pgcit}, blocks) ||
-            !SharedChainsInside(dvd_, titleSet, mat->vts_pgcit) || !ifoRead_VTS_PTT_SRPT(ifo) || !ifoRead_PGCIT(ifo)) {
+        if (!mat || !TablesInside(dvd_, titleSet, {mat->vts_ptt_srpt, mat->vts_pgcit}, blocks, mat->vts_pgcit) ||
+            !ifoRead_VTS_PTT_SRPT(ifo) || !ifoRead_PGCIT(ifo)) {
             ifoClose(ifo);
             ifo = nullptr;
         }
