@@ -247,6 +247,12 @@ private slots:
         QFETCH(QString, mask);
         QFETCH(QByteArray, listed);
         const QByteArray base = QFile::encodeName(root_);
+        // Names that are not UTF-8 cannot be removed by their decoded name.
+        const auto removeFiles = qScopeGuard([&] {
+            for (const QByteArray &entry : created.split(' '))
+                if (!entry.endsWith('/'))
+                    ::unlink((base + "/" + entry).constData());
+        });
         for (const QByteArray &entry : created.split(' ')) {
             const QByteArray path = base + "/" + entry;
             if (entry.endsWith('/')) {
