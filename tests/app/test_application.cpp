@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QStyleFactory>
 #include <QTest>
 
@@ -20,6 +21,9 @@ using namespace zento;
 class TestApplication : public QObject {
     Q_OBJECT
 private slots:
+    // The folder chooser keeps its history in the user's settings: a test's own.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void standardButtonsInJapanese_data()
     {
         QTest::addColumn<int>("button");
