@@ -99,17 +99,25 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             filters << QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
         QString graph;
         if (streams.subtitleStreamId >= 0) {
-            // The subtitles come as a picture of the frame's size with every
-            // frame, whether one shows or not; made ready for the overlay
-            // here, pixel for pixel, rather than by the encoder's own
-            // converter, which filters each one and costs several times
-            // as much. The picture is the same.
+            // The subtitles come as a picture of the frame's size, handed on
+            // again whenever the overlay has none ahead of the frame it
+            // draws on; made ready for the overlay here, pixel for pixel,
+            // rather than by the encoder's own converter, which filters each
+            // one and costs several times as much.
             graph = QStringLiteral("[0:i:0x%1]scale=flags=neighbor,format=yuva420p[subtitles];")
                         .arg(streams.subtitleStreamId, 2, 16, QLatin1Char('0'));
-            graph += filters.isEmpty() ? QStringLiteral("[0:v:0]")
-                                       : QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) +
-                                             QStringLiteral("[plain];[plain]");
-            graph += QStringLiteral("[subtitles]overlay=eof_action=pass[video]");
+            // The picture is held back about a second before they are drawn
+            // on it, so the subtitle stream has been read that far ahead: a
+            // subtitle picture is made about once a second rather than every
+            // few frames, and a subtitle's packet has been read by the time
+            // the frame it starts on is drawn. What holds the picture back is
+            // a 2x2 corner of every eighth frame stamped a second early and
+            // laid outside the picture; the held frames are the decoder's
+            // own, not copies.
+            filters << QStringLiteral("split[plain][ahead];[ahead]framestep=8,setpts=PTS-1/TB,crop=2:2:0:0,"
+                                      "format=yuva420p[mark];[plain][mark]overlay=x=W:y=H:eof_action=pass");
+            graph += QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) +
+                     QStringLiteral("[held];[held][subtitles]overlay=eof_action=pass[video]");
         } else if (!filters.isEmpty()) {
             graph = QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) + QStringLiteral("[video]");
         }

@@ -146,12 +146,17 @@ private slots:
             << PipedStreams{true, 0x81, 0x21, "ffffff,000000", true, "/w/chapters.txt"}
             << "ffmpeg -palette ffffff,000000 -f mpeg -i pipe:0 -f ffmetadata -i \"/w/chapters.txt\" -filter_complex "
                "[0:i:0x21]scale=flags=neighbor,format=yuva420p[subtitles];"
-               "[0:v:0]bwdif=mode=send_frame:deint=interlaced[plain];[plain][subtitles]overlay=eof_action=pass[video] "
+               "[0:v:0]bwdif=mode=send_frame:deint=interlaced,split[plain][ahead];[ahead]framestep=8,"
+               "setpts=PTS-1/TB,crop=2:2:0:0,format=yuva420p[mark];[plain][mark]overlay=x=W:y=H:eof_action=pass[held];"
+               "[held][subtitles]overlay=eof_action=pass[video] "
                "-map [video] -map 0:i:0x81 -map_chapters 1 -y";
         QTest::newRow("subtitles alone") << PipedStreams{true, -1, 0x20, "ffffff", false}
                                          << "ffmpeg -palette ffffff -f mpeg -i pipe:0 -filter_complex "
                                             "[0:i:0x20]scale=flags=neighbor,format=yuva420p[subtitles];"
-                                            "[0:v:0][subtitles]overlay=eof_action=pass[video] -map [video] -y";
+                                            "[0:v:0]split[plain][ahead];[ahead]framestep=8,setpts=PTS-1/TB,"
+                                            "crop=2:2:0:0,format=yuva420p[mark];[plain][mark]overlay=x=W:y=H:"
+                                            "eof_action=pass[held];[held][subtitles]overlay=eof_action=pass[video] "
+                                            "-map [video] -y";
     }
     void pipedInput()
     {

@@ -264,6 +264,19 @@ private slots:
         QVERIFY(near(pixel(vob, "63.5"), {128, 128, 128}));
         QVERIFY2(near(pixel(file, "63.5"), {255, 255, 0}), qPrintable(QDebug::toString(pixel(file, "63.5"))));
         QVERIFY2(near(pixel(file, "30"), pixel(vob, "30")), qPrintable(QDebug::toString(pixel(file, "30"))));
+        // It shows from the first frame at or after its time, 62 s into the
+        // title (frame 1859 at 30000/1001 frames a second), not frames later.
+        QProcess strip;
+        strip.start("ffmpeg", {"-v", "error", "-i", file, "-map", "0:v:0", "-vf",
+                               "select=between(n\\,1850\\,1880),crop=2:2:100:199", "-vsync", "0", "-f", "rawvideo",
+                               "-pix_fmt", "rgb24", "-"});
+        QVERIFY(strip.waitForFinished(60000));
+        const QByteArray corners = strip.readAllStandardOutput();
+        qsizetype first = -1;
+        for (qsizetype at = 0; at + 12 <= corners.size() && first < 0; at += 12)
+            if (near({uchar(corners[at]), uchar(corners[at + 1]), uchar(corners[at + 2])}, {255, 255, 0}))
+                first = 1850 + at / 12;
+        QCOMPARE(first, qsizetype(1859));
     }
 
     // A stretch of unreadable blocks is passed over and told; a source that
