@@ -247,14 +247,22 @@ private slots:
         const double interlaced = frames.captured(1).toDouble() + frames.captured(2).toDouble();
         QVERIFY2(interlaced < 0.05 * (interlaced + frames.captured(3).toDouble()), qPrintable(frames.captured(0)));
         // The yellow bar of the subtitle at 63.5 s where the disc's picture is
-        // grey; at 30 s the disc's picture as it is.
+        // grey; at 30 s the disc's picture as it is. The 2x2 corner at
+        // (100, 199) of the frames picked, as RGB bytes, frame after frame:
+        const auto corners = [](const QStringList &input, const QString &pick) {
+            QProcess frames;
+            frames.start("ffmpeg", QStringList{"-v", "error"} + input +
+                                       QStringList{"-map", "0:v:0", "-vf", pick + "crop=2:2:100:199", "-vsync", "0",
+                                                   "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+            frames.waitForFinished(60000);
+            return frames.readAllStandardOutput();
+        };
+        const auto rgb = [](const QByteArray &bytes, qsizetype at) {
+            return bytes.size() < at + 3 ? QList<int>{}
+                                         : QList<int>{uchar(bytes[at]), uchar(bytes[at + 1]), uchar(bytes[at + 2])};
+        };
         const auto pixel = [&](const QString &from, const QString &at) {
-            QProcess frame;
-            frame.start("ffmpeg", {"-v", "error", "-ss", at, "-i", from, "-map", "0:v:0", "-frames:v", "1", "-vf",
-                                   "crop=2:2:100:199", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
-            frame.waitForFinished(60000);
-            const QByteArray rgb = frame.readAllStandardOutput();
-            return rgb.size() < 3 ? QList<int>{} : QList<int>{uchar(rgb[0]), uchar(rgb[1]), uchar(rgb[2])};
+            return rgb(corners({"-ss", at, "-i", from, "-frames:v", "1"}, {}), 0);
         };
         const auto near = [](const QList<int> &a, const QList<int> &b) {
             return a.size() == 3 && b.size() == 3 && qAbs(a[0] - b[0]) < 40 && qAbs(a[1] - b[1]) < 40 &&
@@ -266,15 +274,10 @@ private slots:
         QVERIFY2(near(pixel(file, "30"), pixel(vob, "30")), qPrintable(QDebug::toString(pixel(file, "30"))));
         // It shows from the first frame at or after its time, 62 s into the
         // title (frame 1859 at 30000/1001 frames a second), not frames later.
-        QProcess strip;
-        strip.start("ffmpeg", {"-v", "error", "-i", file, "-map", "0:v:0", "-vf",
-                               "select=between(n\\,1850\\,1880),crop=2:2:100:199", "-vsync", "0", "-f", "rawvideo",
-                               "-pix_fmt", "rgb24", "-"});
-        QVERIFY(strip.waitForFinished(60000));
-        const QByteArray corners = strip.readAllStandardOutput();
+        const QByteArray strip = corners({"-i", file}, "select=between(n\\,1850\\,1880),");
         qsizetype first = -1;
-        for (qsizetype at = 0; at + 12 <= corners.size() && first < 0; at += 12)
-            if (near({uchar(corners[at]), uchar(corners[at + 1]), uchar(corners[at + 2])}, {255, 255, 0}))
+        for (qsizetype at = 0; at + 12 <= strip.size() && first < 0; at += 12)
+            if (near(rgb(strip, at), {255, 255, 0}))
                 first = 1850 + at / 12;
         QCOMPARE(first, qsizetype(1859));
     }
