@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace zento;
@@ -25,6 +26,24 @@ class TestPipeFeed : public QObject {
             parts << path;
         }
         return parts;
+    }
+
+    // What an open descriptor refers to ("pipe:[inode]"), "" for none.
+    static QByteArray Target(int fd)
+    {
+        char target[64];
+        const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target);
+        return n > 0 ? QByteArray(target, int(n)) : QByteArray();
+    }
+    // The other descriptor of the pipe that fd reads, -1 when none is open.
+    static int WriteEnd(int fd)
+    {
+        const QByteArray pipe = Target(fd);
+        for (const QString &n : QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::System))
+            if (n.toInt() != fd && Target(n.toInt()) == pipe)
+                return n.toInt();
+        return -1;
     }
 
     static QByteArray ReadToEnd(int fd)
@@ -83,19 +102,27 @@ private slots:
         QFETCH(bool, closes);
         PipeFeeder feeder(FilePartsFeed(Parts({4000000})));
         QVERIFY(feeder.Start());
+        const QByteArray pipe = Target(feeder.ChildFd());
+        const int writeEnd = WriteEnd(feeder.ChildFd());
+        QVERIFY(writeEnd >= 0);
         int fd = ::dup(feeder.ChildFd());
+        const int room = ::fcntl(fd, F_GETPIPE_SZ);
         feeder.ChildStarted();
+        // The pipe is full: the feeding waits for room.
+        QTRY_COMPARE_WITH_TIMEOUT(feeder.FedBytes(), qint64(room), 5000);
         char head[1000];
         QVERIFY(::read(fd, head, sizeof head) > 0);
-        if (closes)
+        if (closes) {
+            // The reader went: the feeding ends by itself and closes its end.
             ::close(fd);
-        QTest::qWait(200);
+            QTRY_VERIFY_WITH_TIMEOUT(Target(writeEnd) != pipe, 1000);
+        }
         QElapsedTimer clock;
         clock.start();
         feeder.Stop();
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!feeder.Complete());
-        QVERIFY(feeder.FedBytes() < 4000000);
+        QCOMPARE(feeder.FedBytes(), qint64(room));
         if (!closes)
             ::close(fd);
     }
