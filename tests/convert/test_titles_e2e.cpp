@@ -248,14 +248,14 @@ private slots:
         QVERIFY2(interlaced < 0.05 * (interlaced + frames.captured(3).toDouble()), qPrintable(frames.captured(0)));
         // The yellow bar of the subtitle at 63.5 s where the disc's picture is
         // grey; at 30 s the disc's picture as it is. The 2x2 corner at
-        // (100, 199) of the frames picked, as RGB bytes, frame after frame:
+        // (100, 199) of the frames picked, as RGB bytes, frame after frame
+        // (none when ffmpeg does not finish):
         const auto corners = [](const QStringList &input, const QString &pick) {
             QProcess frames;
             frames.start("ffmpeg", QStringList{"-v", "error"} + input +
                                        QStringList{"-map", "0:v:0", "-vf", pick + "crop=2:2:100:199", "-vsync", "0",
                                                    "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
-            frames.waitForFinished(60000);
-            return frames.readAllStandardOutput();
+            return frames.waitForFinished(60000) ? frames.readAllStandardOutput() : QByteArray();
         };
         const auto rgb = [](const QByteArray &bytes, qsizetype at) {
             return bytes.size() < at + 3 ? QList<int>{}
