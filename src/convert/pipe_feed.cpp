@@ -82,6 +82,8 @@ public:
         if (!disc_)
             return false;
         reader_ = disc_->OpenTitle(title_, angle_);
+        if (reader_)
+            reader_->StopWhen(&interrupted_);
         if (!reader_ || (startBlock_ > 0 && !reader_->SeekBlock(startBlock_))) {
             error = QStringLiteral("タイトル %1 を開けません。").arg(title_.number);
             return false;
@@ -102,6 +104,7 @@ public:
     }
     qint64 SkippedBlocks() const override { return reader_ ? reader_->SkippedBlocks() : 0; }
     bool SourceEnded() const override { return reader_ && reader_->SourceEnded(); }
+    void Interrupt() override { interrupted_ = true; }
 
 private:
     qint64 ReadBlocks(char *buffer, qint64 size)
@@ -141,6 +144,7 @@ private:
     std::unique_ptr<DiscTitleReader> reader_;
     bool started_ = false;
     QByteArray head_;
+    std::atomic<bool> interrupted_{false};
 };
 
 void CloseFd(int &fd)
@@ -200,6 +204,8 @@ void PipeFeeder::ChildStarted()
 void PipeFeeder::Stop()
 {
     stop_ = true;
+    if (feed_ && thread_.joinable())
+        feed_->Interrupt();
     if (thread_.joinable())
         thread_.join();
     CloseFd(writeFd_);
@@ -248,6 +254,8 @@ void PipeFeeder::Feed()
         const qint64 want = left >= 0 ? qMin(left, kChunkBytes) : kChunkBytes;
         const qint64 count = want > 0 ? feed_->Read(buffer.get(), want) : 0;
         skipped_ = feed_->SkippedBlocks();
+        if (stop_)
+            break; // an interrupted read says nothing of the source
         if (count < 0) {
             failure_ = QStringLiteral("入力元を読めなくなりました。");
             failed_ = true;

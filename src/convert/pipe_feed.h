@@ -27,6 +27,9 @@ public:
     virtual qint64 SkippedBlocks() const { return 0; }
     // The source ended before its end was due (a cut image).
     virtual bool SourceEnded() const { return false; }
+    // Called from another thread: a Read in progress, or the next, returns
+    // soon with whatever it has; nothing more is wanted of the source.
+    virtual void Interrupt() {}
 };
 
 // The parts of a title, one file after the other, in the order given.

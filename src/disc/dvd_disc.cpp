@@ -236,7 +236,7 @@ public:
         if (gone_)
             return -1;
         int written = 0;
-        while (written < maxBlocks && cell_ < cells_.size() && !ended_) {
+        while (written < maxBlocks && cell_ < cells_.size() && !ended_ && !StopAsked()) {
             const DiscCell &cell = cells_.at(cell_);
             unsigned char *at = buffer + qsizetype(written) * kBlockSize;
             if (sector_ > runEnd_) {
@@ -259,12 +259,20 @@ public:
                     if (Skip(1))
                         return written > 0 ? written : -1;
                     ++sector_; // its unit's end is not known: the next pack is looked for
+                    searching_ = true;
                     continue;
                 }
                 failures_ = 0;
-                ++written;
                 const std::optional<NavUnit> unit = NavPackUnit(at, kBlockSize);
+                if (unit && searching_ && OtherCell(*unit, cell)) {
+                    // The next angle's or cut's unit, met while looking for
+                    // this one's next pack: passed over whole.
+                    sector_ += qint64(unit->lastBlock) + 1;
+                    continue;
+                }
+                ++written;
                 if (unit) {
+                    searching_ = false;
                     runEnd_ = std::min<qint64>(sector_ + unit->lastBlock, cell.lastSector);
                     endOfCell_ = unit->endOfCell;
                     next_ = unit->next > 0 ? sector_ + unit->next : runEnd_ + 1;
@@ -282,7 +290,7 @@ public:
                 continue;
             }
             // The run failed: block by block, skipping the unreadable ones.
-            for (int i = 0; i < want; ++i) {
+            for (int i = 0; i < want && !StopAsked(); ++i) {
                 if (ReadBlocks(sector_, 1, buffer + qsizetype(written) * kBlockSize) == 1) {
                     ++written;
                     failures_ = 0;
@@ -337,7 +345,14 @@ private:
         runEnd_ = cell.lastSector;
         atNav_ = cell.interleaved;
         endOfCell_ = false;
+        searching_ = false;
         next_ = 0;
+    }
+
+    // A unit that says it belongs to a cell other than this one.
+    static bool OtherCell(const NavUnit &unit, const DiscCell &cell)
+    {
+        return unit.vobId > 0 && cell.vobId > 0 && (unit.vobId != cell.vobId || unit.cellId != cell.cellId);
     }
 
     // The whole blocks read, -1 on a failure.
@@ -370,6 +385,7 @@ private:
     qint64 runEnd_ = -1;  // the last block of the cell, or of the unit in an interleaved cell
     bool atNav_ = false;  // the next block opens a unit of an interleaved cell
     bool endOfCell_ = false;
+    bool searching_ = false; // a unit's pack was unreadable: the next pack of this cell is looked for
     qint64 next_ = 0;     // the block that opens the next unit
     qint64 skipped_ = 0;
     int failures_ = 0;

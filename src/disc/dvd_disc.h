@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -147,6 +148,16 @@ public:
     // Goes to about the block'th block of the title, for a look at a
     // stretch of it; false when there is no such place.
     virtual bool SeekBlock(qint64 block) = 0;
+    // A flag another thread may raise to have a Read in progress give back
+    // what it has at once, instead of going on through unreadable blocks
+    // (each of which a drive may take seconds over).
+    void StopWhen(const std::atomic<bool> *flag) { stop_ = flag; }
+
+protected:
+    bool StopAsked() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+
+private:
+    const std::atomic<bool> *stop_ = nullptr;
 };
 
 // A path that names a disc image by its extension (".iso", any case).

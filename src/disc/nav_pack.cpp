@@ -61,6 +61,8 @@ std::optional<NavUnit> NavPackUnit(const unsigned char *block, qsizetype size)
     navRead_DSI(&dsi, copy + kDsiData);
     NavUnit unit;
     unit.lastBlock = dsi.dsi_gi.vobu_ea;
+    unit.vobId = dsi.dsi_gi.vobu_vob_idn;
+    unit.cellId = dsi.dsi_gi.vobu_c_idn;
     const quint32 next = dsi.vobu_sri.next_vobu;
     // The high bit marks an offset that is there; the end of the cell has
     // a value of its own.

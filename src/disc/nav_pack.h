@@ -18,6 +18,8 @@ struct NavUnit {
     quint32 lastBlock = 0; // the unit is the pack and the blocks after it up to this offset
     quint32 next = 0;      // offset of the next unit to play; 0 when not known
     bool endOfCell = false; // the last unit of its cell
+    int vobId = 0;          // the cell the unit belongs to; 0 when not said
+    int cellId = 0;
 };
 
 // None when the block is no navigation pack.

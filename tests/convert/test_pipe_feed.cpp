@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <condition_variable>
+#include <mutex>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -55,6 +58,31 @@ class TestPipeFeed : public QObject {
                 all.append(buffer, n);
         return all;
     }
+
+    // A source whose read waits until it is interrupted (at most a minute).
+    class WaitingFeed : public InputFeed {
+    public:
+        std::atomic<bool> reading{false}, interrupted{false};
+        qint64 TotalBytes() const override { return 1 << 20; }
+        bool Open(QString &) override { return true; }
+        qint64 Read(char *, qint64) override
+        {
+            std::unique_lock lock(mutex_);
+            reading = true;
+            woken_.wait_for(lock, std::chrono::minutes(1), [this] { return interrupted.load(); });
+            return interrupted ? 0 : -1;
+        }
+        void Interrupt() override
+        {
+            std::lock_guard lock(mutex_);
+            interrupted = true;
+            woken_.notify_all();
+        }
+
+    private:
+        std::mutex mutex_;
+        std::condition_variable woken_;
+    };
 
 private slots:
     void feedsThePartsInOrder_data()
@@ -137,6 +165,21 @@ private slots:
         ::close(fd);
         feeder.Stop();
         QVERIFY(feeder.SourceFailed());
+    }
+
+    void stopInterruptsAReadInProgress()
+    {
+        // A read stuck on a damaged disc: the stop does not wait it out, and
+        // the stopped feeding tells of neither a failure nor an end.
+        auto feed = std::make_unique<WaitingFeed>();
+        WaitingFeed *source = feed.get();
+        PipeFeeder feeder(std::move(feed));
+        QVERIFY(feeder.Start());
+        QTRY_VERIFY(source->reading);
+        feeder.Stop();
+        QVERIFY(source->interrupted);
+        QVERIFY(!feeder.SourceFailed());
+        QVERIFY(!feeder.Complete());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "disc/disc_tables.h"
 #include "disc/dvd_disc.h"
+#include "disc/nav_pack.h"
 #include "support/test_disc.h"
 #include "support/test_support.h"
 
@@ -81,6 +82,28 @@ QByteArray PartitionBeyondImage(const QString &iso)
     image.truncate(qsizetype(start) * 2048);
     return image;
 }
+
+// An image that cannot be read from `from` on, and that raises `stop` at
+// the third failed read counted in `failures`.
+class StoppingImage : public test::FaultyImage {
+public:
+    StoppingImage(std::unique_ptr<DiscImageStream> image, quint64 from, std::atomic<int> *failures,
+                  std::atomic<bool> *stop)
+        : FaultyImage(std::move(image), from, quint64(1) << 50), failures_(failures), stop_(stop)
+    {
+    }
+    int Read(void *buffer, int size) override
+    {
+        const int count = FaultyImage::Read(buffer, size);
+        if (count < 0 && ++*failures_ == 3)
+            *stop_ = true;
+        return count;
+    }
+
+private:
+    std::atomic<int> *failures_;
+    std::atomic<bool> *stop_;
+};
 
 } // namespace
 
@@ -223,6 +246,69 @@ private slots:
             QCOMPARE(read.last, 0);
             QCOMPARE(read.blocks, reader->TotalBlocks() - skipped);
         }
+    }
+
+    void stopAmongUnreadableBlocks()
+    {
+        // From the middle on nothing can be read; on the third failed read
+        // the feeding is stopped, as a cancel does.
+        std::atomic<bool> stop{false};
+        std::atomic<int> failures{0};
+        const qint64 middle = QFileInfo(iso_).size() / 2048 / 2;
+        DvdDisc::SetImageOpenerForTesting([&](const QString &path) -> std::unique_ptr<DiscImageStream> {
+            return std::make_unique<StoppingImage>(OpenImageFile(path), quint64(middle) * 2048, &failures, &stop);
+        });
+        auto disc = DvdDisc::Open(iso_);
+        QVERIFY(disc);
+        DiscInfo info;
+        QVERIFY(disc->ReadInfo(info));
+        auto reader = disc->OpenTitle(info.titles[0]);
+        QVERIFY(reader);
+        reader->StopWhen(&stop);
+        failures = 0; // the tables' reads are not counted
+        stop = false;
+        const ReadResult read = ReadTitle(*reader);
+        // Given back at once: not a thousand more tries, nor the source
+        // taken for gone.
+        QVERIFY2(reader->SkippedBlocks() <= 3, qPrintable(QString::number(reader->SkippedBlocks())));
+        QCOMPARE(read.last, 0);
+        QVERIFY(read.blocks > 0);
+    }
+
+    void unreadablePackKeepsTheAngle()
+    {
+        const QString iso = Path("angles.iso");
+        QString said;
+        QVERIFY2(test::MakeAngleTestDisc(Path("angles"), iso, &said), qPrintable(said));
+        auto disc = DvdDisc::Open(iso);
+        DiscInfo info;
+        QVERIFY(disc && disc->ReadInfo(info));
+        const DiscTitle title = info.titles.value(0);
+        const int own = title.Cells(1).constLast().vobId, other = title.Cells(2).constLast().vobId;
+        QVERIFY(own != other);
+        auto vobOf = [](const QByteArray &data, qint64 n) {
+            const auto unit = NavPackUnit(reinterpret_cast<const unsigned char *>(data.constData()) + n * 2048, 2048);
+            return unit ? std::pair(unit->vobId, qint64(unit->lastBlock)) : std::pair(0, qint64(-1));
+        };
+        // The pack of the last unit of a run of angle 1's units, the other
+        // angle's next: unreadable.
+        const QByteArray image = test::ReadFile(iso);
+        qint64 lost = 0;
+        while (lost < image.size() / 2048 - 1 &&
+               !(vobOf(image, lost).first == own && vobOf(image, lost + vobOf(image, lost).second + 1).first == other))
+            ++lost;
+        const qint64 wholeBlocks = ReadTitle(*disc->OpenTitle(title, 1)).blocks;
+        DvdDisc::SetImageOpenerForTesting([&](const QString &path) -> std::unique_ptr<DiscImageStream> {
+            return std::make_unique<test::FaultyImage>(OpenImageFile(path), quint64(lost) * 2048,
+                                                       quint64(lost + 1) * 2048);
+        });
+        auto reader = DvdDisc::Open(iso)->OpenTitle(title, 1);
+        const ReadResult read = ReadTitle(*reader);
+        QCOMPARE(reader->SkippedBlocks(), 1);
+        // the rest of the cell still angle 1's, nothing of angle 2
+        QCOMPARE(read.blocks, wholeBlocks - 1);
+        for (qint64 n = 0; n < read.blocks; ++n)
+            QVERIFY2(vobOf(read.bytes, n).first != other, qPrintable(QString::number(n)));
     }
 
     void notDvd_data()
