@@ -45,6 +45,9 @@ constexpr int kBarSteps = 1000; // the bar of a title run: the share of its byte
 // The look for hard telecine: three seconds of picture at three places.
 constexpr qint64 kCadenceSampleBytes = 6 * 1024 * 1024;
 constexpr int kCadenceSampleFrames = 90;
+// A look not done by then is stopped: its stretch of the disc reads too
+// slowly (scratched) to tell anything, and the run must not wait it out.
+constexpr int kCadenceLimitMs = 10000;
 
 class ConversionRun {
 public:
@@ -635,11 +638,20 @@ void ConversionRun::StartCadenceSamples(const TitleJob &job, const QString &enco
 bool ConversionRun::CadenceShowsFilm()
 {
     FieldRepeats all;
+    QElapsedTimer clock;
+    clock.start();
     for (CadenceSample &sample : cadence_) {
-        // Mostly done by now; what is left is waited for with the windows alive.
-        while (sample.process->state() != QProcess::NotRunning && !sample.process->waitForFinished(kWaitSliceMs))
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        // Mostly done by now; what is left is waited for with the windows
+        // alive. No encoder of the pass runs yet: a cancel pressed meanwhile
+        // waits, and is served once it does, as during a file's pause.
+        while (sample.process->state() != QProcess::NotRunning && clock.elapsed() < kCadenceLimitMs &&
+               !sample.process->waitForFinished(kWaitSliceMs))
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        const bool done = sample.process->state() == QProcess::NotRunning;
+        StopProcess(*sample.process);
         sample.feeder->Stop();
+        if (!done)
+            continue;
         const FieldRepeats counts = ReadRepeatedFields(sample.process->readAll());
         all.frames += counts.frames;
         all.repeated += counts.repeated;

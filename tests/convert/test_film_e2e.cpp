@@ -66,6 +66,27 @@ private slots:
         QVERIFY2(qAbs(test::MediaDuration(file) - 20.0) <= 0.3, qPrintable(QString::number(test::MediaDuration(file))));
     }
 
+    // The look at the picture stuck on a stretch the disc will not give:
+    // after a while the run goes on without it, and the title is converted
+    // as it stands.
+    void lookThatNeverEnds()
+    {
+        test::ProgramFolder slow;
+        const QString encoder = slow.File("ffmpeg");
+        QVERIFY(test::WriteFile(encoder, "#!/bin/bash\n[[ \" $* \" == *\" idet \"* ]] && exec sleep 600\n"
+                                         "exec ffmpeg \"$@\"\n"));
+        QVERIFY(QFile::setPermissions(encoder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString out = root_.filePath("slow-out");
+        test::DialogRecorder dialogs;
+        {
+            auto w = test::TitleModeWindow(slow, hard_, out);
+            w->CButton10->click();
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:20 日本語 AC3 2ch"});
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(VideoFrames(out + "/HARD_01.avi").split(',').value(0), "30000/1001");
+    }
+
     void softTelecine_data()
     {
         QTest::addColumn<int>("typedRate"); // C2_06; 0: none
