@@ -86,6 +86,30 @@ QList<ChainStart> TitleChains(const ifo_handle_t *vts, int titleInSet, QList<std
     return result;
 }
 
+// An interleaved cell's own stretches from the title set's address table,
+// in order; none when the table lists none, or lists them outside the cell
+// or overlapping.
+QList<DiscExtent> CellRuns(const c_adt_t *table, const DiscCell &cell)
+{
+    QList<DiscExtent> runs;
+    if (!table || !table->cell_adr_table || table->last_byte + 1 < C_ADT_SIZE)
+        return runs;
+    const quint32 count = (table->last_byte + 1 - C_ADT_SIZE) / sizeof(cell_adr_t);
+    for (quint32 i = 0; i < count; ++i) {
+        const cell_adr_t &entry = table->cell_adr_table[i];
+        if (entry.vob_id == cell.vobId && entry.cell_id == cell.cellId)
+            runs << DiscExtent{entry.start_sector, entry.last_sector};
+    }
+    std::sort(runs.begin(), runs.end(), [](const DiscExtent &a, const DiscExtent &b) { return a.first < b.first; });
+    qint64 end = qint64(cell.firstSector) - 1;
+    for (const DiscExtent &run : std::as_const(runs)) {
+        if (qint64(run.first) <= end || run.last < run.first || run.last > cell.lastSector)
+            return {};
+        end = run.last;
+    }
+    return runs;
+}
+
 // A cell whose blocks are not those of the title set's title files.
 bool CellOutside(const cell_playback_t &cell, qint64 titleBlocks)
 {
@@ -345,6 +369,9 @@ const ifo_handle_t *TitleSets::Get(int titleSet)
             !ifoRead_VTS_PTT_SRPT(ifo) || !ifoRead_PGCIT(ifo)) {
             ifoClose(ifo);
             ifo = nullptr;
+        } else if (mat->vts_c_adt && TablesInside(dvd_, titleSet, {mat->vts_c_adt}, blocks)) {
+            // Where interleaved cells lie; without it their sizes are guessed.
+            ifoRead_TITLE_C_ADT(ifo);
         }
     }
     sets_[titleSet] = ifo;
@@ -397,6 +424,10 @@ bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title, qint64 titleBlocks
                 if (pgc.cell_position) {
                     entry.vobId = pgc.cell_position[i + k].vob_id_nr;
                     entry.cellId = pgc.cell_position[i + k].cell_nr;
+                    if (const QList<DiscExtent> runs = entry.interleaved ? CellRuns(vts->vts_c_adt, entry)
+                                                                          : QList<DiscExtent>();
+                        !runs.isEmpty())
+                        title.cellRuns.insert({entry.vobId, entry.cellId}, runs);
                 }
                 angles[a] << entry;
             }

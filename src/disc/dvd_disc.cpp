@@ -220,7 +220,7 @@ class TitleReader : public DiscTitleReader {
 public:
     TitleReader(std::shared_ptr<Source> source, dvd_file_t *file, quint32 imageStart, const DiscTitle &title,
                 int angle)
-        : source_(std::move(source)), file_(file), imageStart_(imageStart), cells_(title.Cells(angle)),
+        : source_(std::move(source)), file_(file), imageStart_(imageStart), title_(title), cells_(title.Cells(angle)),
           total_(title.BlockCount(angle))
     {
         EnterCell();
@@ -313,6 +313,20 @@ public:
     {
         for (cell_ = 0; cell_ < cells_.size(); ++cell_) {
             const DiscCell &cell = cells_.at(cell_);
+            if (const QList<DiscExtent> runs = cell.interleaved ? title_.Runs(cell) : QList<DiscExtent>();
+                !runs.isEmpty()) {
+                // counted in the cell's own stretches, each opening with a
+                // unit's pack
+                for (const DiscExtent &run : runs) {
+                    if (block <= qint64(run.last) - run.first) {
+                        EnterCell();
+                        sector_ = run.first;
+                        return true;
+                    }
+                    block -= qint64(run.last) - run.first + 1;
+                }
+                continue;
+            }
             const qint64 range = qint64(cell.lastSector) - cell.firstSector + 1;
             if (block < range) {
                 EnterCell();
@@ -378,6 +392,7 @@ private:
     std::shared_ptr<Source> source_;
     dvd_file_t *file_;
     quint32 imageStart_;
+    DiscTitle title_;
     QList<DiscCell> cells_;
     qint64 total_;
     qsizetype cell_ = 0;
@@ -419,6 +434,11 @@ qint64 DiscTitle::BlockCount(int angle) const
         if (cell.lastSector < cell.firstSector)
             continue;
         const qint64 range = qint64(cell.lastSector) - qint64(cell.firstSector) + 1;
+        if (const QList<DiscExtent> runs = cell.interleaved ? Runs(cell) : QList<DiscExtent>(); !runs.isEmpty()) {
+            for (const DiscExtent &run : runs)
+                blocks += qint64(run.last) - run.first + 1;
+            continue;
+        }
         // An interleaved cell's range holds every angle's units in turn.
         blocks += cell.interleaved && angles > 1 ? range / angles : range;
     }

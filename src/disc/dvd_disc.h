@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QString>
 
 #include <array>
@@ -22,6 +23,13 @@ struct DiscAudioTrack {
 struct DiscSubtitleTrack {
     int streamId = 0x20; // 0x20..0x3f: the stream of the title's picture format (the wide one on 16:9)
     QString language;
+};
+
+// Blocks of the title set's title files, first and last included.
+struct DiscExtent {
+    quint32 first = 0;
+    quint32 last = 0;
+    bool operator==(const DiscExtent &) const = default;
 };
 
 // A run of blocks of the title set's title files, first and last included.
@@ -73,6 +81,11 @@ struct DiscTitle {
     // interlaced frames, two in five mixing two film frames. Found by a
     // decoded sample before the title is converted.
     bool hardTelecine = false;
+    // Each interleaved cell's own stretches in order, by its (vobId, cellId),
+    // as the title set's address table lists them. A cell not listed is
+    // taken as its share of its range.
+    QMap<std::pair<int, int>, QList<DiscExtent>> cellRuns;
+    QList<DiscExtent> Runs(const DiscCell &cell) const { return cellRuns.value({cell.vobId, cell.cellId}); }
 };
 
 // Marks the titles that repeat others: one with the cells of an earlier

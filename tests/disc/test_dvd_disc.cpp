@@ -112,6 +112,7 @@ class TestDvdDisc : public QObject {
 private:
     QTemporaryDir dir_;
     QString disc_, iso_; // the default disc: titles of 30 and 8 s, chapters every 10 s
+    QString angles_;     // an image of one title with two interleaved angles
 
     QString Path(const QString &name) const { return dir_.filePath(name); }
 
@@ -123,6 +124,8 @@ private slots:
         iso_ = Path("Alien.iso");
         QString output;
         QVERIFY2(test::MakeTestDisc(disc_, {"--label", "MOVIE_LBL"}, iso_, &output), qPrintable(output));
+        angles_ = Path("angles.iso");
+        QVERIFY2(test::MakeAngleTestDisc(Path("angles"), angles_, &output), qPrintable(output));
         // The same folder reached through a lower-case title folder.
         QVERIFY(QDir().mkpath(Path("lower")));
         QVERIFY(QFile::link(disc_ + "/VIDEO_TS", Path("lower/video_ts")));
@@ -275,11 +278,28 @@ private slots:
         QVERIFY(read.blocks > 0);
     }
 
+    void anglesSizedAndSoughtByTheirOwnBlocks()
+    {
+        // Angle 1's units take three times the blocks of angle 2's: each is
+        // counted as its own, and half way is half way through its own.
+        auto disc = DvdDisc::Open(angles_);
+        DiscInfo info;
+        QVERIFY(disc && disc->ReadInfo(info));
+        const DiscTitle title = info.titles.value(0);
+        for (int angle : {1, 2}) {
+            auto reader = disc->OpenTitle(title, angle);
+            QCOMPARE(ReadTitle(*reader).blocks, title.BlockCount(angle));
+            auto half = disc->OpenTitle(title, angle);
+            QVERIFY(half->SeekBlock(title.BlockCount(angle) / 2));
+            const qint64 rest = ReadTitle(*half).blocks, due = title.BlockCount(angle) - title.BlockCount(angle) / 2;
+            QVERIFY2(qAbs(rest - due) <= 200, qPrintable(QString("%1 of %2").arg(rest).arg(due))); // a unit's run
+        }
+        QVERIFY(title.BlockCount(1) > 2 * title.BlockCount(2));
+    }
+
     void unreadablePackKeepsTheAngle()
     {
-        const QString iso = Path("angles.iso");
-        QString said;
-        QVERIFY2(test::MakeAngleTestDisc(Path("angles"), iso, &said), qPrintable(said));
+        const QString iso = angles_;
         auto disc = DvdDisc::Open(iso);
         DiscInfo info;
         QVERIFY(disc && disc->ReadInfo(info));
