@@ -222,6 +222,16 @@ QString WholeText(const Document &doc)
     return text;
 }
 
+// A text as it is. A folder named with 〜 is not the one named with ～, so a
+// character that Shift-JIS holds only in CP932's own spelling counts as one
+// it does not hold.
+QByteArray EncodeExactly(const QString &text, TextEncoding &encoding, bool byteOrderMark = false)
+{
+    if (encoding == TextEncoding::ShiftJis && MapForShiftJis(text) != text)
+        encoding = TextEncoding::Utf8;
+    return EncodeText(text, encoding, byteOrderMark);
+}
+
 // The file's bytes: lines nobody changed as they were read, changed ones
 // encoded now. When a changed line needs more than Shift-JIS holds, the
 // whole file becomes UTF-8.
@@ -233,11 +243,9 @@ QByteArray Encode(const Document &doc, TextEncoding &encoding)
         bytes.append("\xEF\xBB\xBF");
     for (const Line &line : doc.lines) {
         if (line.changed) {
-            const QByteArray encoded = EncodeText(line.text, encoding);
-            if (encoding != doc.encoding) {
-                encoding = doc.encoding;
+            const QByteArray encoded = EncodeExactly(line.text, encoding);
+            if (encoding != doc.encoding)
                 return EncodeText(WholeText(doc), encoding, doc.byteOrderMark);
-            }
             bytes.append(encoded);
         } else {
             bytes.append(line.raw);

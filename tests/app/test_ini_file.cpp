@@ -154,10 +154,14 @@ private slots:
         ini.WriteInteger("SET", "M_LEFT", 1);
         QCOMPARE(ReadFile(Path()), bom + QString("[SET1]\r\nC1_03=/動画\r\n[SET]\r\nM_LEFT=1\r\n").toUtf8());
 
-        // A new file is Shift-JIS unless a value needs more than it holds.
+        // A new file is Shift-JIS unless a value needs more than it holds;
+        // a folder named with 〜 stays that folder (～ would name another).
         QFile::remove(Path());
+        ini.WriteString("SET1", "C1_03", "/ビデオ");
+        QCOMPARE(ReadFile(Path()), ToShiftJis("[SET1]\r\nC1_03=/ビデオ\r\n"));
         ini.WriteString("SET1", "C1_03", "/ビデオ〜");
-        QCOMPARE(ReadFile(Path()), ToShiftJis("[SET1]\r\nC1_03=/ビデオ～\r\n"));
+        QCOMPARE(ReadFile(Path()), QStringLiteral("[SET1]\r\nC1_03=/ビデオ〜\r\n").toUtf8());
+        QCOMPARE(ini.ReadString("SET1", "C1_03", QString()), QStringLiteral("/ビデオ〜"));
         ini.WriteString("SET1", "C1_03", "/한국");
         QCOMPARE(ReadFile(Path()), QStringLiteral("[SET1]\r\nC1_03=/한국\r\n").toUtf8());
         QCOMPARE(ini.ReadString("SET1", "C1_03", QString()), QStringLiteral("/한국"));
