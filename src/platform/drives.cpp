@@ -73,8 +73,12 @@ bool IsDiscFileSystem(const QByteArray &type)
 }
 
 // Folders that belong to the running system rather than to a user's volume.
+// Where the desktop mounts a user's sticks and images under /run, they are
+// the user's.
 bool IsSystemFolder(const QString &root)
 {
+    if (root.startsWith(QLatin1String("/run/media/")))
+        return false;
     for (const char *prefix : {"/proc", "/sys", "/dev", "/run", "/snap", "/var/lib/docker", "/var/snap"}) {
         const QString p = QLatin1String(prefix);
         if (root == p || root.startsWith(p + QLatin1Char('/')))
