@@ -109,6 +109,9 @@ public:
     // structure could be read; false leaves the list to the listing by file
     // name.
     bool ListTitles(const QString &source);
+    // Whether the listed titles are still those of the source: false when
+    // another disc (other titles, other cells) now stands at its place.
+    bool ListedDiscStillThere();
     // The menu of a title row's audio tracks, at a point on the screen.
     void ShowTitleMenu(int row, const QPoint &globalPos);
     // Makes a track the row's choice and shows it in the row. A new audio

@@ -712,6 +712,16 @@ void TMainForm1::CButton10Click(QObject *)
     // Nothing to convert; and never a second run inside a running one.
     if (CheckListBox1->Count() == 0 || ProgressForm1)
         return;
+    // Titles are read where their cells lie: on another disc put in the
+    // listed one's place they would give pieces of other titles.
+    if (!ListedDiscStillThere()) {
+        const QString source = Titles().source;
+        CButton12Click();
+        ShowFailure(QStringLiteral("%1 のディスクが一覧を作ったあとで入れ替わっています。一覧を読み直しました。"
+                                   "タイトルを確かめてから、もう一度変換してください。")
+                        .arg(QDir::toNativeSeparators(source)));
+        return;
+    }
     ConversionRun run(*this);
     run.Execute();
 }

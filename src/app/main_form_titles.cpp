@@ -280,6 +280,26 @@ bool SameDisc(const TMainForm1::TitleListing &a, const TMainForm1::TitleListing 
 
 } // namespace
 
+bool TMainForm1::ListedDiscStillThere()
+{
+    if (!titles_.active)
+        return true;
+    const QString source = titles_.source;
+    const TitleScan scan = WithWindowAlive([source] {
+        TitleScan now;
+        std::unique_ptr<DvdDisc> disc = DvdDisc::Open(source, &now.error);
+        now.opened = disc && disc->ReadInfo(now.info, &now.error);
+        return now;
+    });
+    // A source gone or unreadable fails its titles in the run, which says so.
+    if (!scan.opened)
+        return true;
+    TitleListing now{true, source, DiscName(source, scan.info.volumeLabel), {}};
+    for (const DiscTitle &title : scan.info.titles)
+        now.rows.append(TitleRow{title});
+    return SameDisc(now, titles_);
+}
+
 void TMainForm1::KeepTitleChoices(const TitleListing &before, const QList<bool> &ticks)
 {
     if (!SameDisc(before, titles_))

@@ -84,6 +84,28 @@ private slots:
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
     }
 
+    // Another disc put in the listed one's place before 変換！: nothing is
+    // read from the listed titles' cells; the list is read anew and says so.
+    void anotherDiscInItsPlace()
+    {
+        const QString source = root_.filePath("changing.iso"), out = root_.filePath("changed-out");
+        const QString other = root_.filePath("other.iso");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(root_.filePath("other"), {"--titles", "5,20", "--chapter", "0", "--label", "MYDISC"},
+                                    other, &said),
+                 qPrintable(said));
+        QVERIFY(QFile::copy(image_, source));
+        test::DialogRecorder dialogs;
+        auto w = test::TitleModeWindow(program_, source, out);
+        QCOMPARE(w->CheckListBox2->count(), 1);
+        QVERIFY(QFile::remove(source) && QFile::copy(other, source));
+        w->CButton10->click();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages.first().contains("入れ替わっています"), qPrintable(dialogs.messages.first()));
+        QVERIFY(QDir(out).isEmpty());
+        QCOMPARE(w->CheckListBox2->count(), 2);
+    }
+
     // 更新→ on the same disc keeps the rows' ticks and tracks; an image
     // forces title mode only while it is the source, and the settings file
     // keeps the user's own choice.
