@@ -135,6 +135,7 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
     if (job.audioTrack >= 0 && job.audioTrack < title.audio.size()) {
         streams.audioStreamId = title.audio.at(job.audioTrack).streamId;
         streams.audioLanguage = LanguageCode3(title.audio.at(job.audioTrack).language);
+        streams.audioChannels = TitleAudioChannels(title.audio.at(job.audioTrack), settings);
     }
     // Subtitles and filters only where the picture is encoded.
     if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {

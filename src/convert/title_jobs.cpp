@@ -130,6 +130,8 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
                << QStringLiteral("0:i:0x%1").arg(streams.audioStreamId, 2, 16, QLatin1Char('0'));
             if (!streams.audioLanguage.isEmpty())
                 in << QStringLiteral("-metadata:s:a:0") << QStringLiteral("language=") + streams.audioLanguage;
+            if (streams.audioChannels > 0)
+                in << QStringLiteral("-ac") << QString::number(streams.audioChannels);
         }
         if (chapters)
             in << QStringLiteral("-map_chapters") << QStringLiteral("1");

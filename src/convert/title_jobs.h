@@ -74,6 +74,8 @@ struct PipedStreams {
     bool keyFramesOnly = false;
     // The video encoder's threads (0: its own choice).
     int encoderThreads = 0;
+    // The audio track mixed to this many channels (0: as it is).
+    int audioChannels = 0;
 };
 
 // The command composed for a file, reading a program stream from its

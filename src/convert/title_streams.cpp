@@ -58,6 +58,13 @@ int TitleEncoderThreads(const ConversionSettings &settings, int cores)
     return ChosenId(settings.C2_04) == QLatin1String("LIBX264") ? std::clamp(3 * cores, 1, 15) : 0;
 }
 
+int TitleAudioChannels(const DiscAudioTrack &track, const ConversionSettings &settings)
+{
+    static const QStringList stereoAtMost{QStringLiteral("WMAV1"), QStringLiteral("WMAV2"),
+                                          QStringLiteral("ADPCM_ADX")};
+    return track.channels > 2 && stereoAtMost.contains(ChosenId(settings.C3_01)) ? 2 : 0;
+}
+
 bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings)
 {
     return !title.film && DeinterlaceTitle(settings) && settings.C2_06 <= 0;

@@ -34,6 +34,11 @@ bool ConvertAsFilm(const DiscTitle &title, const ConversionSettings &settings);
 // macroblocks a thread in a 480-line picture. Other encoders keep theirs.
 int TitleEncoderThreads(const ConversionSettings &settings, int cores);
 
+// The channels a title's audio track is encoded with (0: its own). The
+// encoders that take at most two channels and do not mix a larger track
+// down by themselves (WMAV1, WMAV2, ADPCM_ADX) are given a stereo mix.
+int TitleAudioChannels(const DiscAudioTrack &track, const ConversionSettings &settings);
+
 // Whether a title's picture is worth a decoded look for hard telecine: its
 // video encoded and made progressive, no frame rate typed, no film found
 // in its flags already.

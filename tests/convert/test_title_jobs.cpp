@@ -132,6 +132,9 @@ private slots:
                                                                .encoderThreads = 6}
                                                << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -r 24000/1001 "
                                                   "-threads 6 -y -pass 2";
+        QTest::newRow("5.1 mixed for a stereo encoder")
+            << PipedStreams{.mapStreams = true, .audioStreamId = 0x80, .audioLanguage = "jpn", .audioChannels = 2}
+            << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -metadata:s:a:0 language=jpn -ac 2 -y";
         QTest::newRow("film telecined into the picture")
             << PipedStreams{true, 0x80, -1, {}, true, {}, {}, true, true}
             << "ffmpeg -f mpeg -i pipe:0 -filter_complex [0:v:0]fieldmatch=combmatch=full,"
@@ -196,6 +199,33 @@ private slots:
         if (!video.isEmpty())
             settings.C2_04 = {1, video + ",video"};
         QCOMPARE(TitleEncoderThreads(settings, cores), threads);
+    }
+
+    // Encoders that refuse more than two channels get a stereo mix; the
+    // others, and a copied track, take the track as it is.
+    void audioChannels_data()
+    {
+        QTest::addColumn<QString>("audio");
+        QTest::addColumn<int>("trackChannels");
+        QTest::addColumn<int>("channels");
+        QTest::newRow("WMAV2, 5.1") << "WMAV2" << 6 << 2;
+        QTest::newRow("WMAV1, 5.1") << "WMAV1" << 6 << 2;
+        QTest::newRow("ADPCM_ADX, 5.1") << "ADPCM_ADX" << 6 << 2;
+        QTest::newRow("WMAV2, stereo") << "WMAV2" << 2 << 0;
+        QTest::newRow("MP3 mixes down itself") << "LIBMP3LAME" << 6 << 0;
+        QTest::newRow("copied") << "" << 6 << 0;
+    }
+    void audioChannels()
+    {
+        QFETCH(QString, audio);
+        QFETCH(int, trackChannels);
+        QFETCH(int, channels);
+        ConversionSettings settings;
+        if (!audio.isEmpty())
+            settings.C3_01 = {1, audio + ",audio"};
+        DiscAudioTrack track;
+        track.channels = trackChannels;
+        QCOMPARE(TitleAudioChannels(track, settings), channels);
     }
 
     void titleTexts_data()
