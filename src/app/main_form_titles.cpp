@@ -40,13 +40,19 @@ TitleScan ScanTitles(const QString &source)
     std::unique_ptr<DvdDisc> disc = DvdDisc::Open(source, &scan.error);
     if (disc)
         scan.opened = disc->ReadInfo(scan.info, &scan.error);
-    // A look at a few pictures of each title worth converting: film?
+    // A look at a few pictures of each title worth converting: film? A
+    // play-all title gets its own (it may be ticked for the whole series in
+    // one file); one that plays an earlier title's very cells is as that is.
     for (DiscTitle &title : scan.info.titles) {
-        if (!TitleTickedWhenListed(title))
+        if (title.durationMs < kShortTitleMs || title.repeat == TitleRepeat::SameAs)
             continue;
         if (std::unique_ptr<DiscTitleReader> reader = disc->OpenTitle(title))
             title.film = IsSoftTelecine(SampleTitlePictures(*reader));
     }
+    for (DiscTitle &title : scan.info.titles)
+        for (const DiscTitle &earlier : std::as_const(scan.info.titles))
+            if (title.repeat == TitleRepeat::SameAs && earlier.number == title.sameAsTitle)
+                title.film = earlier.film;
     return scan;
 }
 

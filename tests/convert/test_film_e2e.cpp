@@ -87,6 +87,22 @@ private slots:
         QCOMPARE(VideoFrames(out + "/HARD_01.avi").split(',').value(0), "30000/1001");
     }
 
+    // A play-all title of film episodes is film too: ticked, it converts
+    // the whole series as film.
+    void playAllOfFilm()
+    {
+        const QString disc = root_.filePath("SERIES");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc, {"--titles", "12,12", "--film", "--play-all", "--audio", "ja:440:2",
+                                           "--chapter", "0"},
+                                    {}, &said),
+                 qPrintable(said));
+        auto w = test::TitleModeWindow(program_, disc, root_.filePath("unused"));
+        QCOMPARE(w->CheckListBox2->Items(),
+                 (QStringList{"T01 0:00:24 日本語 AC3 2ch (まとめて再生) フィルム", "T02 0:00:12 日本語 AC3 2ch フィルム",
+                              "T03 0:00:12 日本語 AC3 2ch フィルム"}));
+    }
+
     void softTelecine_data()
     {
         QTest::addColumn<int>("typedRate"); // C2_06; 0: none
