@@ -20,6 +20,9 @@ namespace {
 constexpr int kPollMs = 50;       // how long a wait for the reader lasts before the stop is looked at
 constexpr int kChunkBlocks = 128; // a read: 256 KiB of a disc
 constexpr qint64 kChunkBytes = qint64(kChunkBlocks) * DiscTitleReader::kBlockSize;
+// Subpictures are handed on this far ahead of the picture they are muxed
+// among (about a second of a disc), see DiscTitleInput.
+constexpr qint64 kAheadBytes = 512 * DiscTitleReader::kBlockSize;
 
 class FilePartsInput : public InputFeed {
 public:
@@ -94,13 +97,42 @@ public:
     {
         if (!started_ && !Start(size))
             return -1;
-        if (!head_.isEmpty()) {
-            const qint64 count = qMin<qint64>(size, head_.size());
-            std::memcpy(buffer, head_.constData(), static_cast<size_t>(count));
-            head_.remove(0, count);
+        if (title_.subtitles.isEmpty())
+            return ReadBlocks(buffer, size);
+        // The encoder draws a subtitle only once it has read its packet.
+        // Meanwhile each video packet it reads stamps "no subtitle" up to that
+        // packet's time, and the disc muxes video up to half a second ahead
+        // of the subtitles shown with it: a subtitle would come up late. So
+        // the picture is held back by a window, and the subpicture packs read
+        // into it are handed on at once, ahead of it.
+        while (!sourceDone_ && ahead_.isEmpty() && held_.size() - heldAt_ < kAheadBytes + size) {
+            if (chunk_.isEmpty())
+                chunk_.resize(kChunkBytes);
+            const qint64 count = ReadBlocks(chunk_.data(), chunk_.size());
+            if (count <= 0) {
+                sourceDone_ = true;
+                sourceResult_ = count;
+                break;
+            }
+            Sort(chunk_.constData(), count);
+        }
+        if (!ahead_.isEmpty()) {
+            const qint64 count = qMin<qint64>(size, ahead_.size());
+            std::memcpy(buffer, ahead_.constData(), static_cast<size_t>(count));
+            ahead_.remove(0, count);
             return count;
         }
-        return ReadBlocks(buffer, size);
+        const qint64 ready = held_.size() - heldAt_ - (sourceDone_ ? 0 : kAheadBytes);
+        if (ready <= 0)
+            return sourceResult_;
+        const qint64 count = qMin(size, ready);
+        std::memcpy(buffer, held_.constData() + heldAt_, static_cast<size_t>(count));
+        heldAt_ += count;
+        if (heldAt_ >= kAheadBytes) { // what was handed on goes now and then, not at every read
+            held_.remove(0, heldAt_);
+            heldAt_ = 0;
+        }
+        return count;
     }
     qint64 SkippedBlocks() const override { return reader_ ? reader_->SkippedBlocks() : 0; }
     bool SourceEnded() const override { return reader_ && reader_->SourceEnded(); }
@@ -127,13 +159,19 @@ private:
         const qint64 count = ReadBlocks(first.data(), first.size());
         if (count < 0)
             return false;
-        first.truncate(count);
         const quint32 pts =
-            NavPackStartTime(reinterpret_cast<const unsigned char *>(first.constData()), first.size()).value_or(0);
+            NavPackStartTime(reinterpret_cast<const unsigned char *>(first.constData()), count).value_or(0);
         for (const DiscSubtitleTrack &track : title_.subtitles)
-            head_ += EmptySubtitlePack(track.streamId, pts);
-        head_ += first;
+            ahead_ += EmptySubtitlePack(track.streamId, pts);
+        Sort(first.constData(), count);
         return true;
+    }
+
+    // Whole blocks read: the subpicture packs go ahead, the rest is held.
+    void Sort(const char *blocks, qint64 size)
+    {
+        for (qint64 at = 0; at + DiscTitleReader::kBlockSize <= size; at += DiscTitleReader::kBlockSize)
+            (IsSubpicturePack(blocks + at) ? ahead_ : held_).append(blocks + at, DiscTitleReader::kBlockSize);
     }
 
     QString source_;
@@ -143,7 +181,12 @@ private:
     std::unique_ptr<DvdDisc> disc_;
     std::unique_ptr<DiscTitleReader> reader_;
     bool started_ = false;
-    QByteArray head_;
+    QByteArray chunk_;         // what is read next
+    QByteArray ahead_;         // subpicture packs, handed on first
+    QByteArray held_;          // the rest, a window behind what is read
+    qsizetype heldAt_ = 0;     // how much of held_ was handed on
+    bool sourceDone_ = false;  // the reader gave its last: the end, or -1
+    qint64 sourceResult_ = 0;
     std::atomic<bool> interrupted_{false};
 };
 

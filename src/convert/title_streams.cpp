@@ -176,4 +176,17 @@ QByteArray EmptySubtitlePack(int streamId, quint32 pts)
     return pack;
 }
 
+bool IsSubpicturePack(const char *pack)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(pack);
+    // An MPEG-2 pack header (14 bytes and its stuffing), then the packet.
+    if (p[0] != 0 || p[1] != 0 || p[2] != 1 || p[3] != 0xba || (p[4] & 0xc0) != 0x40)
+        return false;
+    const int at = 14 + (p[13] & 0x07);
+    if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1 || p[at + 3] != 0xbd)
+        return false;
+    const int substream = at + 9 + p[at + 8]; // after the packet's header data
+    return substream < 2048 && p[substream] >= 0x20 && p[substream] <= 0x3f;
+}
+
 } // namespace zento

@@ -82,4 +82,8 @@ QByteArray ChapterMetadata(const QList<qint64> &startsMs, qint64 durationMs);
 // to the encoder at once, however late its first subtitle comes.
 QByteArray EmptySubtitlePack(int streamId, quint32 pts);
 
+// Whether a 2048-byte pack holds (a piece of) a subpicture: private stream 1
+// with a substream of 0x20 to 0x3f.
+bool IsSubpicturePack(const char *pack);
+
 } // namespace zento

@@ -2,6 +2,8 @@
 // and a reader that stops reading or goes away never holds up or ends the
 // program.
 #include "convert/pipe_feed.h"
+#include "convert/title_streams.h"
+#include "support/test_disc.h"
 #include "support/test_support.h"
 
 #include <QElapsedTimer>
@@ -180,6 +182,60 @@ private slots:
         QVERIFY(source->interrupted);
         QVERIFY(!feeder.SourceFailed());
         QVERIFY(!feeder.Complete());
+    }
+
+    void titleWithSubtitlesFedWhole()
+    {
+        // Every block of the title once: its subpicture packs handed on
+        // ahead of the picture around them, never later, the rest in the
+        // disc's order; an empty subpicture first for each stream.
+        const QString disc = dir_.filePath("subs");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc, {"--titles", "8", "--subs", "ja:5,en:6", "--chapter", "0"}, {}, &said),
+                 qPrintable(said));
+        auto opened = DvdDisc::Open(disc);
+        DiscInfo info;
+        QVERIFY(opened && opened->ReadInfo(info));
+        const DiscTitle title = info.titles.value(0);
+        auto reader = opened->OpenTitle(title);
+        QByteArray raw(int(reader->TotalBlocks() + 1) * 2048, 0);
+        qint64 rawBlocks = 0;
+        for (int n; (n = reader->Read(reinterpret_cast<unsigned char *>(raw.data()) + rawBlocks * 2048, 1)) > 0;)
+            rawBlocks += n;
+        raw.truncate(rawBlocks * 2048);
+
+        PipeFeeder feeder(DiscTitleFeed(disc, title));
+        QVERIFY(feeder.Start());
+        const int fd = ::dup(feeder.ChildFd());
+        feeder.ChildStarted();
+        const QByteArray fed = ReadToEnd(fd);
+        ::close(fd);
+        feeder.Stop();
+        QVERIFY(feeder.Complete());
+        QCOMPARE(fed.size(), raw.size() + 2 * 2048);
+        QVERIFY(IsSubpicturePack(fed.constData()) && IsSubpicturePack(fed.constData() + 2048));
+        const auto split = [](const QByteArray &bytes, qsizetype from) {
+            QList<std::pair<QByteArray, qsizetype>> subpictures, rest; // each block and where it is
+            for (qsizetype at = from; at < bytes.size(); at += 2048)
+                (IsSubpicturePack(bytes.constData() + at) ? subpictures : rest) << std::pair(bytes.mid(at, 2048), at / 2048);
+            return std::pair(subpictures, rest);
+        };
+        const auto [rawSubpictures, rawRest] = split(raw, 0);
+        const auto [fedSubpictures, fedRest] = split(fed, 2 * 2048);
+        QVERIFY(!rawSubpictures.isEmpty());
+        QCOMPARE(fedSubpictures.size(), rawSubpictures.size());
+        QCOMPARE(fedRest.size(), rawRest.size());
+        for (qsizetype i = 0; i < rawRest.size(); ++i)
+            QVERIFY2(fedRest[i].first == rawRest[i].first, qPrintable(QString::number(i)));
+        for (qsizetype i = 0; i < rawSubpictures.size(); ++i) {
+            QVERIFY(fedSubpictures[i].first == rawSubpictures[i].first);
+            // two empty packs came first: a block ahead is two places before
+            QVERIFY2(fedSubpictures[i].second - 2 <= rawSubpictures[i].second - qMin<qsizetype>(rawSubpictures[i].second, 256),
+                     qPrintable(QString("%1 at %2, on the disc at %3")
+                                    .arg(i)
+                                    .arg(fedSubpictures[i].second)
+                                    .arg(rawSubpictures[i].second)));
+        }
     }
 };
 

@@ -54,6 +54,39 @@ private:
     std::unique_ptr<DiscImageStream> image_;
 };
 
+// The 2x2 corner at (100, 199) of the frames picked, as RGB bytes, frame
+// after frame (none when ffmpeg does not finish).
+QByteArray Corners(const QStringList &input, const QString &pick)
+{
+    QProcess frames;
+    frames.start("ffmpeg", QStringList{"-v", "error"} + input +
+                               QStringList{"-map", "0:v:0", "-vf", pick + "crop=2:2:100:199", "-vsync", "0", "-f",
+                                           "rawvideo", "-pix_fmt", "rgb24", "-"});
+    return frames.waitForFinished(60000) ? frames.readAllStandardOutput() : QByteArray();
+}
+
+QList<int> Rgb(const QByteArray &bytes, qsizetype at)
+{
+    return bytes.size() < at + 3 ? QList<int>{} : QList<int>{uchar(bytes[at]), uchar(bytes[at + 1]), uchar(bytes[at + 2])};
+}
+
+bool Near(const QList<int> &a, const QList<int> &b)
+{
+    return a.size() == 3 && b.size() == 3 && qAbs(a[0] - b[0]) < 40 && qAbs(a[1] - b[1]) < 40 &&
+           qAbs(a[2] - b[2]) < 40;
+}
+
+// The first of the frames 1850 to 1880 where the subtitle's yellow bar
+// shows; -1 for none.
+int FirstYellowFrame(const QString &file)
+{
+    const QByteArray strip = Corners({"-i", file}, "select=between(n\\,1850\\,1880),");
+    for (qsizetype at = 0; at + 12 <= strip.size(); at += 12)
+        if (Near(Rgb(strip, at), {255, 255, 0}))
+            return int(1850 + at / 12);
+    return -1;
+}
+
 } // namespace
 
 class TestTitlesE2e : public QObject {
@@ -247,39 +280,39 @@ private slots:
         const double interlaced = frames.captured(1).toDouble() + frames.captured(2).toDouble();
         QVERIFY2(interlaced < 0.05 * (interlaced + frames.captured(3).toDouble()), qPrintable(frames.captured(0)));
         // The yellow bar of the subtitle at 63.5 s where the disc's picture is
-        // grey; at 30 s the disc's picture as it is. The 2x2 corner at
-        // (100, 199) of the frames picked, as RGB bytes, frame after frame
-        // (none when ffmpeg does not finish):
-        const auto corners = [](const QStringList &input, const QString &pick) {
-            QProcess frames;
-            frames.start("ffmpeg", QStringList{"-v", "error"} + input +
-                                       QStringList{"-map", "0:v:0", "-vf", pick + "crop=2:2:100:199", "-vsync", "0",
-                                                   "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
-            return frames.waitForFinished(60000) ? frames.readAllStandardOutput() : QByteArray();
-        };
-        const auto rgb = [](const QByteArray &bytes, qsizetype at) {
-            return bytes.size() < at + 3 ? QList<int>{}
-                                         : QList<int>{uchar(bytes[at]), uchar(bytes[at + 1]), uchar(bytes[at + 2])};
-        };
-        const auto pixel = [&](const QString &from, const QString &at) {
-            return rgb(corners({"-ss", at, "-i", from, "-frames:v", "1"}, {}), 0);
-        };
-        const auto near = [](const QList<int> &a, const QList<int> &b) {
-            return a.size() == 3 && b.size() == 3 && qAbs(a[0] - b[0]) < 40 && qAbs(a[1] - b[1]) < 40 &&
-                   qAbs(a[2] - b[2]) < 40;
+        // grey; at 30 s the disc's picture as it is.
+        const auto pixel = [](const QString &from, const QString &at) {
+            return Rgb(Corners({"-ss", at, "-i", from, "-frames:v", "1"}, {}), 0);
         };
         const QString vob = disc + "/VIDEO_TS/VTS_01_1.VOB";
-        QVERIFY(near(pixel(vob, "63.5"), {128, 128, 128}));
-        QVERIFY2(near(pixel(file, "63.5"), {255, 255, 0}), qPrintable(QDebug::toString(pixel(file, "63.5"))));
-        QVERIFY2(near(pixel(file, "30"), pixel(vob, "30")), qPrintable(QDebug::toString(pixel(file, "30"))));
+        QVERIFY(Near(pixel(vob, "63.5"), {128, 128, 128}));
+        QVERIFY2(Near(pixel(file, "63.5"), {255, 255, 0}), qPrintable(QDebug::toString(pixel(file, "63.5"))));
+        QVERIFY2(Near(pixel(file, "30"), pixel(vob, "30")), qPrintable(QDebug::toString(pixel(file, "30"))));
         // It shows from the first frame at or after its time, 62 s into the
         // title (frame 1859 at 30000/1001 frames a second), not frames later.
-        const QByteArray strip = corners({"-i", file}, "select=between(n\\,1850\\,1880),");
-        qsizetype first = -1;
-        for (qsizetype at = 0; at + 12 <= strip.size() && first < 0; at += 12)
-            if (near(rgb(strip, at), {255, 255, 0}))
-                first = 1850 + at / 12;
-        QCOMPARE(first, qsizetype(1859));
+        QCOMPARE(FirstYellowFrame(file), 1859);
+    }
+
+    // The picture muxed ahead of the subtitles shown with it, as on this
+    // disc: the subtitle still shows from its own frame on.
+    void subtitleOnTimeAmongEarlierPicture()
+    {
+        test::DialogRecorder dialogs;
+        const QString disc = root_.filePath("EARLY"), out = root_.filePath("early");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc,
+                                    {"--titles", "70", "--audio", "en:440:6,fr:660:2", "--subs", "en:5,ja:62",
+                                     "--chapter", "10"},
+                                    QString(), &said),
+                 qPrintable(said));
+        {
+            auto w = Window(disc, out);
+            w->C2_02_01->SetValue(0); // the source's size
+            w->C2_02_02->SetValue(0);
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(FirstYellowFrame(out + "/EARLY_01.avi"), 1859);
     }
 
     // A stretch of unreadable blocks is passed over and told; a source that
