@@ -116,6 +116,16 @@ private:
 
     QString Path(const QString &name) const { return dir_.filePath(name); }
 
+    // The first title of the default image, through the opener the test set.
+    std::unique_ptr<DiscTitleReader> FirstTitle() const
+    {
+        auto disc = DvdDisc::Open(iso_);
+        DiscInfo info;
+        if (!disc || !disc->ReadInfo(info) || info.titles.isEmpty())
+            return nullptr;
+        return disc->OpenTitle(info.titles[0]);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -232,11 +242,7 @@ private slots:
             return std::make_unique<test::FaultyImage>(OpenImageFile(path), quint64(middle + failFrom) * 2048,
                                                        quint64(to) * 2048);
         });
-        auto disc = DvdDisc::Open(iso_);
-        QVERIFY(disc);
-        DiscInfo info;
-        QVERIFY(disc->ReadInfo(info));
-        auto reader = disc->OpenTitle(info.titles[0]);
+        auto reader = FirstTitle();
         QVERIFY(reader);
         const ReadResult read = ReadTitle(*reader);
         QCOMPARE(reader->SkippedBlocks(), skipped);
@@ -261,11 +267,7 @@ private slots:
         DvdDisc::SetImageOpenerForTesting([&](const QString &path) -> std::unique_ptr<DiscImageStream> {
             return std::make_unique<StoppingImage>(OpenImageFile(path), quint64(middle) * 2048, &failures, &stop);
         });
-        auto disc = DvdDisc::Open(iso_);
-        QVERIFY(disc);
-        DiscInfo info;
-        QVERIFY(disc->ReadInfo(info));
-        auto reader = disc->OpenTitle(info.titles[0]);
+        auto reader = FirstTitle();
         QVERIFY(reader);
         reader->StopWhen(&stop);
         failures = 0; // the tables' reads are not counted
