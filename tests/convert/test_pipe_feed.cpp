@@ -214,28 +214,21 @@ private slots:
         QVERIFY(feeder.Complete());
         QCOMPARE(fed.size(), raw.size() + 2 * 2048);
         QVERIFY(IsSubpicturePack(fed.constData()) && IsSubpicturePack(fed.constData() + 2048));
+        // each kind of block on its own, in order; where the first subtitle is
         const auto split = [](const QByteArray &bytes, qsizetype from) {
-            QList<std::pair<QByteArray, qsizetype>> subpictures, rest; // each block and where it is
-            for (qsizetype at = from; at < bytes.size(); at += 2048)
-                (IsSubpicturePack(bytes.constData() + at) ? subpictures : rest) << std::pair(bytes.mid(at, 2048), at / 2048);
-            return std::pair(subpictures, rest);
+            QByteArray subpictures, rest;
+            qsizetype first = -1;
+            for (qsizetype at = from; at < bytes.size(); at += 2048) {
+                const bool subpicture = IsSubpicturePack(bytes.constData() + at);
+                (subpicture ? subpictures : rest) += bytes.mid(at, 2048);
+                first = first < 0 && subpicture ? (at - from) / 2048 : first;
+            }
+            return std::tuple(subpictures, rest, first);
         };
-        const auto [rawSubpictures, rawRest] = split(raw, 0);
-        const auto [fedSubpictures, fedRest] = split(fed, 2 * 2048);
-        QVERIFY(!rawSubpictures.isEmpty());
-        QCOMPARE(fedSubpictures.size(), rawSubpictures.size());
-        QCOMPARE(fedRest.size(), rawRest.size());
-        for (qsizetype i = 0; i < rawRest.size(); ++i)
-            QVERIFY2(fedRest[i].first == rawRest[i].first, qPrintable(QString::number(i)));
-        for (qsizetype i = 0; i < rawSubpictures.size(); ++i) {
-            QVERIFY(fedSubpictures[i].first == rawSubpictures[i].first);
-            // two empty packs came first: a block ahead is two places before
-            QVERIFY2(fedSubpictures[i].second - 2 <= rawSubpictures[i].second - qMin<qsizetype>(rawSubpictures[i].second, 256),
-                     qPrintable(QString("%1 at %2, on the disc at %3")
-                                    .arg(i)
-                                    .arg(fedSubpictures[i].second)
-                                    .arg(rawSubpictures[i].second)));
-        }
+        const auto [rawSubpictures, rawRest, rawFirst] = split(raw, 0);
+        const auto [fedSubpictures, fedRest, fedFirst] = split(fed, 2 * 2048);
+        QVERIFY(rawSubpictures == fedSubpictures && rawRest == fedRest);
+        QVERIFY2(rawFirst > 256 && fedFirst <= rawFirst - 256, qPrintable(QString("%1, %2").arg(rawFirst).arg(fedFirst)));
     }
 };
 
