@@ -225,11 +225,11 @@ QString WholeText(const Document &doc)
 // A text as it is. A folder named with 〜 is not the one named with ～, so a
 // character that Shift-JIS holds only in CP932's own spelling counts as one
 // it does not hold.
-QByteArray EncodeExactly(const QString &text, TextEncoding &encoding, bool byteOrderMark = false)
+QByteArray EncodeExactly(const QString &text, TextEncoding &encoding)
 {
     if (encoding == TextEncoding::ShiftJis && MapForShiftJis(text) != text)
         encoding = TextEncoding::Utf8;
-    return EncodeText(text, encoding, byteOrderMark);
+    return EncodeText(text, encoding);
 }
 
 // The file's bytes: lines nobody changed as they were read, changed ones

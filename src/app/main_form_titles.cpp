@@ -34,25 +34,35 @@ struct TitleScan {
     DiscInfo info;
 };
 
-TitleScan ScanTitles(const QString &source)
+// The source's tables alone: its titles, their pictures not looked at.
+TitleScan ReadTables(const QString &source, std::unique_ptr<DvdDisc> &disc)
 {
     TitleScan scan;
-    std::unique_ptr<DvdDisc> disc = DvdDisc::Open(source, &scan.error);
-    if (disc)
-        scan.opened = disc->ReadInfo(scan.info, &scan.error);
+    disc = DvdDisc::Open(source, &scan.error);
+    scan.opened = disc && disc->ReadInfo(scan.info, &scan.error);
+    return scan;
+}
+
+TitleScan ScanTitles(const QString &source)
+{
+    std::unique_ptr<DvdDisc> disc;
+    TitleScan scan = ReadTables(source, disc);
     // A look at a few pictures of each title worth converting: film? A
     // play-all title gets its own (it may be ticked for the whole series in
-    // one file); one that plays an earlier title's very cells is as that is.
+    // one file); one that plays an earlier title's very cells is as that is,
+    // looked at before it.
     for (DiscTitle &title : scan.info.titles) {
-        if (title.durationMs < kShortTitleMs || title.repeat == TitleRepeat::SameAs)
+        if (title.repeat == TitleRepeat::SameAs) {
+            for (const DiscTitle &earlier : std::as_const(scan.info.titles))
+                if (earlier.number == title.sameAsTitle)
+                    title.film = earlier.film;
+            continue;
+        }
+        if (title.durationMs < kShortTitleMs)
             continue;
         if (std::unique_ptr<DiscTitleReader> reader = disc->OpenTitle(title))
             title.film = IsSoftTelecine(SampleTitlePictures(*reader));
     }
-    for (DiscTitle &title : scan.info.titles)
-        for (const DiscTitle &earlier : std::as_const(scan.info.titles))
-            if (title.repeat == TitleRepeat::SameAs && earlier.number == title.sameAsTitle)
-                title.film = earlier.film;
     return scan;
 }
 
@@ -292,10 +302,8 @@ bool TMainForm1::ListedDiscStillThere()
         return true;
     const QString source = titles_.source;
     const TitleScan scan = WithWindowAlive([source] {
-        TitleScan now;
-        std::unique_ptr<DvdDisc> disc = DvdDisc::Open(source, &now.error);
-        now.opened = disc && disc->ReadInfo(now.info, &now.error);
-        return now;
+        std::unique_ptr<DvdDisc> disc;
+        return ReadTables(source, disc);
     });
     // A source gone or unreadable fails its titles in the run, which says so.
     if (!scan.opened)
