@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QLockFile>
 
 #include <climits>
 
@@ -16,6 +17,8 @@ namespace zento {
 namespace {
 
 const char *const kCannotWrite = "%s に書き込めません";
+// How long a change waits for another program's change to the same file.
+constexpr int kHoldWaitMs = 10000;
 
 struct Line {
     QString text;
@@ -159,6 +162,17 @@ public:
         if (info.exists() && !info.isWritable())
             return false;
         return WriteFileAtomically(path, bytes);
+    }
+
+    std::shared_ptr<void> HoldForChange(const QString &path) override
+    {
+        // The same hold as the preset file's. One that cannot be had (a
+        // folder that takes no new files) leaves the write to succeed or
+        // fail as it would have.
+        auto lock = std::make_shared<QLockFile>(path + QLatin1String(".lock"));
+        if (!lock->tryLock(kHoldWaitMs))
+            return {};
+        return lock;
     }
 };
 
@@ -366,6 +380,7 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
     const QString cleanValue = RemoveLineBreaks(value);
     const QString crlf = QStringLiteral("\r\n");
 
+    const std::shared_ptr<void> held = storage_->HoldForChange(path_);
     Document doc;
     if (!Load(*storage_, path_, doc, cache_))
         ThrowCannotWrite(path_); // never replace a file that could not be read

@@ -14,6 +14,9 @@ namespace zento {
 // Nothing is cached: every read looks at the file as it is on disk, and every
 // write reads it, changes one key and puts the whole file back at once
 // (atomically), so an interrupted write never leaves half a file behind.
+// Writes to one file from several windows of the program wait for each
+// other (a lock file beside it, as the preset file has), so none of them
+// loses another's key.
 class IniFile {
 public:
     // Where the file's bytes are read from and written to. The program always
@@ -28,6 +31,14 @@ public:
         virtual bool Read(const QString &path, QByteArray &bytes) const = 0;
         // Replaces the file's bytes in one step; false when it was not replaced.
         virtual bool Write(const QString &path, const QByteArray &bytes) = 0;
+        // Held from the read to the write of one change, so that two
+        // programs changing the file at once both keep their keys; nothing
+        // to hold by default.
+        virtual std::shared_ptr<void> HoldForChange(const QString &path)
+        {
+            (void)path;
+            return {};
+        }
     };
 
     explicit IniFile(const QString &path);

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <climits>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -213,6 +214,27 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, IniFile(Path()).WriteInteger("SET", "M_LEFT", 6));
         QFile::setPermissions(Path(), QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(ReadFile(Path()), QByteArray("[SET]\r\nM_LEFT=5\r\n"));
+    }
+    void windowsClosingTogetherKeepEveryKey()
+    {
+        // Two windows of the program store their settings at the same time,
+        // each key by reading the file and putting it back whole.
+        constexpr int kKeys = 40;
+        const auto store = [this](const QString &section) {
+            IniFile ini(Path());
+            for (int i = 0; i < kKeys; ++i)
+                ini.WriteInteger(section, QStringLiteral("K%1").arg(i), i);
+        };
+        std::thread first(store, QStringLiteral("SET1"));
+        std::thread second(store, QStringLiteral("SET2"));
+        first.join();
+        second.join();
+        IniFile ini(Path());
+        int kept = 0;
+        for (int i = 0; i < kKeys; ++i)
+            kept += int(ini.ReadInteger("SET1", QStringLiteral("K%1").arg(i), -1) == i) +
+                    int(ini.ReadInteger("SET2", QStringLiteral("K%1").arg(i), -1) == i);
+        QCOMPARE(kept, 2 * kKeys);
     }
 };
 
