@@ -498,6 +498,13 @@ void TDriveComboBox::changeEvent(QEvent *event)
 
 void TDriveComboBox::wheelEvent(QWheelEvent *event)
 {
+    // A wheel turned over the window must not list another drive by itself,
+    // and with it drop the rows the user ticked: only a box with the focus
+    // turns, as the option boxes do.
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
     // Scrolling through the rows stops before the chooser rows: a chooser
     // opens only when the user picks its row.
     if (event->angleDelta().y() < 0 && currentIndex() + 1 >= FirstChooserRow()) {

@@ -399,9 +399,11 @@ private slots:
         QTest::addColumn<int>("delta");     // > 0 up, < 0 down
         QTest::addColumn<QString>("current");
         QTest::addColumn<QStringList>("events");
+        QTest::addColumn<bool>("focused");
         QTest::newRow("down to the next drive")
-            << "c" << -120 << "d []" << QStringList{"click c", "change d", "select d"};
-        QTest::newRow("down stops before the chooser") << "/tmp" << -120 << "/tmp []" << QStringList{};
+            << "c" << -120 << "d []" << QStringList{"click c", "change d", "select d"} << true;
+        QTest::newRow("down stops before the chooser") << "/tmp" << -120 << "/tmp []" << QStringList{} << true;
+        QTest::newRow("a box without the focus stays") << "c" << -120 << "c [system]" << QStringList{} << false;
     }
 
     void wheel()
@@ -410,7 +412,14 @@ private slots:
         QFETCH(int, delta);
         QFETCH(QString, current);
         QFETCH(QStringList, events);
+        QFETCH(bool, focused);
         box_->SetDrive(drive);
+        if (focused) {
+            box_->show();
+            box_->activateWindow();
+            box_->setFocus();
+            QTRY_VERIFY(box_->hasFocus());
+        }
         events_.clear();
         QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
                           Qt::NoScrollPhase, false);
