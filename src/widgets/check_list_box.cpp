@@ -132,7 +132,9 @@ TCheckListBox::TCheckListBox(QWidget *parent) : QListWidget(parent), d(std::make
     d->delegate = new CheckListBoxDelegate(this);
     setItemDelegate(d->delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
+    // Rows are sized one by one: taken as one size, the list would be as
+    // wide as one of its rows, and a longer row elsewhere (a title marked
+    // for film, its subtitles, a repeat) cut off with no way to scroll to it.
     setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/error.h"
 #include "widgets/check_list_box.h"
 
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace zento;
@@ -77,6 +78,28 @@ private slots:
             box_->AddItem(QString::fromLatin1(text));
         QCOMPARE(Checked(), (QList<bool>{false, false, false}));
         QVERIFY(box_->ItemEnabled(1));
+    }
+
+    void longRowCanBeScrolledTo_data()
+    {
+        QTest::addColumn<int>("at"); // where the long row goes among the short ones
+        QTest::newRow("first") << 0;
+        QTest::newRow("between") << 1;
+        QTest::newRow("last") << 3;
+    }
+    void longRowCanBeScrolledTo()
+    {
+        QFETCH(int, at);
+        const QString longRow = "T01 2:01:33 日本語 AC3 6ch アングル×2 フィルム 日本語 字幕 (まとめて再生)";
+        QStringList rows{"T02 0:00:12", "T03 0:00:12", "T04 0:00:12"};
+        rows.insert(at, longRow);
+        box_->Clear();
+        for (const QString &row : rows)
+            box_->AddItem(row);
+        const int needed = box_->fontMetrics().horizontalAdvance(longRow);
+        QVERIFY2(needed > box_->viewport()->width(), "the row fits; the case needs one that does not");
+        QTRY_VERIFY2(box_->horizontalScrollBar()->maximum() + box_->viewport()->width() >= needed,
+                     qPrintable(QString::number(box_->horizontalScrollBar()->maximum())));
     }
 
     void mouse_data()
