@@ -200,6 +200,10 @@ QString AbsoluteFolder(const QString &folder)
 {
     if (folder.isEmpty() || QDir::isAbsolutePath(folder))
         return folder;
+    // "~" is the home folder, as a shell would take it, not a folder named
+    // so in whatever folder the program was started from.
+    if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
+        return QDir::cleanPath(QDir::homePath() + folder.mid(1));
     return QDir::cleanPath(QDir::current().absoluteFilePath(folder));
 }
 

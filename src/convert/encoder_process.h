@@ -65,8 +65,8 @@ private:
 // (relative, through links, or a second hard link).
 bool IsSameFile(const QString &a, const QString &b);
 
-// A relative folder made absolute against the current folder; an absolute
-// or empty one unchanged.
+// A relative folder made absolute against the current folder ("~" and "~/…"
+// against the home folder); an absolute or empty one unchanged.
 QString AbsoluteFolder(const QString &folder);
 
 } // namespace zento

@@ -44,6 +44,26 @@ private slots:
         QCOMPARE(tail.Lines(), expected);
     }
 
+    void outputFolderTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("folder");
+        const QString home = QDir::homePath();
+        const QString here = QDir::currentPath();
+        QTest::newRow("home") << "~" << home;
+        QTest::newRow("in home") << "~/動画/dvd/" << home + "/動画/dvd";
+        QTest::newRow("relative") << "out/../vids" << here + "/vids";
+        QTest::newRow("a name starting with ~") << "~old" << here + "/~old";
+        QTest::newRow("absolute") << "/srv/~/x" << "/srv/~/x";
+        QTest::newRow("empty") << "" << "";
+    }
+    void outputFolderTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, folder);
+        QCOMPARE(AbsoluteFolder(typed), folder);
+    }
+
     void files()
     {
         QTemporaryDir dir;
