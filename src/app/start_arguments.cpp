@@ -3,11 +3,23 @@
 #include "source/title_listing.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace zento {
+
+namespace {
+
+bool IsBlockDevice(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISBLK(st.st_mode);
+}
+
+} // namespace
 
 bool AsksForUsage(int argc, const char *const *argv)
 {
@@ -48,6 +60,11 @@ QString StartSourceProblem(const QString &source)
     const QFileInfo info(source);
     if (!info.exists())
         return QStringLiteral("%1 は見つかりません。").arg(source);
+    // A named pipe, a socket or a character device would be listed as a
+    // folder with nothing in it and stored as the source. A block device is
+    // a drive's disc, read as an image.
+    if (!info.isDir() && !info.isFile() && !IsBlockDevice(source))
+        return QStringLiteral("%1 は DVD-Video のフォルダでもイメージでもありません。").arg(source);
     if (!info.isDir())
         return QString();
     // The folders the drive list lists as a chosen folder: VIDEO_TS itself,

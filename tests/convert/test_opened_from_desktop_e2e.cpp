@@ -19,6 +19,8 @@
 #include <QCheckBox>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace zento;
 using test::RowWithId;
 
@@ -47,6 +49,8 @@ private slots:
         QVERIFY(root_.isValid() && program_.IsValid());
         QVERIFY(test::WriteFile(Path("stored/VIDEO_TS/VTS_05_1.VOB"), "x"));
         QVERIFY(test::WriteFile(Path("photos/notes.iso"), QByteArray(64 * 1024, 'n')));
+        QCOMPARE(::mkfifo(QFile::encodeName(Path("pipe.iso")).constData(), 0600), 0);
+        QVERIFY(QFile::link("/dev/null", Path("null")));
     }
 
     void imageConvertedAndKept()
@@ -89,6 +93,10 @@ private slots:
                                                    << "photos には DVD-Video のフォルダ VIDEO_TS がありません。";
         QTest::newRow("no disc image") << "photos/notes.iso"
                                        << "photos/notes.iso は DVD-Video のイメージとして読めません。";
+        QTest::newRow("a named pipe") << "pipe.iso"
+                                      << "pipe.iso は DVD-Video のフォルダでもイメージでもありません。";
+        QTest::newRow("a character device") << "null"
+                                            << "null は DVD-Video のフォルダでもイメージでもありません。";
     }
     void refusedKeepsStoredSource()
     {
