@@ -108,6 +108,13 @@ void PaintPanel(QPainter &painter, const QRect &panel)
 TMainForm1::TMainForm1(const QString &executablePath, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), executablePath_(executablePath)
 {
+    // The program folder's name may be bytes the system gives no text for
+    // (a folder unpacked with Shift-JIS names): the program is then told no
+    // path at all, and would take the current folder for its own, its
+    // settings, presets and encoder with it.
+    if (executablePath_.isEmpty())
+        throw Error(QStringLiteral("このプログラムのフォルダの名前が読めないため、起動できません。\n"
+                                   "フォルダの名前を付け直してから起動してください。"));
     // 1. The window and its controls.
     BuildControls();
     SetDialogParent(this);

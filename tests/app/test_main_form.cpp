@@ -106,6 +106,18 @@ private slots:
         QCOMPARE(TMainForm1::ProgramFolderOf(executable), folder);
     }
 
+    void programFolderWithoutAName()
+    {
+        // A program folder whose name is not text reaches the window as no
+        // path; the current folder must not stand in for it.
+        try {
+            TMainForm1 window{QString()};
+            QFAIL("the window was made");
+        } catch (const Error &e) {
+            QVERIFY2(e.message().startsWith("このプログラムのフォルダの名前が読めないため"), qPrintable(e.message()));
+        }
+    }
+
     void controls_data()
     {
         QTest::addColumn<QRect>("place");
