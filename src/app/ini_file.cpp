@@ -197,7 +197,7 @@ namespace {
 bool Load(const IniFile::Storage &storage, const QString &path, Document &doc, std::shared_ptr<IniFile::Cache> &cache)
 {
     QByteArray bytes;
-    if (!storage.Read(path, bytes))
+    if (!storage.Read(path, bytes) || IsWideText(bytes))
         return false;
     if (cache && cache->bytes == bytes) {
         doc = cache->doc;

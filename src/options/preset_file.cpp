@@ -111,7 +111,7 @@ QString FirstCharacterNotAscii(const QStringList &lines)
 PresetFile PresetFile::Load(const QString &filePath)
 {
     QByteArray bytes;
-    if (ReadRegularFile(filePath, bytes) != FileRead::Read)
+    if (ReadRegularFile(filePath, bytes) != FileRead::Read || IsWideText(bytes))
         throw Error(OpenError(filePath));
     PresetFile preset;
     preset.filePath_ = filePath;
@@ -144,7 +144,7 @@ qsizetype PresetFile::AppendLine(const QString &line)
     // written.
     QByteArray bytes;
     const FileRead read = ReadRegularFile(filePath_, bytes);
-    if (read == FileRead::Unreadable)
+    if (read == FileRead::Unreadable || (read == FileRead::Read && IsWideText(bytes)))
         throw Error(OpenError(filePath_));
     FileText disk;
     if (read == FileRead::Read)

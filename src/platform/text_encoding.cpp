@@ -200,6 +200,11 @@ QByteArray EncodeShiftJis(const QString &mappedText, bool &fits)
 
 } // namespace
 
+bool IsWideText(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+}
+
 DecodedText DecodeText(const QByteArray &bytes)
 {
     DecodedText result;

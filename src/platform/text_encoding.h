@@ -24,6 +24,12 @@ struct DecodedText {
 // character.
 DecodedText DecodeText(const QByteArray &bytes);
 
+// Text of two bytes a character, as an editor saves "Unicode" (UTF-16 with
+// its mark): cut into lines a byte at a time and written back with
+// single-byte text, such a file would be ruined, so the stored files neither
+// read nor write it.
+bool IsWideText(const QByteArray &bytes);
+
 // Whether every byte is a character of Shift-JIS: ASCII, a half-width
 // katakana, or a lead and trail byte pair that stands for a character.
 bool IsValidShiftJis(const QByteArray &bytes);

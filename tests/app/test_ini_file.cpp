@@ -215,6 +215,24 @@ private slots:
         QFile::setPermissions(Path(), QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(ReadFile(Path()), QByteArray("[SET]\r\nM_LEFT=5\r\n"));
     }
+    void wideTextLeftAlone_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray text = QByteArray("[\0S\0E\0T\0]\0\r\0\n\0M\0_\0L\0E\0F\0T\0=\0\x35\0", 36);
+        QTest::newRow("utf-16le with its mark") << "\xFF\xFE" + text;
+        QTest::newRow("utf-16be with its mark") << "\xFE\xFF" + text.mid(1) + '\0';
+    }
+    void wideTextLeftAlone()
+    {
+        // A settings file an editor saved as "Unicode": read as no file,
+        // never written over with single-byte lines.
+        QFETCH(QByteArray, file);
+        QVERIFY(WriteFile(Path(), file));
+        IniFile ini(Path());
+        QCOMPARE(ini.ReadInteger("SET", "M_LEFT", -1), -1);
+        QVERIFY_THROWS_EXCEPTION(Error, ini.WriteInteger("SET", "M_LEFT", 6));
+        QCOMPARE(ReadFile(Path()), file);
+    }
     void windowsClosingTogetherKeepEveryKey()
     {
         // Two windows of the program store their settings at the same time,

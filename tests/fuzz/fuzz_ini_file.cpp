@@ -11,6 +11,7 @@
 #include "fuzz_support.h"
 
 #include "app/ini_file.h"
+#include "platform/error.h"
 #include "platform/text_encoding.h"
 
 #include <QRegularExpression>
@@ -122,6 +123,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     MemoryStorage storage(original);
     IniFile ini(QStringLiteral("DVD_zento.ini"), storage);
     const QString hex = QString::fromLatin1(original.toHex());
+
+    // Text of two bytes a character reads as no file, and is not written.
+    if (original.startsWith("\xFF\xFE") || original.startsWith("\xFE\xFF")) {
+        bool refused = false;
+        try {
+            ini.WriteInteger(QStringLiteral("SET"), QStringLiteral("M_LEFT"), numbers[0]);
+        } catch (const Error &) {
+            refused = true;
+        }
+        FUZZ_CHECK(refused && storage.Bytes() == original &&
+                       ini.ReadInteger(QStringLiteral("SET"), QStringLiteral("M_LEFT"), -7) == -7,
+                   hex);
+        return 0;
+    }
 
     // Reading what is there.
     for (const Key &key : kKeys) {

@@ -355,6 +355,26 @@ private slots:
         }
     }
 
+    void wideTextNeitherReadNorWritten_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray line = QByteArray("A\0V\0I\0,\0\r\0\n\0", 12);
+        QTest::newRow("utf-16le with its mark") << "\xFF\xFE" + line;
+        QTest::newRow("utf-16be with its mark") << "\xFE\xFF" + line.mid(1) + '\0';
+    }
+    void wideTextNeitherReadNorWritten()
+    {
+        QFETCH(QByteArray, file);
+        QVERIFY(WriteFile(path_, file));
+        QCOMPARE(FailureOf([&] { PresetFile::Load(path_); }), U("ファイル ") + path_ + U(" は開けません"));
+        // Saved so by an editor while the window was open: a store leaves it whole.
+        QVERIFY(WriteFile(path_, "a\r\n"));
+        PresetFile presets = PresetFile::Load(path_);
+        QVERIFY(WriteFile(path_, file));
+        QCOMPARE(FailureOf([&] { presets.AppendLine("b"); }), U("ファイル ") + path_ + U(" は開けません"));
+        QCOMPARE(ReadFile(path_), file);
+    }
+
     void failedWriteUnderAFile()
     {
         // The file's folder turns into a regular file after loading: no store can write there.
