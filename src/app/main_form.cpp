@@ -591,6 +591,17 @@ void TMainForm1::StartEncoderQuery()
                          [this](const EncoderCapabilities &capabilities) { SetCapabilities(capabilities); });
 }
 
+void TMainForm1::AskEncoderAgainIfUnanswered()
+{
+    // An encoder slow to start the first time, or put in place after the
+    // window opened, left its lists unknown: without them retired names
+    // would reach it as they stand and fail.
+    if (!encoderQuery_ || encoderQuery_->IsRunning() || (capabilities_.KnowsEncoders() && capabilities_.KnowsMuxers()))
+        return;
+    encoderQuery_.reset();
+    StartEncoderQuery();
+}
+
 const EncoderCapabilities &TMainForm1::Capabilities()
 {
     // A shown window asks the encoder after its first paint; asked before

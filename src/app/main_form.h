@@ -163,6 +163,8 @@ public:
     void StartEncoderQuery();
     // What is known; a question still under way is waited for first.
     const EncoderCapabilities &Capabilities();
+    // Asks the encoder again when an earlier question went unanswered.
+    void AskEncoderAgainIfUnanswered();
     // Waits at most ms for a question still under way; whether the answer is in.
     bool AwaitCapabilities(int ms);
     void SetCapabilities(const EncoderCapabilities &capabilities);

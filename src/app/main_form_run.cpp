@@ -723,6 +723,7 @@ void TMainForm1::CButton10Click(QObject *)
                         .arg(QDir::toNativeSeparators(source)));
         return;
     }
+    AskEncoderAgainIfUnanswered();
     ConversionRun run(*this);
     run.Execute();
 }

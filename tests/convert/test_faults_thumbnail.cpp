@@ -160,6 +160,28 @@ private slots:
         QString why;
         QVERIFY2(b.Settled(why), qPrintable(why));
     }
+
+    // The question at start-up went unanswered (the encoder's first start
+    // outlasted the limit): the next run asks again, and a retired encoder
+    // name reaches the encoder as the name that replaced it.
+    void unansweredQuestionAskedAgain()
+    {
+        FaultBench b(1);
+        b.Fake("QUERY_SLEEP=600\n");
+        b.w->StartEncoderQuery();
+        QVERIFY(b.w->AwaitCapabilities(10000));
+        QVERIFY(!b.w->Capabilities().IsKnown());
+        b.Fake("ENCODERS='aac mp2'\n");
+        b.w->C3_01->SetItemIndex(test::RowWithId(Catalogue::AudioCodecs, "LIBFAAC"));
+        b.ClearLog();
+        b.Run();
+        QCOMPARE(b.messages, QStringList{QString()});
+        QStringList codecs;
+        for (int n = 1; QFile::exists(b.program + QStringLiteral("/argv.%1").arg(n)); ++n)
+            if (const QStringList a = b.Arguments(n); a.contains("-acodec"))
+                codecs << a.value(a.indexOf("-acodec") + 1);
+        QCOMPARE(codecs, QStringList{"aac"});
+    }
 };
 
 QTEST_MAIN(TestFaultsThumbnail)

@@ -13,6 +13,7 @@
 //           that (THUMB_HALF bytes of it written at once); THUMB_HANG=1:
 //           the thumbnail run never ends
 //   QUERY_SLEEP seconds the question for the encoder's lists takes
+//   ENCODERS the audio encoders it lists (none: the list stays unknown)
 #include "app/main_form.h"
 #include "convert/progress_form.h"
 #include "options/catalogue.h"
@@ -40,6 +41,7 @@ echo "$$" >> "$dir/pids"
 pass=0; [[ " $* " =~ " -pass "([12])" " ]] && pass=${BASH_REMATCH[1]}
 [ -f "$dir/fake.conf" ] && . "$dir/fake.conf"
 if [ "$2" = -encoders ] || [ "$2" = -muxers ]; then
+    [ "$2" = -encoders ] && for e in $ENCODERS; do echo " A..... $e  listed"; done
     exec sleep "${QUERY_SLEEP:-0}"
 fi
 if [[ " $* " == *" image2 "* ]]; then
