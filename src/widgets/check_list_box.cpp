@@ -30,13 +30,30 @@ class CheckListBoxDelegate final : public QStyledItemDelegate {
 public:
     explicit CheckListBoxDelegate(TCheckListBox *owner) : QStyledItemDelegate(owner), owner_(owner) {}
 
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    // Every row is as wide as the widest: the list takes one row's size for
+    // all of them (laying out thousands of rows one by one would take
+    // seconds), and a longer row elsewhere (a title marked for film, its
+    // subtitles, a repeat) must still be scrolled to.
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
     {
-        const QString text = index.data(Qt::DisplayRole).toString();
-        const int width =
-            owner_->CheckAreaWidth() + TextIndent + option.fontMetrics.horizontalAdvance(text) + TextIndent;
-        return QSize(width, owner_->RowHeight());
+        if (widestText_ < 0)
+            Measure(0, owner_->count() - 1, true);
+        return QSize(owner_->CheckAreaWidth() + TextIndent + widestText_ + TextIndent, owner_->RowHeight());
     }
+
+    // Rows came or their texts changed: the widest may now be one of them.
+    void Measure(int first, int last, bool anew = false) const
+    {
+        if (anew)
+            widestText_ = 0;
+        else if (widestText_ < 0)
+            return; // measured whole when next asked
+        const QFontMetrics metrics = owner_->fontMetrics();
+        for (int row = std::max(first, 0); row <= last && row < owner_->count(); ++row)
+            widestText_ = std::max(widestText_, metrics.horizontalAdvance(owner_->item(row)->text()));
+    }
+    // Rows went, or the font changed: measured whole when next asked.
+    void Remeasure() { widestText_ = -1; }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -81,6 +98,8 @@ public:
     }
 
 private:
+    mutable int widestText_ = -1;
+
     void DrawCheckBox(QPainter *painter, const QRect &row, TCheckBoxState state, bool enabled) const
     {
         QStyle *style = owner_->style();
@@ -132,13 +151,25 @@ TCheckListBox::TCheckListBox(QWidget *parent) : QListWidget(parent), d(std::make
     d->delegate = new CheckListBoxDelegate(this);
     setItemDelegate(d->delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    // Rows are sized one by one: taken as one size, the list would be as
-    // wide as one of its rows, and a longer row elsewhere (a title marked
-    // for film, its subtitles, a repeat) cut off with no way to scroll to it.
+    setUniformItemSizes(true);
+    const auto remeasure = [this] { d->delegate->Remeasure(); };
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, remeasure);
+    connect(model(), &QAbstractItemModel::modelReset, this, remeasure);
+    connect(model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { d->delegate->Measure(first, last); });
+    connect(model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &top, const QModelIndex &bottom, const QList<int> &roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
+                    d->delegate->Measure(top.row(), bottom.row());
+            });
     setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-TCheckListBox::~TCheckListBox() = default;
+TCheckListBox::~TCheckListBox()
+{
+    // The rows go after the delegate: nothing is measured then.
+    disconnect(model(), nullptr, this, nullptr);
+}
 
 namespace {
 
@@ -324,8 +355,10 @@ void TCheckListBox::keyPressEvent(QKeyEvent *event)
 void TCheckListBox::changeEvent(QEvent *event)
 {
     QListWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-        scheduleDelayedItemsLayout(); // rows take the new font's height
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        d->delegate->Remeasure();
+        scheduleDelayedItemsLayout(); // rows take the new font's height and width
+    }
 }
 
 } // namespace zento

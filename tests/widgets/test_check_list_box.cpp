@@ -100,6 +100,12 @@ private slots:
         QVERIFY2(needed > box_->viewport()->width(), "the row fits; the case needs one that does not");
         QTRY_VERIFY2(box_->horizontalScrollBar()->maximum() + box_->viewport()->width() >= needed,
                      qPrintable(QString::number(box_->horizontalScrollBar()->maximum())));
+        // A row's text grown in place (its subtitles chosen) widens the list too.
+        const QString grown = rows.at(at == 0 ? 1 : 0) + " 日本語 字幕" + longRow;
+        box_->item(at == 0 ? 1 : 0)->setText(grown);
+        QTRY_VERIFY2(box_->horizontalScrollBar()->maximum() + box_->viewport()->width() >=
+                         box_->fontMetrics().horizontalAdvance(grown),
+                     qPrintable(QString::number(box_->horizontalScrollBar()->maximum())));
     }
 
     void mouse_data()
