@@ -103,6 +103,18 @@ void PaintPanel(QPainter &painter, const QRect &panel)
     PaintGradBox(painter, panel);
 }
 
+// The entries a search passed over for their names, at most ten of them.
+QString UnnamedEntriesText(const QStringList &unnamed)
+{
+    constexpr qsizetype kShown = 10;
+    QStringList lines = unnamed.mid(0, kShown);
+    if (unnamed.size() > kShown)
+        lines << QStringLiteral("ほか %1 件").arg(unnamed.size() - kShown);
+    return QStringLiteral("次のファイルやフォルダは名前を文字として読めないため、一覧に入れていません。"
+                          "名前を付け直してから一覧を読み直してください。\n") +
+           lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 TMainForm1::TMainForm1(const QString &executablePath, QWidget *parent)
@@ -547,8 +559,11 @@ void TMainForm1::DriveComboBox1Select(QObject *)
     const QString folder = SourceTitleFolder(root, chosen);
     SearchFile1.Directory = folder;
     SearchFile1.SearchName = QString::fromLatin1(kTitleMask);
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
         SearchFile1.Search();
+        if (const QStringList &unnamed = SearchFile1.UnnamedEntries(); !unnamed.isEmpty())
+            ShowFailure(UnnamedEntriesText(unnamed));
+    }
     if (CheckBox2->isChecked() && CheckListBox1->Count() > 0)
         CheckListBox2->setToolTip(QStringLiteral(" ディスクの構造を読めないため、ファイル名で結合します"));
     CButton10->setEnabled(CheckListBox1->Count() > 0);

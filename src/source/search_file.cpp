@@ -230,6 +230,15 @@ void SetNames(const QString &name, TSearchFileData &data)
     data.IsHidden = name.startsWith(QLatin1Char('.'));
 }
 
+// The entry's name as text; false when that text names another entry, or
+// none: bytes that are not UTF-8 (a folder unpacked with Shift-JIS names)
+// are decoded with stand-ins.
+bool NameAsText(const char *rawName, QString &name)
+{
+    name = QFile::decodeName(rawName);
+    return QFile::encodeName(name) == rawName;
+}
+
 // Describes one enumerated entry. When the entry cannot be looked up (it went
 // away meanwhile) the record holds what the enumeration itself says.
 TSearchFileData DescribeEntry(int folderFd, const char *rawName, unsigned char type, const QString &name,
@@ -403,6 +412,7 @@ bool TSearchDir::Search()
 
     BusyScope busy(busy_);
     pending_.clear();
+    unnamed_.clear();
     // The queue is emptied on every way out, an exception included.
     struct QueueReset {
         QStringList &queue;
@@ -445,7 +455,8 @@ bool TSearchDir::Search()
                 continue;
             struct statx st {};
             bool statOk = false;
-            const QString name = QFile::decodeName(entry->d_name);
+            QString name;
+            const bool named = NameAsText(entry->d_name, name);
             const TSearchFileData data = DescribeEntry(reader.Fd(), entry->d_name, entry->d_type, name, &st, &statOk);
             if (!statOk || !S_ISDIR(st.stx_mode))
                 continue;
@@ -454,6 +465,10 @@ bool TSearchDir::Search()
             seen.insert(KeyOf(st));
 
             const QString path = folder + name;
+            if (!named) {
+                unnamed_.append(path);
+                continue;
+            }
             IgnoreSubDir = false;
             DoFind(path, data, IgnoreSubDir, Continue);
             if (!Continue)
@@ -504,6 +519,7 @@ bool TSearchFile::Search()
 
     BusyScope busy(busy_);
     directories_.clear();
+    unnamed_.clear();
     bool Continue = true;
     const MaskMatcher mask(SearchName.isEmpty() ? QStringLiteral("*.*") : SearchName);
 
@@ -527,7 +543,11 @@ bool TSearchFile::Search()
             }
             if (!current || !mask.MatchesEntryName(rawName))
                 return;
-            const QString name = QFile::decodeName(rawName);
+            QString name;
+            if (!NameAsText(rawName, name)) {
+                unnamed_.append(folder + name);
+                return;
+            }
             current->append({name, DescribeEntry(folderFd, rawName, type, name)});
         };
         struct ObserverReset {
@@ -536,6 +556,7 @@ bool TSearchFile::Search()
         } observerReset{*searchDir_};
         searchDir_->BaseDir = Directory;
         searchDir_->Search();
+        unnamed_ += searchDir_->unnamed_;
     } else {
         directories_.append(AbsolutePath(Directory));
     }
@@ -555,7 +576,11 @@ bool TSearchFile::Search()
         while (const dirent64 *entry = reader.Next()) {
             if (!mask.MatchesEntryName(entry->d_name))
                 continue;
-            const QString name = QFile::decodeName(entry->d_name);
+            QString name;
+            if (!NameAsText(entry->d_name, name)) {
+                unnamed_.append(folder + name);
+                continue;
+            }
             const TSearchFileData data = DescribeEntry(reader.Fd(), entry->d_name, entry->d_type, name);
             DoFind(folder + name, data, Continue);
             if (!Continue)

@@ -45,6 +45,7 @@ private:
     // walk's own enumeration instead of enumerating every folder twice.
     std::function<void(const QString &folder, int folderFd, const char *name, unsigned char type)> entryObserver_;
     QStringList pending_;
+    QStringList unnamed_; // folders not walked: their names are not text
     bool busy_ = false;
 };
 
@@ -69,6 +70,11 @@ public:
 
     // The directories collected by the last search, in the order of the walk.
     const QStringList &DirectoryList() const { return directories_; }
+    // What the last search passed over because its name is not text (bytes
+    // that are not UTF-8): matching files, and folders not looked into. As
+    // text, with stand-ins for those bytes, such a path would name another
+    // file or none.
+    const QStringList &UnnamedEntries() const { return unnamed_; }
 
 protected:
     virtual void DoFind(const QString &Name, const TSearchFileData &Data, bool &Continue);
@@ -79,6 +85,7 @@ protected:
 private:
     std::unique_ptr<TSearchDir> searchDir_;
     QStringList directories_;
+    QStringList unnamed_;
     bool busy_ = false;
 };
 

@@ -12,6 +12,9 @@
 #include <QSet>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace zento;
 using test::WriteFile;
 
@@ -93,6 +96,29 @@ private slots:
         }
         QCOMPARE(dialogs.messages, QStringList());
         QCOMPARE(Tree(disc.path()), before);
+    }
+
+    // A title file whose name is not UTF-8 beside one that is: the one is
+    // listed, the other named in a message, not listed as a stand-in.
+    void titleFileNamedInShiftJis()
+    {
+        test::ProgramFolder program;
+        QTemporaryDir disc;
+        QVERIFY(WriteFile(disc.filePath("VIDEO_TS/VTS_01_1.VOB"), "v"));
+        const QByteArray raw = QFile::encodeName(disc.filePath("VIDEO_TS/")) + "VTS_01_\x83\x7b.VOB";
+        const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        const auto removeRaw = qScopeGuard([&] { ::unlink(raw.constData()); });
+        test::DialogRecorder dialogs;
+        TMainForm1 w(program.Executable());
+        w.DriveComboBox1->SetDrive(disc.path());
+        w.CButton12Click(w.CButton12);
+        QCOMPARE(w.CheckListBox1->Items(), QStringList{disc.filePath("VIDEO_TS/VTS_01_1.VOB")});
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages.first().startsWith("次のファイルやフォルダは名前を文字として読めないため") &&
+                     dialogs.messages.first().endsWith("\n" + QFile::decodeName(raw)),
+                 qPrintable(dialogs.messages.first()));
     }
 };
 

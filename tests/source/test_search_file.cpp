@@ -232,8 +232,8 @@ private slots:
         QTest::newRow("beyond ASCII by code point, not folded")
             << QByteArray("ｚ.VOB Ω.VOB z.VOB É.VOB é.VOB Z_.VOB") << "*.VOB"
             << QByteArray("z.VOB Z_.VOB É.VOB é.VOB Ω.VOB ｚ.VOB");
-        QTest::newRow("not UTF-8, by the bytes") << QByteArray("\xff.VOB \x80x.VOB a.VOB \xc3\xa9.VOB") << "*.VOB"
-                                                 << QByteArray("a.VOB \x80x.VOB \xc3\xa9.VOB \xff.VOB");
+        QTest::newRow("beyond ASCII, by the bytes") << QByteArray("\xe2\x80\x8b.VOB a.VOB \xc3\xa9.VOB") << "*.VOB"
+                                                    << QByteArray("a.VOB \xc3\xa9.VOB \xe2\x80\x8b.VOB");
         QTest::newRow("folders of the walk, a matching folder among the files")
             << QByteArray("sub_b/ SUB_A/ N.VOB subC/ M.VOB/ L.VOB sub_b/2.VOB SUB_A/1.VOB subC/0.VOB M.VOB/m.VOB "
                           "subC/z/ SUB_A/y/ subC/z/4.VOB SUB_A/y/3.VOB")
@@ -275,6 +275,46 @@ private slots:
         Recorder here(root_, mask, false);
         QVERIFY(here.search.Search());
         QCOMPARE(here.names, expectedHere);
+    }
+
+    // A name that is not UTF-8 (Shift-JIS from an unpacked archive) has no
+    // text that names it: it is passed over and told, never listed as a
+    // stand-in that opens another file or none.
+    void namesNotText()
+    {
+        const QByteArray base = QFile::encodeName(root_) + "/raw";
+        const auto removeAll = qScopeGuard([&] { QProcess::execute("rm", {"-rf", QFile::decodeName(base)}); });
+        const QByteArray folders[] = {"", "/\x83\x7b", "/ok"};
+        for (const QByteArray &folder : folders)
+            QVERIFY(::mkdir(base + folder, 0755) == 0);
+        // é in Latin-1 beside the file whose UTF-8 name is the stand-in itself.
+        const QByteArray files[] = {"/\xe9.VOB", "/\xef\xbf\xbd.VOB", "/\x83\x7b/VTS_02_1.VOB", "/ok/VTS_03_1.VOB"};
+        for (const QByteArray &file : files) { // each holds its own name
+            const int fd = ::open(base + file, O_CREAT | O_WRONLY | O_TRUNC, 0644);
+            QVERIFY(fd >= 0 && ::write(fd, file.constData(), file.size()) == file.size());
+            ::close(fd);
+        }
+        for (const bool recursive : {true, false}) {
+            Recorder found(QFile::decodeName(base), "*.VOB", recursive);
+            QVERIFY(found.search.Search());
+            QByteArrayList named = {"/\xef\xbf\xbd.VOB"}, passed = {"/\xe9.VOB"};
+            if (recursive) {
+                named << "/ok/VTS_03_1.VOB";
+                passed << "/\x83\x7b";
+            }
+            QStringList expected, unnamed;
+            for (const QByteArray &name : named)
+                expected << QFile::decodeName(base + name);
+            for (const QByteArray &name : passed)
+                unnamed << QFile::decodeName(base + name);
+            QCOMPARE(found.names, expected);
+            QStringList told = found.search.UnnamedEntries();
+            told.sort();
+            unnamed.sort();
+            QCOMPARE(told, unnamed);
+            for (const QString &name : found.names) // each opens the very file it stands for
+                QCOMPARE(test::ReadFile(name), QFile::encodeName(name).mid(base.size()));
+        }
     }
 
     void breadthFirstOrder()
