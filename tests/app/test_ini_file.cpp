@@ -218,7 +218,8 @@ private slots:
     void wideTextLeftAlone_data()
     {
         QTest::addColumn<QByteArray>("file");
-        const QByteArray text = QByteArray("[\0S\0E\0T\0]\0\r\0\n\0M\0_\0L\0E\0F\0T\0=\0\x35\0", 36);
+        const char raw[] = "[\0S\0E\0T\0]\0\r\0\n\0M\0_\0L\0E\0F\0T\0=\0\x35\0";
+        const QByteArray text(raw, sizeof raw - 1);
         QTest::newRow("utf-16le with its mark") << "\xFF\xFE" + text;
         QTest::newRow("utf-16be with its mark") << "\xFE\xFF" + text.mid(1) + '\0';
     }

@@ -358,7 +358,8 @@ private slots:
     void wideTextNeitherReadNorWritten_data()
     {
         QTest::addColumn<QByteArray>("file");
-        const QByteArray line = QByteArray("A\0V\0I\0,\0\r\0\n\0", 12);
+        const char raw[] = "A\0V\0I\0,\0\r\0\n\0";
+        const QByteArray line(raw, sizeof raw - 1);
         QTest::newRow("utf-16le with its mark") << "\xFF\xFE" + line;
         QTest::newRow("utf-16be with its mark") << "\xFE\xFF" + line.mid(1) + '\0';
     }
