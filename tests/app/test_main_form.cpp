@@ -362,6 +362,12 @@ private slots:
         edit->setCursorPosition(6);
         QTest::keyClick(edit, '/');
         QCOMPARE(window->C1_03->Hint(), QString("/srv/a/b"));
+        // Typed key by key, a folder keeps every separator but a last one.
+        window->C1_03->SetText("");
+        QTest::keyClicks(edit, "/srv/out/dvd/");
+        QCOMPARE(window->C1_03->Text(), QString("/srv/out/dvd"));
+        QTest::keyClick(edit, 'x');
+        QCOMPARE(window->C1_03->Hint(), QString("/srv/out/dvd/x"));
     }
 
     // The borderless window's own chrome: dragging, the top bar's buttons.
