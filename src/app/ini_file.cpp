@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QLockFile>
 
 #include <climits>
 
@@ -17,8 +16,6 @@ namespace zento {
 namespace {
 
 const char *const kCannotWrite = "%s に書き込めません";
-// How long a change waits for another program's change to the same file.
-constexpr int kHoldWaitMs = 10000;
 
 struct Line {
     QString text;
@@ -164,16 +161,9 @@ public:
         return WriteFileAtomically(path, bytes);
     }
 
-    std::shared_ptr<void> HoldForChange(const QString &path) override
-    {
-        // The same hold as the preset file's. One that cannot be had (a
-        // folder that takes no new files) leaves the write to succeed or
-        // fail as it would have.
-        auto lock = std::make_shared<QLockFile>(path + QLatin1String(".lock"));
-        if (!lock->tryLock(kHoldWaitMs))
-            return {};
-        return lock;
-    }
+    // The same hold as the preset file's. One that cannot be had leaves the
+    // write to succeed or fail as it would have.
+    std::shared_ptr<void> HoldForChange(const QString &path) override { return zento::HoldForChange(path); }
 };
 
 IniFile::Storage &Disk()

@@ -5,7 +5,6 @@
 #include "platform/regular_file.h"
 
 #include <QFileInfo>
-#include <QLockFile>
 
 namespace zento {
 
@@ -15,9 +14,6 @@ namespace {
 
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr qsizetype kBoxRowBytes = 4096;
-// Stores of other programs wait this long for the lock of the file.
-const char kLockSuffix[] = ".lock";
-constexpr int kLockWaitMs = 10000;
 
 QString FullPath(const QString &filePath)
 {
@@ -136,8 +132,8 @@ qsizetype PresetFile::AppendLine(const QString &line)
     const QStringList adding = lines_.mid(fileLines_) + QStringList{line};
     lines_.append(line);
 
-    QLockFile lock(filePath_ + QLatin1String(kLockSuffix));
-    if (!lock.tryLock(kLockWaitMs))
+    const std::unique_ptr<QLockFile> held = HoldForChange(filePath_);
+    if (!held)
         throw Error(CreateError(filePath_));
     // The file as it is now. A file that is not there (a user's own copy not
     // made yet, a file taken away) is made from the lines as last read or

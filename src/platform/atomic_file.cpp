@@ -4,6 +4,13 @@
 
 namespace zento {
 
+namespace {
+
+const char kLockSuffix[] = ".lock";
+constexpr int kLockWaitMs = 10000;
+
+} // namespace
+
 bool WriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
@@ -17,6 +24,14 @@ bool WriteFileAtomically(const QString &path, const QByteArray &bytes)
         return false;
     }
     return file.commit();
+}
+
+std::unique_ptr<QLockFile> HoldForChange(const QString &path)
+{
+    auto lock = std::make_unique<QLockFile>(path + QLatin1String(kLockSuffix));
+    if (!lock->tryLock(kLockWaitMs))
+        return nullptr;
+    return lock;
 }
 
 } // namespace zento

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLockFile>
 #include <QString>
+
+#include <memory>
 
 namespace zento {
 
@@ -10,5 +13,12 @@ namespace zento {
 // disk, so a failed write (no space, folder not writable) leaves the old file
 // whole. False when the file was not replaced.
 bool WriteFileAtomically(const QString &path, const QByteArray &bytes);
+
+// Held from the read to the write of one change of a stored file: a lock file
+// beside it ("<path>.lock"), so that another program changing the same file
+// waits (at most 10 s) and neither puts back a file without the other's
+// change. None when it could not be had in that time, or at all (a folder
+// that takes no new files).
+std::unique_ptr<QLockFile> HoldForChange(const QString &path);
 
 } // namespace zento
