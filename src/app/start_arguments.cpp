@@ -1,25 +1,14 @@
 #include "app/start_arguments.h"
 
+#include "platform/regular_file.h"
 #include "source/title_listing.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <cstring>
-#include <sys/stat.h>
 
 namespace zento {
-
-namespace {
-
-bool IsBlockDevice(const QString &path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISBLK(st.st_mode);
-}
-
-} // namespace
 
 bool AsksForUsage(int argc, const char *const *argv)
 {
@@ -61,9 +50,9 @@ QString StartSourceProblem(const QString &source)
     if (!info.exists())
         return QStringLiteral("%1 は見つかりません。").arg(source);
     // A named pipe, a socket or a character device would be listed as a
-    // folder with nothing in it and stored as the source. A block device is
-    // a drive's disc, read as an image.
-    if (!info.isDir() && !info.isFile() && !IsBlockDevice(source))
+    // folder with nothing in it and stored as the source. A device is a
+    // drive's disc, read as an image.
+    if (KindOfSource(source) == SourceKind::Other)
         return QStringLiteral("%1 は DVD-Video のフォルダでもイメージでもありません。").arg(source);
     if (!info.isDir())
         return QString();

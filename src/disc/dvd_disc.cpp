@@ -3,6 +3,7 @@
 #include "disc/disc_tables.h"
 #include "disc/library_reads.h"
 #include "disc/nav_pack.h"
+#include "platform/regular_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,6 @@
 #include <dvdread/ifo_types.h>
 
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -490,13 +490,12 @@ std::unique_ptr<DvdDisc> DvdDisc::Open(const QString &path, QString *error)
     // An image is a file, or a device holding one; a named pipe would hold
     // the reader until some other program writes to it. A folder is read as
     // a folder, whatever its name.
-    struct stat kind;
-    const bool there = !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &kind) == 0;
-    if (there && !S_ISDIR(kind.st_mode) && !S_ISREG(kind.st_mode) && !S_ISBLK(kind.st_mode)) {
+    const SourceKind kind = KindOfSource(path);
+    if (kind == SourceKind::Other) {
         SetError(error, QStringLiteral("ファイルでもフォルダでもディスク装置でもありません"));
         return nullptr;
     }
-    if (IsDiscImagePath(path) && !(there && S_ISDIR(kind.st_mode))) {
+    if (IsDiscImagePath(path) && kind != SourceKind::Folder) {
         std::function<std::unique_ptr<DiscImageStream>(const QString &)> opener;
         {
             std::lock_guard lock(gOpenerMutex);

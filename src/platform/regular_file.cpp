@@ -70,4 +70,16 @@ FileRead ProbeRegularFile(const QString &path)
     return outcome;
 }
 
+SourceKind KindOfSource(const QString &path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return SourceKind::Missing;
+    if (S_ISDIR(st.st_mode))
+        return SourceKind::Folder;
+    if (S_ISREG(st.st_mode))
+        return SourceKind::File;
+    return S_ISBLK(st.st_mode) ? SourceKind::Device : SourceKind::Other;
+}
+
 } // namespace zento

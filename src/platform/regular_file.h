@@ -20,4 +20,11 @@ FileRead ReadRegularFile(const QString &path, QByteArray &bytes);
 // Whether the file could be read so, without reading it.
 FileRead ProbeRegularFile(const QString &path);
 
+// What is at a path (links followed), as far as a disc source goes: a
+// folder, a file (an image), a device (a drive's disc), nothing, or
+// something else (a named pipe, a socket, a character device), which holds
+// no disc and would hold a reader until another program writes to it.
+enum class SourceKind { Missing, Folder, File, Device, Other };
+SourceKind KindOfSource(const QString &path);
+
 } // namespace zento
