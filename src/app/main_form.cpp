@@ -521,21 +521,20 @@ void TMainForm1::C1_03Change(QObject *)
     // Putting back a different text runs this handler once more, nested.
     const QString text = C1_03->Text();
     const QString before = typedFolder_;
-    const QString held = heldSeparator_;
+    const bool held = separatorHeld_;
     typedFolder_ = text;
-    heldSeparator_.clear();
+    separatorHeld_ = false;
     // A separator typed at the end goes at once; typing on at the end puts
     // it back before the next character, so a folder below another can be
     // typed key by key.
-    if (!held.isEmpty() && text.size() == held.size() + 1 && text.startsWith(held) && !text.endsWith(slash)) {
-        C1_03->SetText(held + slash + text.back());
+    if (held && text.size() == before.size() + 1 && text.startsWith(before) && !text.endsWith(slash)) {
+        C1_03->SetText(before + slash + text.back());
         return;
     }
     const QString kept = withoutTrailingSlash(text);
     if (kept != text) {
         C1_03->SetText(kept);
-        if (text == before + slash)
-            heldSeparator_ = kept;
+        separatorHeld_ = text == before + slash;
     }
     C1_03->SetHint(withoutTrailingSlash(C1_03->Text()));
 }

@@ -183,8 +183,8 @@ private:
     void BuildControls();
     QString executablePath_;
     QString programFolder_;
-    QString typedFolder_;   // the output folder field's text after its last change
-    QString heldSeparator_; // that text, when a separator typed at its end was taken away
+    QString typedFolder_;        // the output folder field's text after its last change
+    bool separatorHeld_ = false; // a separator typed at the end of that text was taken away
     FilePlaces places_;
     PresetFile presets_;
     TWindowDrag drag_;
