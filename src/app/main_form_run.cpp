@@ -494,19 +494,23 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     if (skipped > 0)
         skips_.append(
             {label, pass, passCount, {QStringLiteral("読めないブロック %1 個を飛ばしました。").arg(skipped)}});
-    if (process && (process->exitStatus() == QProcess::CrashExit || process->exitCode() != 0)) {
+    // An encoder may end with 0 although it could not finish the output (the
+    // disk filled as the index was written): the file is of no use either.
+    const bool crashed = process && process->exitStatus() == QProcess::CrashExit;
+    if (process && (crashed || process->exitCode() != 0 || tail.OutputUnfinished())) {
         QStringList lines;
-        if (process->exitStatus() == QProcess::CrashExit)
+        if (crashed)
             lines << QStringLiteral("エンコーダが異常終了しました。");
-        else
+        else if (process->exitCode() != 0)
             lines << QStringLiteral("エンコーダの終了コード: %1").arg(process->exitCode());
-        // A full disk is told as such, before the encoder's own words.
-        const QStringList said = tail.Lines();
-        if (std::any_of(said.cbegin(), said.cend(),
-                        [](const QString &line) { return line.contains(QLatin1String("No space left on device")); }))
+        else
+            lines << QStringLiteral("エンコーダは出力ファイルを最後まで書けませんでした。");
+        // A full disk is told as such, before the encoder's own words: what
+        // it said went wrong, then its last lines.
+        if (tail.NoSpaceLeft())
             lines << QStringLiteral("出力先の空き容量が足りません: %1")
                          .arg(QDir::toNativeSeparators(QFileInfo(output).absolutePath()));
-        lines << said;
+        lines << tail.Errors() << tail.Lines();
         failures_.append({label, pass, passCount, lines});
     } else if (process && WroteNothing(before, StateOf(output))) {
         failures_.append({label, pass, passCount, {QStringLiteral("エンコーダは出力ファイルを書きませんでした。")}});

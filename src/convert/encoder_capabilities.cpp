@@ -266,7 +266,7 @@ EncoderQuery::EncoderQuery(int timeLimitMs) : d(std::make_unique<Private>())
     QObject::connect(&d->limit, &QTimer::timeout, [this] {
         for (ListingRun &run : d->runs)
             if (run.process.state() != QProcess::NotRunning)
-                run.process.kill();
+                KillProcess(run.process);
     });
 }
 
@@ -297,7 +297,7 @@ void EncoderQuery::Start(const QString &encoder, Done done)
         QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&run] {
             run.output += run.process.readAllStandardOutput();
             if (run.output.size() > kMaxListingBytes)
-                run.process.kill();
+                KillProcess(run.process);
         });
         QObject::connect(&process, &QProcess::finished, &process, [this, &run](int code, QProcess::ExitStatus status) {
             run.output += run.process.readAllStandardOutput();

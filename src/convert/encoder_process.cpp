@@ -7,12 +7,15 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <iterator>
+
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
-#include <csignal>
 #include <sys/prctl.h>
 #endif
 
@@ -54,6 +57,8 @@ void SetUpChild(QProcess &process, int inputFd)
         // The program may have gone before the request was in place.
         if (::getppid() != parent)
             ::_exit(127);
+        // A group of its own: a cancel reaches what the child starts in turn.
+        ::setpgid(0, 0);
         // The pipe the program feeds takes the place of the null device.
         if (inputFd >= 0 && ::dup2(inputFd, STDIN_FILENO) < 0)
             ::_exit(127);
@@ -92,8 +97,22 @@ void StopProcess(QProcess &process)
 {
     if (process.state() == QProcess::NotRunning)
         return;
-    process.kill();
+    KillProcess(process);
     process.waitForFinished(1000);
+}
+
+void KillProcess(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+#ifdef Q_OS_UNIX
+    // Not yet collected, so its id still names it and its group. A child
+    // started elsewhere may lead no group: it alone is killed.
+    const qint64 pid = process.processId();
+    if (pid > 0 && ::kill(-static_cast<pid_t>(pid), SIGKILL) == 0)
+        return;
+#endif
+    process.kill();
 }
 
 void PrepareDetachedProcess(QProcess &process, const QString &program, const QStringList &arguments)
@@ -135,13 +154,51 @@ QByteArray CutLine(const QByteArray &line, int maxLength)
 
 } // namespace
 
+namespace {
+
+// A line in which the encoder tells of a failure ("Error …", "… incompatible
+// with 2pass.", "…: No such file or directory"); its closing words
+// "Conversion failed!" tell nothing of the cause.
+bool TellsOfError(const QByteArray &line)
+{
+    static const char *const kWords[] = {"error",           "invalid",         "incompatible", "no space left",
+                                         "denied",          "no such",         "not supported", "not a suitable",
+                                         "unknown encoder", "unknown decoder", "unrecognized", "could not",
+                                         "cannot",          "can't",           "failed",       "not found"};
+    const QByteArray text = line.trimmed().toLower();
+    if (text == "conversion failed!")
+        return false;
+    return std::any_of(std::begin(kWords), std::end(kWords), [&](const char *word) { return text.contains(word); });
+}
+
+} // namespace
+
+bool OutputTail::IsNoSpace(const QByteArray &line)
+{
+    return line.contains("No space left on device");
+}
+
+bool OutputTail::IsUnfinished(const QByteArray &line)
+{
+    return line.startsWith("Error writing trailer") || line.startsWith("Error closing file");
+}
+
 void OutputTail::AddLine(const QByteArray &line)
 {
     if (line.trimmed().isEmpty())
         return;
-    lines_.append(CutLine(line, maxLineLength_));
+    const QByteArray kept = CutLine(line, maxLineLength_);
+    lines_.append(kept);
     while (lines_.size() > maxLines_)
         lines_.removeFirst();
+    noSpace_ = noSpace_ || IsNoSpace(line);
+    unfinished_ = unfinished_ || IsUnfinished(line.trimmed());
+    if (TellsOfError(line)) {
+        errors_.removeAll(kept); // the same error again counts once, as the latest
+        errors_.append(kept);
+        while (errors_.size() > 2)
+            errors_.removeFirst();
+    }
 }
 
 void OutputTail::Append(const QByteArray &bytes)
@@ -173,10 +230,24 @@ QStringList OutputTail::Lines() const
     return text;
 }
 
+QStringList OutputTail::Errors() const
+{
+    const QStringList last = Lines();
+    QStringList text;
+    for (const QByteArray &line : errors_) {
+        const QString error = QString::fromLocal8Bit(line).trimmed();
+        if (!last.contains(error))
+            text << error;
+    }
+    return text;
+}
+
 void OutputTail::Clear()
 {
     lines_.clear();
+    errors_.clear();
     partial_.clear();
+    noSpace_ = unfinished_ = false;
 }
 
 bool IsSameFile(const QString &a, const QString &b)

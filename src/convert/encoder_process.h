@@ -42,23 +42,44 @@ void FeedStandardInput(QProcess &process, int fd);
 // the most, so no process outlives the one that asked it.
 void StopProcess(QProcess &process);
 
+// Kills a running child and whatever it started in turn (an encoder that is a
+// script starting the real one): every child is the first of a process group
+// of its own.
+void KillProcess(QProcess &process);
+
 // Keeps the last lines of a process's output. A carriage return ends a line
 // as a line feed does (progress lines overwrite themselves with it); empty
 // lines are dropped, long lines cut.
+//
+// It also keeps what the encoder said went wrong, wherever it said it: the
+// encoder's statistics after an error push the error out of the last lines.
 class OutputTail {
 public:
     explicit OutputTail(int maxLines = 3, int maxLineLength = 300);
     void Append(const QByteArray &bytes);
     // The kept lines, oldest first, the unfinished last line included.
     QStringList Lines() const;
+    // The last two different lines that told of an error, oldest first,
+    // without those Lines() holds.
+    QStringList Errors() const;
+    // A write failed for want of room, at any time.
+    bool NoSpaceLeft() const { return noSpace_ || IsNoSpace(partial_); }
+    // The output could not be finished (its index written, the file closed);
+    // the encoder may still end with 0.
+    bool OutputUnfinished() const { return unfinished_ || IsUnfinished(partial_); }
     void Clear();
 
 private:
+    static bool IsNoSpace(const QByteArray &line);
+    static bool IsUnfinished(const QByteArray &line);
     void AddLine(const QByteArray &line);
     int maxLines_;
     int maxLineLength_;
     QList<QByteArray> lines_;
+    QList<QByteArray> errors_;
     QByteArray partial_;
+    bool noSpace_ = false;
+    bool unfinished_ = false;
 };
 
 // Whether two paths name the same existing file, however each is spelled

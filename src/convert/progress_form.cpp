@@ -1,5 +1,6 @@
 #include "convert/progress_form.h"
 
+#include "convert/encoder_process.h"
 #include "convert/file_size.h"
 #include "convert/jpeg_image.h"
 #include "platform/dialogs.h"
@@ -169,7 +170,7 @@ void TProgressForm1::CButton1Click(QObject *)
     QProcess *process = encoder_ ? encoder_->data() : nullptr;
     bool stopped = false;
     if (process && process->state() != QProcess::NotRunning) {
-        process->kill();
+        KillProcess(*process);
         if (process->waitForFinished(5000)) {
             // An encoder that had ended on its own before the kill reached it
             // (its end not yet noticed) reports its own normal exit: nothing

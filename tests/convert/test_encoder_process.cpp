@@ -44,6 +44,64 @@ private slots:
         QCOMPARE(tail.Lines(), expected);
     }
 
+    // What went wrong stays known after the encoder's statistics (ffmpeg's own words).
+    void tailKeepsWhatWentWrong_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<bool>("noSpace");
+        QTest::addColumn<bool>("unfinished");
+        const QByteArray stats = "[libx264 @ 0x5] kb/s:1461.21\n[aac @ 0x6] Qavg: 331.318\n"
+                                 "1 frames left in the queue on closing\n";
+        QTest::newRow("disk full as the file is closed")
+            << "frame=   50 fps=0.0 q=28.0 size=      0kB time=00:00:01.00 speed=2x\r"
+               "Error writing trailer of /o/x.mp4: No space left on device\n"
+               "video:90kB audio:0kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: unknown\n"
+               "Error closing file /o/x.mp4: No space left on device\n" +
+                   stats
+            << QStringList{"Error writing trailer of /o/x.mp4: No space left on device",
+                           "Error closing file /o/x.mp4: No space left on device"}
+            << true << true;
+        QTest::newRow("two passes without a bit rate")
+            << "[libx264 @ 0x5] using cpu capabilities: MMX2 SSE2Fast\n"
+               "[libx264 @ 0x5] CRF/CQP is incompatible with 2pass.\n"
+               "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0\n" +
+                   stats + "Conversion failed!\n"
+            << QStringList{"[libx264 @ 0x5] CRF/CQP is incompatible with 2pass.",
+                           "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0"}
+            << false << false;
+        QTest::newRow("one error said again and again, once")
+            << "[ac3 @ 0x7] frame sync error\n" + QByteArray("av_interleaved_write_frame(): No space left on device\n").repeated(4) +
+                   stats
+            << QStringList{"[ac3 @ 0x7] frame sync error", "av_interleaved_write_frame(): No space left on device"}
+            << true << false;
+        QTest::newRow("an error among the last lines is not told twice")
+            << "Stream mapping:\n/o/x.avi: Permission denied\n" + stats.left(stats.indexOf('\n') + 1)
+            << QStringList() << false << false;
+        QTest::newRow("a run that went well")
+            << "Press [q] to stop, [?] for help\nframe=  100 fps=50 q=2.0 Lsize=    1024kB time=00:00:04.00\r" + stats
+            << QStringList() << false << false;
+        QTest::newRow("cut off while closing the file")
+            << QByteArray("Error closing file /o/x.avi: No space left on device") << QStringList() << true << true;
+    }
+    void tailKeepsWhatWentWrong()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(QStringList, errors);
+        QFETCH(bool, noSpace);
+        QFETCH(bool, unfinished);
+        OutputTail tail;
+        // however the output comes in pieces
+        for (qsizetype at = 0; at < output.size(); at += 7)
+            tail.Append(output.mid(at, 7));
+        QCOMPARE(tail.Errors(), errors);
+        QCOMPARE(tail.NoSpaceLeft(), noSpace);
+        QCOMPARE(tail.OutputUnfinished(), unfinished);
+        tail.Clear();
+        QCOMPARE(tail.Errors(), QStringList());
+        QVERIFY(!tail.NoSpaceLeft() && !tail.OutputUnfinished());
+    }
+
     void outputFolderTyped_data()
     {
         QTest::addColumn<QString>("typed");

@@ -71,6 +71,18 @@ private slots:
         QTest::newRow("hanging until cancelled")
             << "fake" << QByteArray("END_1=hang\n") << 2 << false << true << ExpectedCalls(2, false) << QStringList()
             << QStringList{QString(), "complete"} << QString();
+        // an encoder that is a script around the real one: the cancel ends both
+        QTest::newRow("hanging in a child of its own until cancelled")
+            << "fake" << QByteArray("END_1=hangchild\n") << 2 << false << true << ExpectedCalls(2, false)
+            << QStringList() << QStringList{QString(), "complete"} << QString();
+        // ended with 0, the file unfinished: told, with the cause the statistics followed
+        QTest::newRow("disk full as the file is closed")
+            << "fake" << QByteArray("END=unfinished\n") << 1 << false << false << ExpectedCalls(1, false)
+            << QStringList{failed,
+                           "VTS_01_1.VOB -> VTS_01_1.avi\n  エンコーダは出力ファイルを最後まで書けませんでした。\n"
+                           "  出力先の空き容量が足りません: ",
+                           "\n  Error writing trailer of ", "\n  Error closing file ", "\n  1 frames left in the queue"}
+            << QStringList{"partial"} << "終了コード";
     }
     void encoderFaults()
     {
@@ -127,6 +139,12 @@ private slots:
         QVERIFY(!QFile::exists(b.program + "/_thumb.jpg"));
         QString why;
         QVERIFY2(b.Settled(why), qPrintable(why));
+        // what the encoder started in turn has gone too (or waits only to be collected)
+        if (const QByteArray grandchild = ReadFile(b.program + "/grandchild").trimmed(); !grandchild.isEmpty()) {
+            const QByteArray stat = ReadFile(QString("/proc/%1/stat").arg(QString::fromLatin1(grandchild)));
+            const qsizetype close = stat.lastIndexOf(')');
+            QVERIFY2(close < 0 || QByteArray("ZX").contains(stat.at(close + 2)), stat.constData());
+        }
         qputenv("PATH", path_);
         if (encoder == "folder")
             QDir(b.program + "/ffmpeg").removeRecursively();

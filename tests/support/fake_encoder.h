@@ -7,7 +7,10 @@
 // all in the program folder. fake.conf next to it (bash, read after $pass
 // is known) sets, for all sources or for VTS_01_<n>.VOB alone (END_<n>):
 //   END     fail (exit 1), crash (SIGSEGV), crash1 (SIGSEGV in pass 1),
-//           nothing (exit 0, no output), hang (never ends)
+//           nothing (exit 0, no output), hang (never ends), hangchild (waits
+//           for a child of its own, whose id goes to "grandchild", that never
+//           ends), unfinished (exit 0 after the disk filled as the output
+//           was closed)
 //   SLEEP   seconds every encoder run takes
 //   THUMB   a file copied to the thumbnail path; THUMB_DELAY seconds before
 //           that (THUMB_HALF bytes of it written at once); THUMB_HANG=1:
@@ -66,6 +69,11 @@ case "$end" in
     crash1) [ "$pass" = 1 ] && kill -SEGV $$ ;;
     fail) echo "Conversion failed!" >&2; exit 1 ;;
     hang) exec sleep 600 ;;
+    hangchild) sleep 600 & echo $! > "$dir/grandchild"; wait; exit 0 ;;
+    unfinished) echo "Error writing trailer of $out: No space left on device" >&2
+        echo "Error closing file $out: No space left on device" >&2
+        printf '[libx264 @ 0x1] kb/s:1461.21\n[aac @ 0x2] Qavg: 331.318\n1 frames left in the queue on closing\n' >&2
+        exit 0 ;;
 esac
 printf 'complete' > "$out" || exit 1
 )SH";
