@@ -90,6 +90,7 @@ private:
     QList<std::pair<QString, QString>> renamed_;
     QStringList cut_;         // "T01: イメージが途中で…": sources that ended before their titles did
     QStringList written_;     // the outputs of this run's jobs so far, absolute
+    QStringList claimed_;     // of those, the ones made empty to hold their names
     QString jobOutput_;       // the output of the job in progress
     // How far the encoder has read its input file (-1: not known), and when it
     // was last asked.
@@ -296,8 +297,18 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         for (int n = 2; !isSource; ++n) {
             const QFileInfo info(w_.CurrentOutputPath);
             const bool ours = written_.contains(info.absoluteFilePath());
-            if (!ours && !info.exists() && !info.isSymLink())
-                break;
+            if (!ours && !info.exists() && !info.isSymLink()) {
+                // The name is taken at once: another window converting into
+                // the same folder meanwhile takes the next one.
+                QFile claim(w_.CurrentOutputPath);
+                if (claim.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                    claimed_ << info.absoluteFilePath();
+                    break;
+                }
+                const QFileInfo now(w_.CurrentOutputPath);
+                if (!now.exists() && !now.isSymLink())
+                    break; // a folder that cannot be written: the encoder says so
+            }
             there = there || !ours;
             w_.CurrentOutputPath = NumberedOutputPath(named, n);
         }
@@ -701,6 +712,10 @@ void ConversionRun::Release()
     feeder_.reset();
     cadence_.clear();
     w_.Places().RemoveThumbnail();
+    // A name held for an output that never came is given back.
+    for (const QString &path : std::as_const(claimed_))
+        if (const QFileInfo info(path); info.isFile() && !info.isSymLink() && info.size() == 0)
+            QFile::remove(path);
     if (form_) {
         form_->Timer1->stop();
         form_->Release();

@@ -177,6 +177,44 @@ private slots:
         QVERIFY2(b.Settled(why), qPrintable(why));
     }
 
+    // A second window converting a file of the same name into the same folder
+    // while the first window's encoder has not yet made its output: each
+    // output keeps a name of its own, and no empty file is left behind.
+    void outputNameTakenMeanwhile()
+    {
+        FaultBench first(1), second(1);
+        second.w->C1_03->SetText(first.out);
+        // the first window's encoder waits, before writing anything, for the
+        // second window's run to end
+        first.Fake("[[ \" $* \" != *\" image2 \"* && \"$2\" != -encoders && \"$2\" != -muxers ]] && "
+                   "while [ ! -f \"$dir/go\" ]; do sleep 0.02; done\n");
+        bool secondRan = false;
+        QTimer meanwhile;
+        QObject::connect(&meanwhile, &QTimer::timeout, [&] {
+            QProcess *process = first.w->EncoderProcess;
+            if (secondRan || !process || process->state() != QProcess::Running)
+                return;
+            secondRan = true;
+            second.Run();
+            QVERIFY(WriteFile(first.program + "/go", ""));
+        });
+        meanwhile.start(20);
+        first.Run();
+        meanwhile.stop();
+        QVERIFY(secondRan);
+        const QString named = first.out + "/VTS_01_1.avi", numbered = first.out + "/VTS_01_1 (2).avi";
+        QCOMPARE(first.Arguments(2).constLast(), named);
+        QCOMPARE(second.Arguments(2).constLast(), numbered);
+        QCOMPARE(QDir(first.out).entryList(QDir::Files), QStringList({"VTS_01_1 (2).avi", "VTS_01_1.avi"}));
+        QCOMPARE(ReadFile(named), "complete");
+        QCOMPARE(ReadFile(numbered), "complete");
+        // a name held for an output that never comes is given back
+        QVERIFY(QFile::remove(named) && QFile::remove(numbered));
+        second.Fake("END=nothing\n");
+        second.Run();
+        QCOMPARE(QDir(first.out).entryList(QDir::Files), QStringList());
+    }
+
     // The program folder takes no writes: storing a preset (profile.txt) and
     // closing the window (DVD_zento.ini) say so; the files stay as they were,
     // and once the folder takes writes again both work.
