@@ -1,11 +1,19 @@
 #include "platform/dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zento {
 
@@ -41,6 +49,29 @@ QString Caption()
     return name.isEmpty() ? QStringLiteral("DVD変換Zento") : name;
 }
 
+// A text too long for a message box: read-only, scrolled, with the box's
+// OK button, never taller than the room the screen gives.
+void ShowLongText(const QString &text, const QRect &room)
+{
+    QDialog dialog(Parent());
+    dialog.setWindowTitle(Caption());
+    auto *view = new QPlainTextEdit(text, &dialog);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(view);
+    layout->addWidget(buttons);
+    const QFontMetrics metrics(view->font());
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    dialog.resize(std::clamp(widest + 60, 300, room.width() * 4 / 5), room.height() * 3 / 4);
+    buttons->button(QDialogButtonBox::Ok)->setFocus();
+    dialog.exec();
+}
+
 } // namespace
 
 void SetDialogHooks(DialogHooks hooks)
@@ -60,6 +91,14 @@ void ShowMessage(const QString &text)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, Caption(), text, QMessageBox::Ok, Parent());
+    // A report of many files can be taller than the screen, and a message box
+    // does not scroll: its end and its OK button would be out of reach.
+    const QScreen *screen = Parent() ? Parent()->screen() : QGuiApplication::primaryScreen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    if (room.isValid() && box.sizeHint().height() > room.height() * 4 / 5) {
+        ShowLongText(text, room);
+        return;
+    }
     box.exec();
 }
 
