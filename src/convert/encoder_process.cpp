@@ -164,7 +164,8 @@ bool TellsOfError(const QByteArray &line)
     static const char *const kWords[] = {"error",           "invalid",         "incompatible", "no space left",
                                          "denied",          "no such",         "not supported", "not a suitable",
                                          "unknown encoder", "unknown decoder", "unrecognized", "could not",
-                                         "cannot",          "can't",           "failed",       "not found"};
+                                         "cannot",          "can't",           "failed",       "not found",
+                                         "not valid",       "not divisible"};
     const QByteArray text = line.trimmed().toLower();
     if (text == "conversion failed!")
         return false;
@@ -193,12 +194,22 @@ void OutputTail::AddLine(const QByteArray &line)
         lines_.removeFirst();
     noSpace_ = noSpace_ || IsNoSpace(line);
     unfinished_ = unfinished_ || IsUnfinished(line.trimmed());
-    if (TellsOfError(line)) {
-        errors_.removeAll(kept); // the same error again counts once, as the latest
-        errors_.append(kept);
-        while (errors_.size() > 2)
+    const auto keep = [this](const QByteArray &error) {
+        errors_.removeAll(error); // the same error again counts once, as the latest
+        errors_.append(error);
+        while (errors_.size() > 3)
             errors_.removeFirst();
+    };
+    if (TellsOfError(line)) {
+        // An encoder that would not open says why in the line before, in
+        // words of its own ("… is not valid for the H.263 codec").
+        const QByteArray said = line.trimmed();
+        if ((said.startsWith("Error initializing output stream") || said.startsWith("Error while opening encoder")) &&
+            !previous_.isEmpty() && !errors_.contains(previous_))
+            keep(previous_);
+        keep(kept);
     }
+    previous_ = kept;
 }
 
 void OutputTail::Append(const QByteArray &bytes)
@@ -246,6 +257,7 @@ void OutputTail::Clear()
 {
     lines_.clear();
     errors_.clear();
+    previous_.clear();
     partial_.clear();
     noSpace_ = unfinished_ = false;
 }

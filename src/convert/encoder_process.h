@@ -59,7 +59,7 @@ public:
     void Append(const QByteArray &bytes);
     // The kept lines, oldest first, the unfinished last line included.
     QStringList Lines() const;
-    // The last two different lines that told of an error, oldest first,
+    // The last three different lines that told of an error, oldest first,
     // without those Lines() holds.
     QStringList Errors() const;
     // A write failed for want of room, at any time.
@@ -77,6 +77,7 @@ private:
     int maxLineLength_;
     QList<QByteArray> lines_;
     QList<QByteArray> errors_;
+    QByteArray previous_; // the last line before the one in hand
     QByteArray partial_;
     bool noSpace_ = false;
     bool unfinished_ = false;

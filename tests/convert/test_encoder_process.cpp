@@ -70,6 +70,15 @@ private slots:
             << QStringList{"[libx264 @ 0x5] CRF/CQP is incompatible with 2pass.",
                            "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0"}
             << false << false;
+        QTest::newRow("a size the codec refuses, in two lines")
+            << "[h263 @ 0x5] The specified picture size of 640x360 is not valid for the H.263 codec.\n"
+               "Valid sizes are 128x96, 176x144, 352x288, 704x576, and 1408x1152. Try H.263+.\n"
+               "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0\n" +
+                   stats + "Conversion failed!\n"
+            << QStringList{"[h263 @ 0x5] The specified picture size of 640x360 is not valid for the H.263 codec.",
+                           "Valid sizes are 128x96, 176x144, 352x288, 704x576, and 1408x1152. Try H.263+.",
+                           "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0"}
+            << false << false;
         QTest::newRow("one error said again and again, once")
             << "[ac3 @ 0x7] frame sync error\n" + QByteArray("av_interleaved_write_frame(): No space left on device\n").repeated(4) +
                    stats
