@@ -2,6 +2,7 @@
 
 #include "widgets/handler_guard.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 
@@ -20,6 +21,20 @@ TdxfColorButton::TdxfColorButton(const QString &caption, QWidget *parent)
 }
 
 TdxfColorButton::~TdxfColorButton() = default;
+
+void TdxfColorButton::keyPressEvent(QKeyEvent *event)
+{
+    // The focused button takes Enter as it takes the space bar, as buttons
+    // on a form do.
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !event->isAutoRepeat()) {
+        event->accept();
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
 
 QColor TdxfColorButton::Color() const
 {
