@@ -24,7 +24,6 @@ private slots:
         QTest::addColumn<int>("entries");
         QTest::addColumn<bool>("plainBox"); // short enough for the message box itself
         QTest::newRow("one line") << 1 << true;
-        QTest::newRow("a report of 8 titles") << 8 << true;
         QTest::newRow("a report of 60 titles") << 60 << false;
     }
     void messageFitsTheScreen()
@@ -70,11 +69,7 @@ private slots:
         QVERIFY(seen);
         QCOMPARE(isBox, plainBox);
         QCOMPARE(shown, text);
-        QVERIFY2(room.contains(frame), qPrintable(QStringLiteral("%1x%2 at %3,%4")
-                                                      .arg(frame.width())
-                                                      .arg(frame.height())
-                                                      .arg(frame.x())
-                                                      .arg(frame.y())));
+        QVERIFY(room.contains(frame));
         QVERIFY(okOnScreen);
         QCOMPARE(scrolls, !plainBox); // the end of a long one is scrolled to
     }
