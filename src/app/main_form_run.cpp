@@ -449,6 +449,8 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
 
     // Waiting keeps the windows alive: timer, cancel, repaints, moves.
     OutputTail tail;
+    if (!fed)
+        tail.WatchInput(source);
     WaitForEncoder(process, tail);
     // The encoder has ended: the feeding stops (it may still be waiting for
     // room in the pipe when the encoder ended early).
@@ -491,6 +493,15 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     if (sourceGone) {
         QFile::remove(output);
         failures_.append({label, pass, passCount, {sourceFailure}});
+        return false;
+    }
+    // A file the encoder could not read to its end (the disc taken out, a
+    // scratch) is told, and its output goes as a fed title's does: the
+    // encoder takes the failure for the file's end and ends with 0.
+    if (const QString why = tail.InputFailure();
+        !why.isEmpty() && process && process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0) {
+        QFile::remove(output);
+        failures_.append({label, pass, passCount, {QStringLiteral("入力元を読めなくなりました。"), why}});
         return false;
     }
     // An image that ends before the title does: the encoder made what there

@@ -192,6 +192,8 @@ void OutputTail::AddLine(const QByteArray &line)
     lines_.append(kept);
     while (lines_.size() > maxLines_)
         lines_.removeFirst();
+    if (!input_.isEmpty() && inputFailure_.isEmpty() && line.startsWith(input_))
+        inputFailure_ = kept.trimmed();
     noSpace_ = noSpace_ || IsNoSpace(line);
     unfinished_ = unfinished_ || IsUnfinished(line.trimmed());
     const auto keep = [this](const QByteArray &error) {
@@ -241,6 +243,19 @@ QStringList OutputTail::Lines() const
     return text;
 }
 
+void OutputTail::WatchInput(const QString &input)
+{
+    input_ = input.isEmpty() ? QByteArray() : QFile::encodeName(input) + ": ";
+}
+
+QString OutputTail::InputFailure() const
+{
+    QByteArray why = inputFailure_;
+    if (why.isEmpty() && !input_.isEmpty() && partial_.startsWith(input_))
+        why = CutLine(partial_, maxLineLength_).trimmed();
+    return QString::fromLocal8Bit(why);
+}
+
 QStringList OutputTail::Errors() const
 {
     const QStringList last = Lines();
@@ -258,6 +273,7 @@ void OutputTail::Clear()
     lines_.clear();
     errors_.clear();
     previous_.clear();
+    inputFailure_.clear();
     partial_.clear();
     noSpace_ = unfinished_ = false;
 }

@@ -67,6 +67,12 @@ public:
     // The output could not be finished (its index written, the file closed);
     // the encoder may still end with 0.
     bool OutputUnfinished() const { return unfinished_ || IsUnfinished(partial_); }
+    // The encoder's input file, whose read failures are looked for: the
+    // encoder says "<input>: <why>" and takes the failure for the input's end.
+    void WatchInput(const QString &input);
+    // The encoder's line saying why the input could not be read to its end;
+    // empty while it could.
+    QString InputFailure() const;
     void Clear();
 
 private:
@@ -78,6 +84,8 @@ private:
     QList<QByteArray> lines_;
     QList<QByteArray> errors_;
     QByteArray previous_; // the last line before the one in hand
+    QByteArray input_;        // "<input>: "
+    QByteArray inputFailure_;
     QByteArray partial_;
     bool noSpace_ = false;
     bool unfinished_ = false;

@@ -75,6 +75,16 @@ private slots:
         QTest::newRow("hanging in a child of its own until cancelled")
             << "fake" << QByteArray("END_1=hangchild\n") << 2 << false << true << ExpectedCalls(2, false)
             << QStringList() << QStringList{QString(), "complete"} << QString();
+        // the disc taken out in the middle of the first file: the encoder ends
+        // with 0; that file's cut-short output goes, its second pass is not run
+        QStringList gone = ExpectedCalls(2, true);
+        gone.removeAt(2);
+        gone.removeAt(2);
+        QTest::newRow("the source gone in the middle")
+            << "fake" << QByteArray("END_1=inputgone\n") << 2 << true << false << gone
+            << QStringList{failed, "VTS_01_1.VOB -> VTS_01_1.avi (1パス目)\n  入力元を読めなくなりました。\n  /",
+                           "/VTS_01_1.VOB: Transport endpoint is not connected"}
+            << QStringList{QString(), "complete"} << "2_1.avi (2パス目)";
         // ended with 0, the file unfinished: told, with the cause the statistics followed
         QTest::newRow("disk full as the file is closed")
             << "fake" << QByteArray("END=unfinished\n") << 1 << false << false << ExpectedCalls(1, false)
