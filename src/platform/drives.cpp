@@ -128,16 +128,53 @@ bool DeviceLess(const QString &a, const QString &b)
     return a < b;
 }
 
+QString MountedDeviceName(const MountEntry &mount)
+{
+    return KernelDeviceName(QString::fromLocal8Bit(mount.device));
+}
+
 QString MountedDeviceName(const QStorageInfo &volume)
 {
     return KernelDeviceName(QString::fromLocal8Bit(volume.device()));
+}
+
+QByteArray Unescaped(const QByteArray &field)
+{
+    QByteArray text;
+    text.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const auto octal = [&](qsizetype at) { return field.at(at) >= '0' && field.at(at) <= '7'; };
+        if (field.at(i) == '\\' && i + 3 < field.size() && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+            text.append(char(((field.at(i + 1) - '0') << 6) | ((field.at(i + 2) - '0') << 3) | (field.at(i + 3) - '0')));
+            i += 3;
+        } else {
+            text.append(field.at(i));
+        }
+    }
+    return text;
+}
+
+QList<MountEntry> MountTable()
+{
+    QFile file(QStringLiteral("/proc/self/mountinfo"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return ParseMountTable(file.readAll());
+}
+
+// Asking a volume for its size or label goes to the file system itself: a
+// network share that has gone, or a user-space file system that hangs, would
+// hold the window for good. Only the machine's own disks and memory are asked.
+bool MayBeAsked(const MountEntry &mount)
+{
+    return mount.device.startsWith("/dev/") || IsRamFileSystem(mount.type);
 }
 
 class SystemDrives final : public DriveProvider {
 public:
     QList<DriveInfo> Drives() const override
     {
-        const QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
+        const QList<MountEntry> mounts = MountTable();
 
         // One row per optical drive, disc or no disc.
         QStringList opticalNames;
@@ -152,20 +189,19 @@ public:
             DriveInfo drive;
             drive.id = QStringLiteral("/dev/") + name;
             drive.type = TDriveType::dtCDROM;
-            for (const QStorageInfo &volume : volumes)
-                if (MountedDeviceName(volume) == name && volume.isValid() && volume.isReady())
-                    drive.label = volume.name();
+            for (const MountEntry &mount : mounts)
+                if (MountedDeviceName(mount) == name)
+                    if (const QStorageInfo volume(mount.root); volume.isValid() && volume.isReady())
+                        drive.label = volume.name();
             drives << drive;
         }
 
         // Then one row per mounted volume, by folder.
         QList<DriveInfo> folders;
         QSet<QString> seenRoots;
-        for (const QStorageInfo &volume : volumes) {
-            if (!volume.isValid())
-                continue;
+        for (const MountEntry &mount : mounts) {
             DriveInfo drive;
-            if (!Describe(volume, drive) || seenRoots.contains(drive.id))
+            if (seenRoots.contains(mount.root) || !Describe(mount, drive))
                 continue;
             seenRoots.insert(drive.id);
             folders << drive;
@@ -181,9 +217,9 @@ public:
         const QString name = KernelDeviceName(drive);
         if (name.isEmpty())
             return QString();
-        for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
-            if (volume.isValid() && MountedDeviceName(volume) == name)
-                return volume.rootPath();
+        for (const MountEntry &mount : MountTable())
+            if (MountedDeviceName(mount) == name)
+                return mount.root;
         return QString(); // no disc mounted
     }
 
@@ -201,33 +237,40 @@ public:
 
 private:
     // A mounted volume as a folder row; false when it gets no row.
-    static bool Describe(const QStorageInfo &volume, DriveInfo &drive)
+    static bool Describe(const MountEntry &mount, DriveInfo &drive)
     {
-        const QByteArray type = volume.fileSystemType();
-        const QString root = volume.rootPath();
-        const QString deviceName = MountedDeviceName(volume);
-        const QString disk = WholeDiskOf(deviceName);
-        if (!QFileInfo(root).isDir())
-            return false; // a single file bound into place
+        const QByteArray type = mount.type;
+        const QString root = mount.root;
+        const QString disk = WholeDiskOf(MountedDeviceName(mount));
         if (IsOpticalDisk(disk))
             return false; // the optical drive's own row stands for it
 
         drive.id = root;
         if (IsNetworkFileSystem(type)) {
             drive.type = TDriveType::dtNetwork;
-            drive.networkShare = QString::fromLocal8Bit(volume.device());
-            drive.label = volume.name();
-            return true;
-        }
-        if (IsRamFileSystem(type)) {
-            if (IsSystemFolder(root) || volume.isReadOnly())
-                return false; // the system's own, or nothing a user could keep there
-            drive.type = TDriveType::dtRAM;
+            drive.networkShare = QString::fromLocal8Bit(mount.device);
             return true;
         }
         // The system's own root stays a drive even when it is an overlay.
-        if (root != QLatin1String("/") && (IsPseudoFileSystem(type) || IsSystemFolder(root)))
+        if (root != QLatin1String("/") &&
+            (IsSystemFolder(root) || (IsPseudoFileSystem(type) && !IsRamFileSystem(type))))
             return false;
+        if (!MayBeAsked(mount)) {
+            drive.type = TDriveType::dtFixed; // a file system in user space: taken as it is
+            return true;
+        }
+        // Volumes of no size are the kernel's own views.
+        const QStorageInfo volume(root);
+        if (!volume.isValid() || (volume.bytesTotal() <= 0 && root != QLatin1String("/")))
+            return false;
+        if (!QFileInfo(root).isDir())
+            return false; // a single file bound into place
+        if (IsRamFileSystem(type)) {
+            if (volume.isReadOnly())
+                return false; // nothing a user could keep there
+            drive.type = TDriveType::dtRAM;
+            return true;
+        }
         drive.label = volume.name();
         if (IsDiscFileSystem(type)) {
             drive.type = TDriveType::dtCDROM; // a disc image mounted from a file
@@ -243,6 +286,22 @@ private:
 std::shared_ptr<DriveProvider> SystemDriveProvider()
 {
     return std::make_shared<SystemDrives>();
+}
+
+QList<MountEntry> ParseMountTable(const QByteArray &table)
+{
+    // "36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 - ext3 /dev/root rw":
+    // the mount point is the fifth field; type and source follow the "-".
+    QList<MountEntry> mounts;
+    for (const QByteArray &line : table.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        const qsizetype dash = fields.indexOf("-", 6);
+        if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size())
+            continue;
+        mounts.append({QFile::decodeName(Unescaped(fields.at(4))), Unescaped(fields.at(dash + 2)),
+                       Unescaped(fields.at(dash + 1))});
+    }
+    return mounts;
 }
 
 } // namespace zento

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <memory>
@@ -42,6 +43,15 @@ public:
 
 // The machine's own drives.
 std::shared_ptr<DriveProvider> SystemDriveProvider();
+
+// One line of the kernel's mount table (/proc/self/mountinfo), its escapes
+// ("\040" for a blank) undone.
+struct MountEntry {
+    QString root;      // where it is mounted
+    QByteArray device; // what is mounted: "/dev/sr0", "server:/share"
+    QByteArray type;   // "ext4", "fuse.sshfs"
+};
+QList<MountEntry> ParseMountTable(const QByteArray &table);
 
 // The row text of a drive: the identifier, a blank and "[label]" in lower case;
 // removable drives show the identifier alone; a network drive shows its share.
