@@ -5,13 +5,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <iterator>
 
 #ifdef Q_OS_UNIX
+#include <clocale>
 #include <csignal>
+#include <cstring>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -174,6 +178,32 @@ bool TellsOfError(const QByteArray &line)
 
 } // namespace
 
+namespace {
+
+// The system's own words for a failed call ("Input/output error"), as the
+// encoder gives them, in no language but its own; not its warnings about
+// what it read ("corrupt decoded frame in stream 1").
+bool IsSystemErrorText(const QByteArray &text)
+{
+    static const QSet<QByteArray> texts = [] {
+        QSet<QByteArray> set;
+#ifdef Q_OS_UNIX
+        if (const locale_t plain = ::newlocale(LC_ALL_MASK, "C", locale_t(nullptr))) {
+            for (int code = 1; code < 256; ++code) {
+                const QByteArray text = ::strerror_l(code, plain);
+                if (!text.startsWith("Unknown error"))
+                    set.insert(text);
+            }
+            ::freelocale(plain);
+        }
+#endif
+        return set;
+    }();
+    return texts.contains(text);
+}
+
+} // namespace
+
 bool OutputTail::IsNoSpace(const QByteArray &line)
 {
     return line.contains("No space left on device");
@@ -192,7 +222,8 @@ void OutputTail::AddLine(const QByteArray &line)
     lines_.append(kept);
     while (lines_.size() > maxLines_)
         lines_.removeFirst();
-    if (!input_.isEmpty() && inputFailure_.isEmpty() && line.startsWith(input_))
+    if (!input_.isEmpty() && inputFailure_.isEmpty() && line.startsWith(input_) &&
+        IsSystemErrorText(line.mid(input_.size()).trimmed()))
         inputFailure_ = kept.trimmed();
     noSpace_ = noSpace_ || IsNoSpace(line);
     unfinished_ = unfinished_ || IsUnfinished(line.trimmed());

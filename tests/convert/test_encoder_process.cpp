@@ -111,6 +111,27 @@ private slots:
         QVERIFY(!tail.NoSpaceLeft() && !tail.OutputUnfinished());
     }
 
+    // The encoder's input file that stopped answering, told apart from its
+    // warnings about what it read, which name the file the same way.
+    void inputFailure_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("disc taken out") << QByteArray("/m/VTS_01_1.VOB: Transport endpoint is not connected") << true;
+        QTest::newRow("scratch") << QByteArray("/m/VTS_01_1.VOB: Input/output error") << true;
+        QTest::newRow("a damaged frame") << QByteArray("/m/VTS_01_1.VOB: corrupt decoded frame in stream 1") << false;
+        QTest::newRow("another file") << QByteArray("/m/VTS_01_2.VOB: Input/output error") << false;
+    }
+    void inputFailure()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, failed);
+        OutputTail tail;
+        tail.WatchInput("/m/VTS_01_1.VOB");
+        tail.Append("frame=  100 fps=50 q=2.0 size=1kB time=00:00:04.00\r" + line + "\nConversion ended\n");
+        QCOMPARE(tail.InputFailure(), failed ? QString::fromUtf8(line) : QString());
+    }
+
     void outputFolderTyped_data()
     {
         QTest::addColumn<QString>("typed");
