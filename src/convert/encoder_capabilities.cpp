@@ -265,8 +265,7 @@ EncoderQuery::EncoderQuery(int timeLimitMs) : d(std::make_unique<Private>())
     d->limit.setSingleShot(true);
     QObject::connect(&d->limit, &QTimer::timeout, [this] {
         for (ListingRun &run : d->runs)
-            if (run.process.state() != QProcess::NotRunning)
-                KillProcess(run.process);
+            KillProcess(run.process);
     });
 }
 

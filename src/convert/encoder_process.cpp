@@ -12,7 +12,6 @@
 #include <iterator>
 
 #ifdef Q_OS_UNIX
-#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <locale.h>
@@ -156,10 +155,6 @@ QByteArray CutLine(const QByteArray &line, int maxLength)
     return mark + end;
 }
 
-} // namespace
-
-namespace {
-
 // A line in which the encoder tells of a failure ("Error …", "… incompatible
 // with 2pass.", "…: No such file or directory"); its closing words
 // "Conversion failed!" tell nothing of the cause.
@@ -175,10 +170,6 @@ bool TellsOfError(const QByteArray &line)
         return false;
     return std::any_of(std::begin(kWords), std::end(kWords), [&](const char *word) { return text.contains(word); });
 }
-
-} // namespace
-
-namespace {
 
 // The system's own words for a failed call ("Input/output error"), as the
 // encoder gives them, in no language but its own; not its warnings about
@@ -202,16 +193,28 @@ bool IsSystemErrorText(const QByteArray &text)
     return texts.contains(text);
 }
 
-} // namespace
-
-bool OutputTail::IsNoSpace(const QByteArray &line)
+bool IsNoSpace(const QByteArray &line)
 {
     return line.contains("No space left on device");
 }
 
-bool OutputTail::IsUnfinished(const QByteArray &line)
+// The encoder could not write the output's index or close it.
+bool IsUnfinished(const QByteArray &line)
 {
-    return line.startsWith("Error writing trailer") || line.startsWith("Error closing file");
+    const QByteArray said = line.trimmed();
+    return said.startsWith("Error writing trailer") || said.startsWith("Error closing file");
+}
+
+} // namespace
+
+bool OutputTail::NoSpaceLeft() const
+{
+    return noSpace_ || IsNoSpace(partial_);
+}
+
+bool OutputTail::OutputUnfinished() const
+{
+    return unfinished_ || IsUnfinished(partial_);
 }
 
 void OutputTail::AddLine(const QByteArray &line)
@@ -226,7 +229,7 @@ void OutputTail::AddLine(const QByteArray &line)
         IsSystemErrorText(line.mid(input_.size()).trimmed()))
         inputFailure_ = kept.trimmed();
     noSpace_ = noSpace_ || IsNoSpace(line);
-    unfinished_ = unfinished_ || IsUnfinished(line.trimmed());
+    unfinished_ = unfinished_ || IsUnfinished(line);
     const auto keep = [this](const QByteArray &error) {
         errors_.removeAll(error); // the same error again counts once, as the latest
         errors_.append(error);

@@ -63,10 +63,10 @@ public:
     // without those Lines() holds.
     QStringList Errors() const;
     // A write failed for want of room, at any time.
-    bool NoSpaceLeft() const { return noSpace_ || IsNoSpace(partial_); }
+    bool NoSpaceLeft() const;
     // The output could not be finished (its index written, the file closed);
     // the encoder may still end with 0.
-    bool OutputUnfinished() const { return unfinished_ || IsUnfinished(partial_); }
+    bool OutputUnfinished() const;
     // The encoder's input file, whose read failures are looked for: the
     // encoder says "<input>: <why>" and takes the failure for the input's end.
     void WatchInput(const QString &input);
@@ -76,8 +76,6 @@ public:
     void Clear();
 
 private:
-    static bool IsNoSpace(const QByteArray &line);
-    static bool IsUnfinished(const QByteArray &line);
     void AddLine(const QByteArray &line);
     int maxLines_;
     int maxLineLength_;

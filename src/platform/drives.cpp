@@ -296,7 +296,7 @@ QList<MountEntry> ParseMountTable(const QByteArray &table)
     for (const QByteArray &line : table.split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         const qsizetype dash = fields.indexOf("-", 6);
-        if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size())
+        if (dash < 0 || dash + 2 >= fields.size())
             continue;
         mounts.append({QFile::decodeName(Unescaped(fields.at(4))), Unescaped(fields.at(dash + 2)),
                        Unescaped(fields.at(dash + 1))});
