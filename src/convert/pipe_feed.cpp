@@ -7,9 +7,11 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@ namespace zento {
 namespace {
 
 constexpr int kPollMs = 50;       // how long a wait for the reader lasts before the stop is looked at
+constexpr int kStopWaitMs = 500;  // how long a stop waits for a read in progress
 constexpr int kChunkBlocks = 128; // a read: 256 KiB of a disc
 constexpr qint64 kChunkBytes = qint64(kChunkBlocks) * DiscTitleReader::kBlockSize;
 // Subpictures are handed on this far ahead of the picture they are muxed
@@ -181,11 +184,11 @@ private:
     std::unique_ptr<DvdDisc> disc_;
     std::unique_ptr<DiscTitleReader> reader_;
     bool started_ = false;
-    QByteArray chunk_;         // what is read next
-    QByteArray ahead_;         // subpicture packs, handed on first
-    QByteArray held_;          // the rest, a window behind what is read
-    qsizetype heldAt_ = 0;     // how much of held_ was handed on
-    bool sourceDone_ = false;  // the reader gave its last: the end, or -1
+    QByteArray chunk_;        // what is read next
+    QByteArray ahead_;        // subpicture packs, handed on first
+    QByteArray held_;         // the rest, a window behind what is read
+    qsizetype heldAt_ = 0;    // how much of held_ was handed on
+    bool sourceDone_ = false; // the reader gave its last: the end, or -1
     qint64 sourceResult_ = 0;
     std::atomic<bool> interrupted_{false};
 };
@@ -210,11 +213,30 @@ std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTi
     return std::make_unique<DiscTitleInput>(discSource, title, angle, startBlock);
 }
 
+struct PipeFeeder::State {
+    std::unique_ptr<InputFeed> feed;
+    qint64 limit = -1;
+    int writeFd = -1;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> failed{false};
+    std::atomic<bool> complete{false};
+    std::atomic<qint64> fed{0};
+    std::atomic<qint64> skipped{0};
+    std::atomic<bool> ended{false};
+    QString failure; // written by the thread before failed is set
+    // The thread has let go of the feed and the pipe.
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+};
+
 PipeFeeder::PipeFeeder(std::unique_ptr<InputFeed> feed, qint64 limitBytes)
-    : feed_(std::move(feed)), limit_(limitBytes), total_(feed_ ? feed_->TotalBytes() : 0)
+    : state_(std::make_shared<State>()), total_(feed ? feed->TotalBytes() : 0)
 {
-    if (limit_ >= 0)
-        total_ = qMin(total_, limit_);
+    state_->feed = std::move(feed);
+    state_->limit = limitBytes;
+    if (limitBytes >= 0)
+        total_ = qMin(total_, limitBytes);
 }
 
 PipeFeeder::~PipeFeeder()
@@ -229,13 +251,13 @@ bool PipeFeeder::Start()
     // with it would end the program.
     std::signal(SIGPIPE, SIG_IGN);
     int fds[2];
-    if (!feed_ || thread_.joinable() || ::pipe2(fds, O_CLOEXEC) != 0)
+    if (!state_->feed || thread_.joinable() || ::pipe2(fds, O_CLOEXEC) != 0)
         return false;
     readFd_ = fds[0];
-    writeFd_ = fds[1];
+    state_->writeFd = fds[1];
     // The thread waits for room with poll, never in a write.
-    ::fcntl(writeFd_, F_SETFL, ::fcntl(writeFd_, F_GETFL) | O_NONBLOCK);
-    thread_ = std::thread([this] { Feed(); });
+    ::fcntl(fds[1], F_SETFL, ::fcntl(fds[1], F_GETFL) | O_NONBLOCK);
+    thread_ = std::thread([state = state_] { Feed(state); });
     return true;
 }
 
@@ -246,76 +268,114 @@ void PipeFeeder::ChildStarted()
 
 void PipeFeeder::Stop()
 {
-    stop_ = true;
-    if (feed_ && thread_.joinable())
-        feed_->Interrupt();
-    if (thread_.joinable())
+    State &state = *state_;
+    state.stop = true;
+    if (!thread_.joinable())
+        return;
+    // A read that does not come back within the wait is stuck in the system
+    // (a drive retrying a damaged block for minutes): the thread ends by
+    // itself when it does, and closes the pipe then.
+    bool done;
+    {
+        std::unique_lock lock(state.mutex);
+        if (!state.done)
+            state.feed->Interrupt();
+        done = state.finished.wait_for(lock, std::chrono::milliseconds(kStopWaitMs), [&state] { return state.done; });
+    }
+    if (done)
         thread_.join();
-    CloseFd(writeFd_);
+    else
+        thread_.detach();
 }
 
 QString PipeFeeder::FailureText() const
 {
-    return failed_ ? failure_ : QString();
+    return state_->failed ? state_->failure : QString();
 }
 
-bool PipeFeeder::WriteAll(const char *data, qint64 size)
+qint64 PipeFeeder::FedBytes() const
+{
+    return state_->fed.load();
+}
+bool PipeFeeder::SourceFailed() const
+{
+    return state_->failed.load();
+}
+qint64 PipeFeeder::SkippedBlocks() const
+{
+    return state_->skipped.load();
+}
+bool PipeFeeder::SourceEnded() const
+{
+    return state_->ended.load();
+}
+bool PipeFeeder::Complete() const
+{
+    return state_->complete.load();
+}
+
+bool PipeFeeder::WriteAll(State &state, const char *data, qint64 size)
 {
     while (size > 0) {
-        if (stop_)
+        if (state.stop)
             return false;
-        const ssize_t written = ::write(writeFd_, data, static_cast<size_t>(size));
+        const ssize_t written = ::write(state.writeFd, data, static_cast<size_t>(size));
         if (written > 0) {
             data += written;
             size -= written;
-            fed_ += written;
+            state.fed += written;
             continue;
         }
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0 && errno != EAGAIN)
             return false; // EPIPE: the reader has gone
-        pollfd wait{writeFd_, POLLOUT, 0};
+        pollfd wait{state.writeFd, POLLOUT, 0};
         if (::poll(&wait, 1, kPollMs) > 0 && (wait.revents & (POLLERR | POLLHUP)) && !(wait.revents & POLLOUT))
             return false;
     }
     return true;
 }
 
-void PipeFeeder::Feed()
+void PipeFeeder::Feed(const std::shared_ptr<State> &shared)
 {
+    State &state = *shared;
     QString error;
-    if (!feed_->Open(error)) {
-        failure_ = error;
-        failed_ = true;
-        CloseFd(writeFd_);
-        return;
-    }
-    std::unique_ptr<char[]> buffer(new char[kChunkBytes]);
-    qint64 left = limit_;
-    while (!stop_) {
-        const qint64 want = left >= 0 ? qMin(left, kChunkBytes) : kChunkBytes;
-        const qint64 count = want > 0 ? feed_->Read(buffer.get(), want) : 0;
-        skipped_ = feed_->SkippedBlocks();
-        if (stop_)
-            break; // an interrupted read says nothing of the source
-        if (count < 0) {
-            failure_ = QStringLiteral("入力元を読めなくなりました。");
-            failed_ = true;
-            break;
+    if (!state.feed->Open(error)) {
+        state.failure = error;
+        state.failed = true;
+    } else {
+        std::unique_ptr<char[]> buffer(new char[kChunkBytes]);
+        qint64 left = state.limit;
+        while (!state.stop) {
+            const qint64 want = left >= 0 ? qMin(left, kChunkBytes) : kChunkBytes;
+            const qint64 count = want > 0 ? state.feed->Read(buffer.get(), want) : 0;
+            state.skipped = state.feed->SkippedBlocks();
+            if (state.stop)
+                break; // an interrupted read says nothing of the source
+            if (count < 0) {
+                state.failure = QStringLiteral("入力元を読めなくなりました。");
+                state.failed = true;
+                break;
+            }
+            if (count == 0) {
+                state.ended = state.feed->SourceEnded();
+                state.complete = true;
+                break;
+            }
+            if (!WriteAll(state, buffer.get(), count))
+                break;
+            if (left >= 0)
+                left -= count;
         }
-        if (count == 0) {
-            ended_ = feed_->SourceEnded();
-            complete_ = true;
-            break;
-        }
-        if (!WriteAll(buffer.get(), count))
-            break;
-        if (left >= 0)
-            left -= count;
     }
-    // The encoder sees the end of its input now.
-    CloseFd(writeFd_);
+    // The encoder sees the end of its input now, and the source is let go
+    // here, on this thread, whether or not the feeder still waits for it.
+    std::lock_guard lock(state.mutex);
+    CloseFd(state.writeFd);
+    state.feed.reset();
+    state.done = true;
+    state.finished.notify_all();
 }
 
 } // namespace zento

@@ -41,10 +41,12 @@ std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTi
                                          qint64 startBlock = 0);
 
 // Writes a feed into a pipe on a thread of its own: the encoder reads the
-// pipe's other end as its standard input. The thread never blocks for long:
-// a stop is noticed within a tenth of a second, and an encoder that stops
-// reading (it ended, failed or was cancelled) ends the feeding, never the
-// program.
+// pipe's other end as its standard input. The thread never blocks for long
+// between reads: a stop is noticed within a tenth of a second, and an
+// encoder that stops reading (it ended, failed or was cancelled) ends the
+// feeding, never the program. A read the system does not return from (a
+// drive retrying a damaged block) does not hold up a stop either: the thread
+// is left to end by itself, with what it uses.
 class PipeFeeder {
 public:
     // limitBytes >= 0 feeds at most that many bytes (a thumbnail needs the
@@ -62,38 +64,33 @@ public:
     // The child has its copy of the reading end: the program's goes, so the
     // feeding sees the child's end as the end of the reading.
     void ChildStarted();
-    // Stops the feeding and waits for the thread. Called again: nothing.
+    // Stops the feeding and waits for the thread, half a second at the most.
+    // Called again: nothing.
     void Stop();
 
     qint64 TotalBytes() const { return total_; }
-    qint64 FedBytes() const { return fed_.load(); }
+    qint64 FedBytes() const;
     // The source stopped answering, or could not be opened.
-    bool SourceFailed() const { return failed_.load(); }
+    bool SourceFailed() const;
     QString FailureText() const;
-    qint64 SkippedBlocks() const { return skipped_.load(); }
+    qint64 SkippedBlocks() const;
     // The input ended early with its source: the encoder had all there was.
-    bool SourceEnded() const { return ended_.load(); }
+    bool SourceEnded() const;
     // Everything was fed (or the limit reached) and the input closed.
-    bool Complete() const { return complete_.load(); }
+    bool Complete() const;
 
 private:
-    void Feed();
+    // What the thread works with: it outlives the feeder when the thread
+    // is left to end by itself.
+    struct State;
+    static void Feed(const std::shared_ptr<State> &state);
     // Writes all of the bytes unless stopped or the reader went; false then.
-    bool WriteAll(const char *data, qint64 size);
+    static bool WriteAll(State &state, const char *data, qint64 size);
 
-    std::unique_ptr<InputFeed> feed_;
-    qint64 limit_;
+    std::shared_ptr<State> state_;
     qint64 total_;
     int readFd_ = -1;
-    int writeFd_ = -1;
     std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> failed_{false};
-    std::atomic<bool> complete_{false};
-    std::atomic<qint64> fed_{0};
-    std::atomic<qint64> skipped_{0};
-    std::atomic<bool> ended_{false};
-    QString failure_; // written by the thread before failed_ is set
 };
 
 } // namespace zento

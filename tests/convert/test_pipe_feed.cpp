@@ -11,7 +11,9 @@
 #include <QtTest>
 
 #include <condition_variable>
+#include <future>
 #include <mutex>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -84,6 +86,23 @@ class TestPipeFeed : public QObject {
     private:
         std::mutex mutex_;
         std::condition_variable woken_;
+    };
+
+    // A read the system does not return from until the drive gives up: an
+    // interrupt does not reach it. Its end is told when it is let go.
+    class StuckFeed : public InputFeed {
+    public:
+        std::atomic<bool> reading{false};
+        std::promise<void> release, gone;
+        ~StuckFeed() override { gone.set_value(); }
+        qint64 TotalBytes() const override { return 1 << 20; }
+        bool Open(QString &) override { return true; }
+        qint64 Read(char *, qint64) override
+        {
+            reading = true;
+            release.get_future().wait();
+            return -1;
+        }
     };
 
 private slots:
@@ -184,6 +203,35 @@ private slots:
         QVERIFY(!feeder.Complete());
     }
 
+    void stopDoesNotWaitOutAStuckRead()
+    {
+        // 中止 while the drive retries a damaged block: the window does not
+        // freeze for the minutes that takes; the feeding's thread lets go of
+        // the source and the pipe once the read comes back.
+        auto feed = std::make_unique<StuckFeed>();
+        StuckFeed *source = feed.get();
+        std::future<void> gone = source->gone.get_future();
+        auto feeder = std::make_unique<PipeFeeder>(std::move(feed));
+        QVERIFY(feeder->Start());
+        const int fd = ::dup(feeder->ChildFd());
+        feeder->ChildStarted();
+        QTRY_VERIFY(source->reading);
+        std::promise<void> stopped;
+        std::thread stopping([&] {
+            feeder->Stop();
+            stopped.set_value();
+        });
+        const bool returned = stopped.get_future().wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        source->release.set_value();
+        stopping.join();
+        QVERIFY2(returned, "the stop waited for the stuck read");
+        QVERIFY(!feeder->SourceFailed());
+        feeder.reset();
+        QCOMPARE(gone.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        QCOMPARE(ReadToEnd(fd), QByteArray());
+        ::close(fd);
+    }
+
     void titleWithSubtitlesFedWhole()
     {
         // Every block of the title once: its subpicture packs handed on
@@ -228,7 +276,8 @@ private slots:
         const auto [rawSubpictures, rawRest, rawFirst] = split(raw, 0);
         const auto [fedSubpictures, fedRest, fedFirst] = split(fed, 2 * 2048);
         QVERIFY(rawSubpictures == fedSubpictures && rawRest == fedRest);
-        QVERIFY2(rawFirst > 256 && fedFirst <= rawFirst - 256, qPrintable(QString("%1, %2").arg(rawFirst).arg(fedFirst)));
+        QVERIFY2(rawFirst > 256 && fedFirst <= rawFirst - 256,
+                 qPrintable(QString("%1, %2").arg(rawFirst).arg(fedFirst)));
     }
 };
 
