@@ -20,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -32,6 +33,7 @@
 #include <QWindow>
 
 #include <exception>
+#include <utility>
 
 namespace zento {
 
@@ -670,6 +672,23 @@ void TMainForm1::closeEvent(QCloseEvent *event)
     // The window closes even when the settings cannot be written.
     RunGuarded([this] { FormClose(this); });
     event->accept();
+}
+
+void TMainForm1::EndBySystem()
+{
+    endRequested_ = true;
+    // A run going looks for the request itself and ends the program when
+    // it has stopped.
+    if (ProgressForm1.isNull())
+        EndNow();
+}
+
+void TMainForm1::EndNow()
+{
+    if (std::exchange(ended_, true))
+        return;
+    close();
+    QCoreApplication::quit();
 }
 
 void TMainForm1::mousePressEvent(QMouseEvent *event)

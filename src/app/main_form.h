@@ -156,6 +156,12 @@ public:
     QString CurrentOutputPath;
     QPointer<QProcess> EncoderProcess;      // the encoder started last, while it lives
     QPointer<TProgressForm1> ProgressForm1; // exists only during a run
+    // The system asks the program to end (a logout, a shutdown, Ctrl+C): a
+    // run going stops its encoder as 中止 does, removes the cut-off output
+    // and converts nothing more; then the window closes as by its close box,
+    // its settings stored, and the program ends.
+    void EndBySystem();
+    bool EndRequested() const { return endRequested_; }
 
     // --- what the installed encoder offers -----------------------------------
     // Asks the encoder once (the first showing does it), without waiting; the
@@ -181,6 +187,10 @@ protected:
 
 private:
     void BuildControls();
+    // Closes the window and leaves every event loop, a dialog's too; once.
+    void EndNow();
+    bool endRequested_ = false;
+    bool ended_ = false;
     QString executablePath_;
     QString programFolder_;
     QString typedFolder_;        // the output folder field's text after its last change

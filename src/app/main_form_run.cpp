@@ -88,10 +88,10 @@ private:
     // Outputs named anew beside a file already there: "<name> -> <name (2)>",
     // and the path written.
     QList<std::pair<QString, QString>> renamed_;
-    QStringList cut_;         // "T01: イメージが途中で…": sources that ended before their titles did
-    QStringList written_;     // the outputs of this run's jobs so far, absolute
-    QStringList claimed_;     // of those, the ones made empty to hold their names
-    QString jobOutput_;       // the output of the job in progress
+    QStringList cut_;     // "T01: イメージが途中で…": sources that ended before their titles did
+    QStringList written_; // the outputs of this run's jobs so far, absolute
+    QStringList claimed_; // of those, the ones made empty to hold their names
+    QString jobOutput_;   // the output of the job in progress
     // How far the encoder has read its input file (-1: not known), and when it
     // was last asked.
     qint64 readPosition_ = -1;
@@ -227,11 +227,11 @@ void ConversionRun::Execute()
         }
         if (runBytes_ > 0)
             form->ProgressBar1->setMaximum(kBarSteps);
-        for (qsizetype j = 0; j < jobs.size(); ++j) {
+        for (qsizetype j = 0; j < jobs.size() && !w_.EndRequested(); ++j) {
             TitleJob job = jobs.at(j);
             entryCancelled_ = false;
             for (int pass = 1; pass <= passCount; ++pass) {
-                const bool goOn = RunPass(job, pass, passCount, outputFolder);
+                const bool goOn = !w_.EndRequested() && RunPass(job, pass, passCount, outputFolder);
                 doneBytes_ += jobBytes.at(j);
                 if (!goOn) {
                     doneBytes_ += jobBytes.at(j) * (passCount - pass);
@@ -246,6 +246,11 @@ void ConversionRun::Execute()
         return;
     } catch (...) {
         ShowFailure(QString::fromUtf8(kAbortMessage));
+        Release();
+        return;
+    }
+    // The system asked the program to end: nobody is left to tell.
+    if (w_.EndRequested()) {
         Release();
         return;
     }
@@ -410,6 +415,8 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         return false;
     }
 
+    if (w_.EndRequested())
+        return false;
     // Only a cancel of the coming encoder run changes these.
     if (form_) {
         form_->KeepOutput = true;
@@ -552,7 +559,7 @@ void ConversionRun::Pause(int ms)
         if (const qint64 left = ms - clock.elapsed(); left > 0)
             QThread::msleep(static_cast<unsigned long>(left));
     }
-    while (!w_.AwaitCapabilities(kWaitSliceMs))
+    while (!w_.EndRequested() && !w_.AwaitCapabilities(kWaitSliceMs))
         QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
@@ -604,6 +611,8 @@ void ConversionRun::WaitForEncoder(QProcess *process, OutputTail &tail)
         if (guard->state() == QProcess::NotRunning)
             break;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (w_.EndRequested() && form_ && !form_->Cancelled && guard && guard->state() != QProcess::NotRunning)
+            form_->CButton1Click();
     }
     if (guard)
         TakeOutput(*guard, tail);
@@ -640,12 +649,22 @@ void ConversionRun::ShowReadShare(const QProcess &process)
 
 void ConversionRun::StartCadenceSamples(const TitleJob &job, const QString &encoder)
 {
-    const QStringList arguments{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-nostats"),
-                                QStringLiteral("-f"),           QStringLiteral("mpeg"),     QStringLiteral("-i"),
-                                QStringLiteral("pipe:0"),       QStringLiteral("-map"),     QStringLiteral("0:v:0"),
-                                QStringLiteral("-vf"),          QStringLiteral("idet"),     QStringLiteral("-frames:v"),
+    const QStringList arguments{QStringLiteral("-hide_banner"),
+                                QStringLiteral("-nostdin"),
+                                QStringLiteral("-nostats"),
+                                QStringLiteral("-f"),
+                                QStringLiteral("mpeg"),
+                                QStringLiteral("-i"),
+                                QStringLiteral("pipe:0"),
+                                QStringLiteral("-map"),
+                                QStringLiteral("0:v:0"),
+                                QStringLiteral("-vf"),
+                                QStringLiteral("idet"),
+                                QStringLiteral("-frames:v"),
                                 QString::number(kCadenceSampleFrames),
-                                QStringLiteral("-f"),           QStringLiteral("null"),     QStringLiteral("-")};
+                                QStringLiteral("-f"),
+                                QStringLiteral("null"),
+                                QStringLiteral("-")};
     const qint64 blocks = job.title.BlockCount(job.angle);
     for (const int tenth : {2, 5, 8}) {
         CadenceSample sample;
@@ -694,7 +713,8 @@ void ConversionRun::ShowBar(int index, qint64 fedBytes)
     if (runBytes_ <= 0)
         form_->ProgressBar1->setValue(index);
     else
-        form_->ProgressBar1->setValue(int(std::min<qint64>(kBarSteps, (doneBytes_ + fedBytes) * kBarSteps / runBytes_)));
+        form_->ProgressBar1->setValue(
+            int(std::min<qint64>(kBarSteps, (doneBytes_ + fedBytes) * kBarSteps / runBytes_)));
 }
 
 void ConversionRun::ShowFedShare()
@@ -756,6 +776,8 @@ void TMainForm1::CButton10Click(QObject *)
     AskEncoderAgainIfUnanswered();
     ConversionRun run(*this);
     run.Execute();
+    if (endRequested_)
+        EndNow();
 }
 
 } // namespace zento

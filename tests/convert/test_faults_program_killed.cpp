@@ -1,11 +1,13 @@
-// The program ends without its closing steps (a crash, a kill, a logout) in
-// the middle of a run: no encoder, thumbnail run or question to the encoder
-// goes on without it.
+// The program ends without its closing steps (a crash, a kill) in the middle
+// of a run: no encoder, thumbnail run or question to the encoder goes on
+// without it. Asked to end by the system (a logout, Ctrl+C), it ends the run
+// as 中止 does and closes in good order.
 //
 // The program is this test binary started again with --convert: a main window
 // over a fake encoder that never ends, converting; with "question" the
 // question for the encoder's lists never ends either, so the run waits for it
 // with its thumbnail run going. It prints its program folder, then runs.
+#include "platform/end_requests.h"
 #include "support/fake_encoder.h"
 
 #include <QApplication>
@@ -30,6 +32,7 @@ int ConvertForever(bool question)
     b.Fake(QByteArray("END=hang\nTHUMB_HANG=1\n") + (question ? "QUERY_SLEEP=600\n" : ""));
     b.w->CheckBox1->setChecked(true);
     b.w->StartEncoderQuery();
+    const EndRequests ends([&b] { b.w->EndBySystem(); });
     std::printf("%s\n", QFile::encodeName(b.program).constData());
     std::fflush(stdout);
     QTimer::singleShot(0, [&b] { b.Run(); });
@@ -52,6 +55,67 @@ bool StillRunning(const QString &pid)
     return close < 0 || close + 2 >= stat.size() || stat.at(close + 2) != 'Z';
 }
 
+// This binary started again to convert, with whatever it leaves in its
+// temporary folder (the encoder's working folder too) in scratch, and waited
+// for until the phase is reached with the given count of children running.
+struct Converting {
+    QProcess program;
+    QString folder; // its program folder
+    QStringList alive;
+    bool ready = false;
+    QString why;
+
+    Converting(const QTemporaryDir &scratch, const QString &phase, const QString &call, int running)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", scratch.path());
+        program.setProcessEnvironment(environment);
+        program.setProgram(QCoreApplication::applicationFilePath());
+        program.setArguments({"--convert", phase});
+        program.setStandardInputFile(QProcess::nullDevice());
+        program.setStandardErrorFile(QProcess::nullDevice());
+        program.start();
+        if (!program.waitForStarted() || !program.waitForReadyRead(10000)) {
+            why = "the program did not start";
+            return;
+        }
+        folder = QString::fromUtf8(program.readLine()).trimmed();
+        if (!folder.startsWith(scratch.path() + "/") || !folder.endsWith("/program")) {
+            why = "program folder " + folder;
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000) {
+            alive = Pids(folder);
+            alive.removeIf([](const QString &pid) { return !StillRunning(pid); });
+            if (alive.size() >= running && ReadFile(folder + "/calls").contains(call.toUtf8()))
+                break;
+            QTest::qWait(50);
+        }
+        ready = alive.size() == running;
+        why = QString("%1 children running, not %2").arg(alive.size()).arg(running);
+    }
+    ~Converting()
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished();
+        }
+    }
+    // Whether every child of the phase has ended within a second.
+    bool ChildrenGone()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!alive.isEmpty() && clock.elapsed() < 1000) {
+            alive.removeIf([](const QString &pid) { return !StillRunning(pid); });
+            QTest::qWait(20);
+        }
+        return alive.isEmpty();
+    }
+};
+
 } // namespace
 
 class TestFaultsProgramKilled : public QObject {
@@ -60,55 +124,68 @@ private slots:
     void childrenEndWithTheProgram_data()
     {
         QTest::addColumn<QString>("phase");
-        QTest::addColumn<QString>("call");    // in the fake's log when the phase is reached
-        QTest::addColumn<int>("running");     // children running then
-        QTest::newRow("killed while encoding") << "encoder" << "encode" << 2; // thumbnail, encoder
-        QTest::newRow("killed while asking the encoder") << "question" << "thumb" << 3; // two questions
+        QTest::addColumn<QString>("call"); // in the fake's log when the phase is reached
+        QTest::addColumn<int>("running");  // children running then
+        QTest::newRow("killed while encoding") << "encoder"
+                                               << "encode" << 2; // thumbnail, encoder
+        QTest::newRow("killed while asking the encoder") << "question"
+                                                         << "thumb" << 3; // two questions
     }
     void childrenEndWithTheProgram()
     {
         QFETCH(QString, phase);
         QFETCH(QString, call);
         QFETCH(int, running);
-        // Whatever the killed program leaves in its temporary folder (the
-        // encoder's working folder too) goes with this one.
         QTemporaryDir scratch;
-        QVERIFY(scratch.isValid());
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("TMPDIR", scratch.path());
-        QProcess program;
-        program.setProcessEnvironment(environment);
-        program.setProgram(QCoreApplication::applicationFilePath());
-        program.setArguments({"--convert", phase});
-        program.setStandardInputFile(QProcess::nullDevice());
-        program.setStandardErrorFile(QProcess::nullDevice());
-        program.start();
-        QVERIFY(program.waitForStarted());
-        QVERIFY(program.waitForReadyRead(10000));
-        const QString folder = QString::fromUtf8(program.readLine()).trimmed();
-        QVERIFY2(folder.startsWith(scratch.path() + "/") && folder.endsWith("/program"), qPrintable(folder));
+        Converting run(scratch, phase, call, running);
+        QVERIFY2(run.ready, qPrintable(run.why));
 
-        QElapsedTimer clock;
-        clock.start();
-        QStringList alive;
-        while (clock.elapsed() < 10000) {
-            alive = Pids(folder);
-            alive.removeIf([](const QString &pid) { return !StillRunning(pid); });
-            if (alive.size() >= running && ReadFile(folder + "/calls").contains(call.toUtf8()))
-                break;
-            QTest::qWait(50);
-        }
-        QCOMPARE(alive.size(), running);
+        ::kill(static_cast<pid_t>(run.program.processId()), SIGKILL);
+        QVERIFY(run.program.waitForFinished(5000));
+        QCOMPARE(run.program.exitStatus(), QProcess::CrashExit);
+        QVERIFY2(run.ChildrenGone(), qPrintable("still running after a second: " + run.alive.join(' ')));
+    }
 
-        ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
-        QVERIFY(program.waitForFinished(5000));
-        QCOMPARE(program.exitStatus(), QProcess::CrashExit);
-        clock.restart();
-        while (!alive.isEmpty() && clock.elapsed() < 1000) {
-            alive.removeIf([](const QString &pid) { return !StillRunning(pid); });
-            QTest::qWait(20);
-        }
-        QVERIFY2(alive.isEmpty(), qPrintable("still running after a second: " + alive.join(' ')));
+    // A logout, a shutdown, the terminal closed or Ctrl+C in it: the encoder
+    // stops, its cut-off file goes with the two-pass log's folder, the next
+    // entry is not started, no message waits for an answer, and the settings
+    // are stored as the close box stores them.
+    void endedBySystem_data()
+    {
+        QTest::addColumn<QString>("phase");
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<int>("running");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("logout while encoding") << "encoder"
+                                               << "encode" << 2 << int(SIGTERM);
+        QTest::newRow("terminal closed while encoding") << "encoder"
+                                                        << "encode" << 2 << int(SIGHUP);
+        QTest::newRow("Ctrl+C while the encoder is asked") << "question"
+                                                           << "thumb" << 3 << int(SIGINT);
+    }
+    void endedBySystem()
+    {
+        QFETCH(QString, phase);
+        QFETCH(QString, call);
+        QFETCH(int, running);
+        QFETCH(int, signal);
+        QTemporaryDir scratch;
+        Converting run(scratch, phase, call, running);
+        QVERIFY2(run.ready, qPrintable(run.why));
+        const QString root = QFileInfo(run.folder).path();
+
+        ::kill(static_cast<pid_t>(run.program.processId()), signal);
+        QVERIFY(run.program.waitForFinished(10000));
+        QCOMPARE(run.program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.program.exitCode(), 0);
+        QVERIFY2(run.ChildrenGone(), qPrintable("still running after a second: " + run.alive.join(' ')));
+        QCOMPARE(QDir(root + "/out").entryList(QDir::Files | QDir::Hidden), QStringList());
+        // Qt's own runtime folder (XDG_RUNTIME_DIR unset) stays.
+        QStringList left = QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        left.removeIf([](const QString &name) { return name.startsWith("runtime-"); });
+        QCOMPARE(left, QStringList{QFileInfo(root).fileName()});
+        QVERIFY(ReadFile(run.folder + "/DVD_zento.ini").contains(QFile::encodeName(root + "/out")));
+        QCOMPARE(ReadFile(run.folder + "/calls").count("encode"), phase == "encoder" ? 1 : 0);
     }
 };
 
