@@ -688,7 +688,8 @@ void TMainForm1::EndNow()
     if (std::exchange(ended_, true))
         return;
     close();
-    QCoreApplication::quit();
+    // Queued: an event loop not yet running (the start) ends as it begins.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TMainForm1::mousePressEvent(QMouseEvent *event)
