@@ -2,7 +2,6 @@
 #include "app/main_form.h"
 #include "app/start_arguments.h"
 #include "app/start_source_gui.h"
-#include "platform/end_requests.h"
 #include "widgets/handler_guard.h"
 
 #include <QDir>
@@ -23,12 +22,8 @@ int main(int argc, char **argv)
     int result = 1;
     zento::RunGuarded([&] {
         zento::TMainForm1 form(QCoreApplication::applicationFilePath());
-        // A logout, a shutdown or Ctrl+C ends a run in good order first.
-        const zento::EndRequests ends([&form] { form.EndBySystem(); });
-        form.show();
         // A disc or an image handed over by the desktop (or typed).
-        zento::OpenStartSource(form, zento::StartSource(QCoreApplication::arguments(), QDir::currentPath()));
-        result = app.exec();
+        result = zento::RunWindow(form, zento::StartSource(QCoreApplication::arguments(), QDir::currentPath()));
     });
     return result;
 }

@@ -688,8 +688,11 @@ void TMainForm1::EndNow()
     if (std::exchange(ended_, true))
         return;
     close();
-    // Queued: an event loop not yet running (the start) ends as it begins.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    // Every loop running ends, a message's too; queued, so that one not yet
+    // running (the start) ends as it begins. quit() would do nothing before
+    // the program's own loop runs.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void TMainForm1::mousePressEvent(QMouseEvent *event)

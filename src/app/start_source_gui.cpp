@@ -3,9 +3,12 @@
 #include "app/main_form.h"
 #include "app/start_arguments.h"
 #include "platform/dialogs.h"
+#include "platform/end_requests.h"
 #include "widgets/check_list_box.h"
 #include "widgets/drive_combo_box.h"
 #include "widgets/handler_guard.h"
+
+#include <QCoreApplication>
 
 namespace zento {
 
@@ -31,6 +34,16 @@ void OpenStartSource(TMainForm1 &form, const QString &source)
         if (drives.IsImage(drives.Drive()) && form.CheckListBox1->Count() == 0)
             drives.PutBack(before);
     });
+}
+
+int RunWindow(TMainForm1 &form, const QString &source)
+{
+    const EndRequests ends([&form] { form.EndBySystem(); });
+    form.show();
+    OpenStartSource(form, source);
+    // An end served while the start's message or listing kept the window
+    // alive has closed the window already, and the loop would never end.
+    return form.EndRequested() ? 0 : QCoreApplication::exec();
 }
 
 } // namespace zento

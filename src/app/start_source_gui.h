@@ -16,4 +16,10 @@ class TMainForm1;
 // the window goes on.
 void OpenStartSource(TMainForm1 &form, const QString &source);
 
+// Shows the window, opens the source from the command line and runs the
+// program until the window closes; the exit code. A logout, a shutdown or
+// Ctrl+C ends a run in good order first, then the program, even while the
+// start's message is open.
+int RunWindow(TMainForm1 &form, const QString &source);
+
 } // namespace zento

@@ -7,6 +7,8 @@
 // over a fake encoder that never ends, converting; with "question" the
 // question for the encoder's lists never ends either, so the run waits for it
 // with its thumbnail run going. It prints its program folder, then runs.
+#include "app/start_source_gui.h"
+#include "platform/dialogs.h"
 #include "platform/end_requests.h"
 #include "support/fake_encoder.h"
 
@@ -37,6 +39,21 @@ int ConvertForever(bool question)
     std::fflush(stdout);
     QTimer::singleShot(0, [&b] { b.Run(); });
     return QCoreApplication::exec();
+}
+
+// The window started with a source that is not there: its message stays open
+// until the program ends.
+int StartWithMessage()
+{
+    FaultBench b(1);
+    DialogHooks hooks;
+    hooks.message = [](const QString &) {
+        std::printf("shown\n");
+        std::fflush(stdout);
+        QEventLoop().exec();
+    };
+    SetDialogHooks(hooks);
+    return RunWindow(*b.w, b.root.filePath("missing.iso"));
 }
 
 // The processes the fake encoder recorded.
@@ -187,11 +204,35 @@ private slots:
         QVERIFY(ReadFile(run.folder + "/DVD_zento.ini").contains(QFile::encodeName(root + "/out")));
         QCOMPARE(ReadFile(run.folder + "/calls").count("encode"), phase == "encoder" ? 1 : 0);
     }
+
+    // Before the program's own loop runs: the start's message is open.
+    void endedBySystemAtTheStart()
+    {
+        QProcess program;
+        program.setProgram(QCoreApplication::applicationFilePath());
+        program.setArguments({"--start"});
+        program.setStandardInputFile(QProcess::nullDevice());
+        program.setStandardErrorFile(QProcess::nullDevice());
+        program.start();
+        QVERIFY(program.waitForReadyRead(10000));
+        QCOMPARE(program.readLine().trimmed(), QByteArray("shown"));
+        ::kill(static_cast<pid_t>(program.processId()), SIGINT);
+        const bool ended = program.waitForFinished(10000);
+        if (!ended) {
+            program.kill();
+            program.waitForFinished();
+        }
+        QVERIFY2(ended, "the window closed, the program went on");
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
 };
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--start") == 0)
+        return StartWithMessage();
     if (argc == 3 && qstrcmp(argv[1], "--convert") == 0)
         return ConvertForever(qstrcmp(argv[2], "question") == 0);
     TestFaultsProgramKilled test;
