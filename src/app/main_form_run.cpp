@@ -84,7 +84,8 @@ private:
     // The encoder's working folder: two-pass logs go here and vanish with it.
     QTemporaryDir workFolder_;
     QList<FailedPass> failures_;
-    QList<FailedPass> skips_; // converted with unreadable blocks passed over
+    QStringList failedOutputs_; // the outputs of those, which were not saved
+    QList<FailedPass> skips_;   // converted with unreadable blocks passed over
     // Outputs named anew beside a file already there: "<name> -> <name (2)>",
     // and the path written.
     QList<std::pair<QString, QString>> renamed_;
@@ -267,7 +268,7 @@ void ConversionRun::Execute()
         reports << QStringLiteral("途中までを変換したファイルがあります。\n\n") + cut_.join(QLatin1Char('\n'));
     QStringList renamed;
     for (const auto &[text, path] : std::as_const(renamed_))
-        if (QFileInfo::exists(path))
+        if (QFileInfo::exists(path) && !failedOutputs_.contains(path))
             renamed << text;
     if (!renamed.isEmpty())
         reports << QStringLiteral("同じ名前のファイルがあったため、次の名前で保存しました。\n\n") +
@@ -500,6 +501,7 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     if (sourceGone) {
         QFile::remove(output);
         failures_.append({label, pass, passCount, {sourceFailure}});
+        failedOutputs_ << output;
         return false;
     }
     // A file the encoder could not read to its end (the disc taken out, a
@@ -509,6 +511,7 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         !why.isEmpty() && process && process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0) {
         QFile::remove(output);
         failures_.append({label, pass, passCount, {QStringLiteral("入力元を読めなくなりました。"), why}});
+        failedOutputs_ << output;
         return false;
     }
     // An image that ends before the title does: the encoder made what there
@@ -541,8 +544,10 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
                          .arg(QDir::toNativeSeparators(QFileInfo(output).absolutePath()));
         lines << tail.Errors() << tail.Lines();
         failures_.append({label, pass, passCount, lines});
+        failedOutputs_ << output;
     } else if (process && WroteNothing(before, StateOf(output))) {
         failures_.append({label, pass, passCount, {QStringLiteral("エンコーダは出力ファイルを書きませんでした。")}});
+        failedOutputs_ << output;
     }
     return true;
 }

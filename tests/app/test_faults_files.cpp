@@ -177,6 +177,22 @@ private slots:
         QVERIFY2(b.Settled(why), qPrintable(why));
     }
 
+    // A renamed output whose encoder failed was not saved: the report names
+    // it among the failures only, not among the files saved under a new name.
+    void renamedOutputThatFailed()
+    {
+        FaultBench b(1);
+        QVERIFY(WriteFile(b.Output(0), "earlier"));
+        b.Fake("END=fail\n");
+        b.w->C1_03->SetText(b.out);
+        b.Run();
+        const QString report = b.messages.constLast();
+        QVERIFY2(report.startsWith("変換できなかったファイルがあります。") &&
+                     report.contains("VTS_01_1.VOB -> VTS_01_1 (2).avi") && !report.contains("保存しました"),
+                 qPrintable(report));
+        QCOMPARE(ReadFile(b.Output(0)), "earlier");
+    }
+
     // A second window converting a file of the same name into the same folder
     // while the first window's encoder has not yet made its output: each
     // output keeps a name of its own, and no empty file is left behind.
