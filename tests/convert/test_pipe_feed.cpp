@@ -63,46 +63,61 @@ class TestPipeFeed : public QObject {
         return all;
     }
 
+    // What a test feed went through, kept outside it: the feeding's thread
+    // lets go of the feed when it ends.
+    struct Seen {
+        std::atomic<bool> reading{false}, interrupted{false};
+    };
+
     // A source whose read waits until it is interrupted (at most a minute).
     class WaitingFeed : public InputFeed {
     public:
-        std::atomic<bool> reading{false}, interrupted{false};
+        explicit WaitingFeed(Seen &seen) : seen_(seen) {}
         qint64 TotalBytes() const override { return 1 << 20; }
         bool Open(QString &) override { return true; }
         qint64 Read(char *, qint64) override
         {
             std::unique_lock lock(mutex_);
-            reading = true;
-            woken_.wait_for(lock, std::chrono::minutes(1), [this] { return interrupted.load(); });
-            return interrupted ? 0 : -1;
+            seen_.reading = true;
+            woken_.wait_for(lock, std::chrono::minutes(1), [this] { return interrupted_; });
+            return interrupted_ ? 0 : -1;
         }
         void Interrupt() override
         {
             std::lock_guard lock(mutex_);
-            interrupted = true;
+            interrupted_ = seen_.interrupted = true;
             woken_.notify_all();
         }
 
     private:
+        Seen &seen_;
         std::mutex mutex_;
         std::condition_variable woken_;
+        bool interrupted_ = false;
     };
 
     // A read the system does not return from until the drive gives up: an
     // interrupt does not reach it. Its end is told when it is let go.
     class StuckFeed : public InputFeed {
     public:
-        std::atomic<bool> reading{false};
-        std::promise<void> release, gone;
-        ~StuckFeed() override { gone.set_value(); }
+        StuckFeed(Seen &seen, std::shared_future<void> release, std::shared_ptr<std::promise<void>> gone)
+            : seen_(seen), release_(std::move(release)), gone_(std::move(gone))
+        {
+        }
+        ~StuckFeed() override { gone_->set_value(); }
         qint64 TotalBytes() const override { return 1 << 20; }
         bool Open(QString &) override { return true; }
         qint64 Read(char *, qint64) override
         {
-            reading = true;
-            release.get_future().wait();
+            seen_.reading = true;
+            release_.wait();
             return -1;
         }
+
+    private:
+        Seen &seen_;
+        std::shared_future<void> release_;
+        std::shared_ptr<std::promise<void>> gone_; // shared: told on the feeding's thread
     };
 
 private slots:
@@ -192,13 +207,12 @@ private slots:
     {
         // A read stuck on a damaged disc: the stop does not wait it out, and
         // the stopped feeding tells of neither a failure nor an end.
-        auto feed = std::make_unique<WaitingFeed>();
-        WaitingFeed *source = feed.get();
-        PipeFeeder feeder(std::move(feed));
+        Seen seen;
+        PipeFeeder feeder(std::make_unique<WaitingFeed>(seen));
         QVERIFY(feeder.Start());
-        QTRY_VERIFY(source->reading);
+        QTRY_VERIFY(seen.reading);
         feeder.Stop();
-        QVERIFY(source->interrupted);
+        QVERIFY(seen.interrupted);
         QVERIFY(!feeder.SourceFailed());
         QVERIFY(!feeder.Complete());
     }
@@ -208,21 +222,23 @@ private slots:
         // 中止 while the drive retries a damaged block: the window does not
         // freeze for the minutes that takes; the feeding's thread lets go of
         // the source and the pipe once the read comes back.
-        auto feed = std::make_unique<StuckFeed>();
-        StuckFeed *source = feed.get();
-        std::future<void> gone = source->gone.get_future();
-        auto feeder = std::make_unique<PipeFeeder>(std::move(feed));
+        Seen seen;
+        std::promise<void> release;
+        const auto let = std::make_shared<std::promise<void>>();
+        std::future<void> gone = let->get_future();
+        auto feeder =
+            std::make_unique<PipeFeeder>(std::make_unique<StuckFeed>(seen, release.get_future().share(), let));
         QVERIFY(feeder->Start());
         const int fd = ::dup(feeder->ChildFd());
         feeder->ChildStarted();
-        QTRY_VERIFY(source->reading);
+        QTRY_VERIFY(seen.reading);
         std::promise<void> stopped;
         std::thread stopping([&] {
             feeder->Stop();
             stopped.set_value();
         });
         const bool returned = stopped.get_future().wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-        source->release.set_value();
+        release.set_value();
         stopping.join();
         QVERIFY2(returned, "the stop waited for the stuck read");
         QVERIFY(!feeder->SourceFailed());
