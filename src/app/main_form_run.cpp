@@ -85,14 +85,14 @@ private:
     QTemporaryDir workFolder_;
     QList<FailedPass> failures_;
     QStringList failedOutputs_; // the outputs of those, which were not saved
-    QList<FailedPass> skips_;   // converted with unreadable blocks passed over
+    QList<FailedPass> skips_; // converted with unreadable blocks passed over
     // Outputs named anew beside a file already there: "<name> -> <name (2)>",
     // and the path written.
     QList<std::pair<QString, QString>> renamed_;
-    QStringList cut_;     // "T01: イメージが途中で…": sources that ended before their titles did
-    QStringList written_; // the outputs of this run's jobs so far, absolute
-    QStringList claimed_; // of those, the ones made empty to hold their names
-    QString jobOutput_;   // the output of the job in progress
+    QStringList cut_;         // "T01: イメージが途中で…": sources that ended before their titles did
+    QStringList written_;     // the outputs of this run's jobs so far, absolute
+    QStringList claimed_;     // of those, the ones made empty to hold their names
+    QString jobOutput_;       // the output of the job in progress
     // How far the encoder has read its input file (-1: not known), and when it
     // was last asked.
     qint64 readPosition_ = -1;
@@ -498,10 +498,14 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         return true;
     // A source that stopped answering (the disc taken out) leaves an output
     // cut short: it goes, as a failed output does, and the run goes on.
+    // A failed pass's output was not saved, whatever is left of it.
+    const auto failed = [&](const QStringList &lines) {
+        failures_.append({label, pass, passCount, lines});
+        failedOutputs_ << output;
+    };
     if (sourceGone) {
         QFile::remove(output);
-        failures_.append({label, pass, passCount, {sourceFailure}});
-        failedOutputs_ << output;
+        failed({sourceFailure});
         return false;
     }
     // A file the encoder could not read to its end (the disc taken out, a
@@ -510,8 +514,7 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     if (const QString why = tail.InputFailure();
         !why.isEmpty() && process && process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0) {
         QFile::remove(output);
-        failures_.append({label, pass, passCount, {QStringLiteral("入力元を読めなくなりました。"), why}});
-        failedOutputs_ << output;
+        failed({QStringLiteral("入力元を読めなくなりました。"), why});
         return false;
     }
     // An image that ends before the title does: the encoder made what there
@@ -543,11 +546,9 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
             lines << QStringLiteral("出力先の空き容量が足りません: %1")
                          .arg(QDir::toNativeSeparators(QFileInfo(output).absolutePath()));
         lines << tail.Errors() << tail.Lines();
-        failures_.append({label, pass, passCount, lines});
-        failedOutputs_ << output;
+        failed(lines);
     } else if (process && WroteNothing(before, StateOf(output))) {
-        failures_.append({label, pass, passCount, {QStringLiteral("エンコーダは出力ファイルを書きませんでした。")}});
-        failedOutputs_ << output;
+        failed({QStringLiteral("エンコーダは出力ファイルを書きませんでした。")});
     }
     return true;
 }
@@ -654,22 +655,12 @@ void ConversionRun::ShowReadShare(const QProcess &process)
 
 void ConversionRun::StartCadenceSamples(const TitleJob &job, const QString &encoder)
 {
-    const QStringList arguments{QStringLiteral("-hide_banner"),
-                                QStringLiteral("-nostdin"),
-                                QStringLiteral("-nostats"),
-                                QStringLiteral("-f"),
-                                QStringLiteral("mpeg"),
-                                QStringLiteral("-i"),
-                                QStringLiteral("pipe:0"),
-                                QStringLiteral("-map"),
-                                QStringLiteral("0:v:0"),
-                                QStringLiteral("-vf"),
-                                QStringLiteral("idet"),
-                                QStringLiteral("-frames:v"),
+    const QStringList arguments{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-nostats"),
+                                QStringLiteral("-f"),           QStringLiteral("mpeg"),     QStringLiteral("-i"),
+                                QStringLiteral("pipe:0"),       QStringLiteral("-map"),     QStringLiteral("0:v:0"),
+                                QStringLiteral("-vf"),          QStringLiteral("idet"),     QStringLiteral("-frames:v"),
                                 QString::number(kCadenceSampleFrames),
-                                QStringLiteral("-f"),
-                                QStringLiteral("null"),
-                                QStringLiteral("-")};
+                                QStringLiteral("-f"),           QStringLiteral("null"),     QStringLiteral("-")};
     const qint64 blocks = job.title.BlockCount(job.angle);
     for (const int tenth : {2, 5, 8}) {
         CadenceSample sample;
@@ -718,8 +709,7 @@ void ConversionRun::ShowBar(int index, qint64 fedBytes)
     if (runBytes_ <= 0)
         form_->ProgressBar1->setValue(index);
     else
-        form_->ProgressBar1->setValue(
-            int(std::min<qint64>(kBarSteps, (doneBytes_ + fedBytes) * kBarSteps / runBytes_)));
+        form_->ProgressBar1->setValue(int(std::min<qint64>(kBarSteps, (doneBytes_ + fedBytes) * kBarSteps / runBytes_)));
 }
 
 void ConversionRun::ShowFedShare()

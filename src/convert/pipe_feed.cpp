@@ -184,11 +184,11 @@ private:
     std::unique_ptr<DvdDisc> disc_;
     std::unique_ptr<DiscTitleReader> reader_;
     bool started_ = false;
-    QByteArray chunk_;        // what is read next
-    QByteArray ahead_;        // subpicture packs, handed on first
-    QByteArray held_;         // the rest, a window behind what is read
-    qsizetype heldAt_ = 0;    // how much of held_ was handed on
-    bool sourceDone_ = false; // the reader gave its last: the end, or -1
+    QByteArray chunk_;         // what is read next
+    QByteArray ahead_;         // subpicture packs, handed on first
+    QByteArray held_;          // the rest, a window behind what is read
+    qsizetype heldAt_ = 0;     // how much of held_ was handed on
+    bool sourceDone_ = false;  // the reader gave its last: the end, or -1
     qint64 sourceResult_ = 0;
     std::atomic<bool> interrupted_{false};
 };

@@ -72,6 +72,16 @@ bool StillRunning(const QString &pid)
     return close < 0 || close + 2 >= stat.size() || stat.at(close + 2) != 'Z';
 }
 
+// This binary started again with the given arguments.
+void StartAgain(QProcess &program, const QStringList &arguments)
+{
+    program.setProgram(QCoreApplication::applicationFilePath());
+    program.setArguments(arguments);
+    program.setStandardInputFile(QProcess::nullDevice());
+    program.setStandardErrorFile(QProcess::nullDevice());
+    program.start();
+}
+
 // This binary started again to convert, with whatever it leaves in its
 // temporary folder (the encoder's working folder too) in scratch, and waited
 // for until the phase is reached with the given count of children running.
@@ -87,11 +97,7 @@ struct Converting {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("TMPDIR", scratch.path());
         program.setProcessEnvironment(environment);
-        program.setProgram(QCoreApplication::applicationFilePath());
-        program.setArguments({"--convert", phase});
-        program.setStandardInputFile(QProcess::nullDevice());
-        program.setStandardErrorFile(QProcess::nullDevice());
-        program.start();
+        StartAgain(program, {"--convert", phase});
         if (!program.waitForStarted() || !program.waitForReadyRead(10000)) {
             why = "the program did not start";
             return;
@@ -149,16 +155,11 @@ private slots:
         QTest::addColumn<QString>("call"); // in the fake's log when the phase is reached
         QTest::addColumn<int>("running");  // children running then
         QTest::addColumn<int>("signal");
-        QTest::newRow("killed while encoding") << "encoder"
-                                               << "encode" << 2 << int(SIGKILL); // thumbnail, encoder
-        QTest::newRow("killed while asking the encoder") << "question"
-                                                         << "thumb" << 3 << int(SIGKILL); // two questions
-        QTest::newRow("logout while encoding") << "encoder"
-                                               << "encode" << 2 << int(SIGTERM);
-        QTest::newRow("terminal closed while encoding") << "encoder"
-                                                        << "encode" << 2 << int(SIGHUP);
-        QTest::newRow("Ctrl+C while the encoder is asked") << "question"
-                                                           << "thumb" << 3 << int(SIGINT);
+        QTest::newRow("killed while encoding") << "encoder" << "encode" << 2 << int(SIGKILL); // thumbnail, encoder
+        QTest::newRow("killed while asking the encoder") << "question" << "thumb" << 3 << int(SIGKILL); // two questions
+        QTest::newRow("logout while encoding") << "encoder" << "encode" << 2 << int(SIGTERM);
+        QTest::newRow("terminal closed while encoding") << "encoder" << "encode" << 2 << int(SIGHUP);
+        QTest::newRow("Ctrl+C while the encoder is asked") << "question" << "thumb" << 3 << int(SIGINT);
     }
     void endedBySystem()
     {
@@ -193,11 +194,7 @@ private slots:
     void endedBySystemAtTheStart()
     {
         QProcess program;
-        program.setProgram(QCoreApplication::applicationFilePath());
-        program.setArguments({"--start"});
-        program.setStandardInputFile(QProcess::nullDevice());
-        program.setStandardErrorFile(QProcess::nullDevice());
-        program.start();
+        StartAgain(program, {"--start"});
         QVERIFY(program.waitForReadyRead(10000));
         QCOMPARE(program.readLine().trimmed(), QByteArray("shown"));
         ::kill(static_cast<pid_t>(program.processId()), SIGINT);

@@ -292,8 +292,7 @@ private slots:
         const auto [rawSubpictures, rawRest, rawFirst] = split(raw, 0);
         const auto [fedSubpictures, fedRest, fedFirst] = split(fed, 2 * 2048);
         QVERIFY(rawSubpictures == fedSubpictures && rawRest == fedRest);
-        QVERIFY2(rawFirst > 256 && fedFirst <= rawFirst - 256,
-                 qPrintable(QString("%1, %2").arg(rawFirst).arg(fedFirst)));
+        QVERIFY2(rawFirst > 256 && fedFirst <= rawFirst - 256, qPrintable(QString("%1, %2").arg(rawFirst).arg(fedFirst)));
     }
 };
 
