@@ -1,6 +1,7 @@
 #include "convert/pipe_feed.h"
 
 #include "convert/title_streams.h"
+#include "disc/continuous_times.h"
 #include "disc/nav_pack.h"
 
 #include <QFile>
@@ -146,7 +147,11 @@ private:
     {
         const int blocks = static_cast<int>(qMin<qint64>(size / DiscTitleReader::kBlockSize, kChunkBlocks));
         const int count = reader_->Read(reinterpret_cast<unsigned char *>(buffer), blocks);
-        return count < 0 ? -1 : qint64(count) * DiscTitleReader::kBlockSize;
+        if (count < 0)
+            return -1;
+        const qint64 bytes = qint64(count) * DiscTitleReader::kBlockSize;
+        times_.Apply(reinterpret_cast<unsigned char *>(buffer), bytes);
+        return bytes;
     }
 
     // The head of the title: one pack for each subtitle stream, so the
@@ -183,6 +188,7 @@ private:
     qint64 startBlock_;
     std::unique_ptr<DvdDisc> disc_;
     std::unique_ptr<DiscTitleReader> reader_;
+    ContinuousTimes times_; // the title's times run on across its joins
     bool started_ = false;
     QByteArray chunk_;         // what is read next
     QByteArray ahead_;         // subpicture packs, handed on first

@@ -36,7 +36,7 @@ bool HasPci(const unsigned char *block, qsizetype size)
 
 } // namespace
 
-std::optional<quint32> NavPackStartTime(const unsigned char *block, qsizetype size)
+std::optional<NavTimes> NavPackTimes(const unsigned char *block, qsizetype size)
 {
     if (!HasPci(block, size))
         return std::nullopt;
@@ -46,8 +46,14 @@ std::optional<quint32> NavPackStartTime(const unsigned char *block, qsizetype si
     pci_t pci;
     std::memset(&pci, 0, sizeof pci);
     navRead_PCI(&pci, copy + kPciData);
-    const quint32 start = pci.pci_gi.vobu_s_ptm;
-    return start;
+    return NavTimes{pci.pci_gi.vobu_s_ptm, pci.pci_gi.vobu_e_ptm};
+}
+
+std::optional<quint32> NavPackStartTime(const unsigned char *block, qsizetype size)
+{
+    if (const auto times = NavPackTimes(block, size))
+        return times->start;
+    return std::nullopt;
 }
 
 std::optional<NavUnit> NavPackUnit(const unsigned char *block, qsizetype size)

@@ -11,6 +11,16 @@ namespace zento {
 // navigation pack.
 std::optional<quint32> NavPackStartTime(const unsigned char *block, qsizetype size);
 
+// The presentation times (90 kHz) of the unit a navigation pack opens: the
+// first picture's start and the last picture's end.
+struct NavTimes {
+    quint32 start = 0;
+    quint32 end = 0;
+};
+
+// None when the block is no navigation pack.
+std::optional<NavTimes> NavPackTimes(const unsigned char *block, qsizetype size);
+
 // What a navigation pack's search information says of its unit: the unit's
 // last block, as an offset from the pack, and the next unit of the same
 // angle or cut.

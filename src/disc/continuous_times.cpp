@@ -1,0 +1,120 @@
+#include "disc/continuous_times.h"
+
+#include "disc/nav_pack.h"
+
+#include <QtEndian>
+
+namespace zento {
+
+namespace {
+
+constexpr qsizetype kBlock = 2048;
+constexpr qsizetype kPciData = 0x2d; // a navigation pack's presentation control data
+constexpr qint64 kWrap = qint64(1) << 33; // times count 33 bits and wrap
+
+bool StartCode(const unsigned char *at)
+{
+    return at[0] == 0 && at[1] == 0 && at[2] == 1;
+}
+
+qint64 Moved(qint64 time, qint64 shift)
+{
+    return ((time + shift) % kWrap + kWrap) % kWrap;
+}
+
+// A presentation or decoding stamp: five bytes, a 4-bit prefix, then the
+// time in runs of 3, 15 and 15 bits, each closed by a marker bit.
+void MoveStamp(unsigned char *at, qint64 shift)
+{
+    const qint64 time = (qint64(at[0] & 0x0e) << 29) | (qint64(at[1]) << 22) | (qint64(at[2] & 0xfe) << 14) |
+                        (qint64(at[3]) << 7) | (at[4] >> 1);
+    const qint64 moved = Moved(time, shift);
+    at[0] = static_cast<unsigned char>((at[0] & 0xf1) | ((moved >> 29) & 0x0e));
+    at[1] = static_cast<unsigned char>(moved >> 22);
+    at[2] = static_cast<unsigned char>((at[2] & 0x01) | ((moved >> 14) & 0xfe));
+    at[3] = static_cast<unsigned char>(moved >> 7);
+    at[4] = static_cast<unsigned char>((at[4] & 0x01) | ((moved << 1) & 0xfe));
+}
+
+// The pack clock's base in an MPEG-2 pack header (bytes 4 to 8): runs of
+// 3, 2, 8, 5, 2, 8 and 5 bits between markers; its extension is kept.
+void MovePackClock(unsigned char *b, qint64 shift)
+{
+    const qint64 time = (qint64(b[4] & 0x38) << 27) | (qint64(b[4] & 0x03) << 28) | (qint64(b[5]) << 20) |
+                        (qint64(b[6] & 0xf8) << 12) | (qint64(b[6] & 0x03) << 13) | (qint64(b[7]) << 5) |
+                        (b[8] >> 3);
+    const qint64 moved = Moved(time, shift);
+    b[4] = static_cast<unsigned char>((b[4] & 0xc4) | ((moved >> 27) & 0x38) | ((moved >> 28) & 0x03));
+    b[5] = static_cast<unsigned char>(moved >> 20);
+    b[6] = static_cast<unsigned char>((b[6] & 0x04) | ((moved >> 12) & 0xf8) | ((moved >> 13) & 0x03));
+    b[7] = static_cast<unsigned char>(moved >> 5);
+    b[8] = static_cast<unsigned char>((b[8] & 0x07) | ((moved << 3) & 0xf8));
+}
+
+// A navigation pack's own times of its unit (32 bits): its first picture's
+// start, its last one's end and, where the unit ends a sequence, that end.
+void MoveUnitTimes(unsigned char *pci, qint64 shift)
+{
+    for (const int at : {12, 16, 20}) {
+        const quint32 time = qFromBigEndian<quint32>(pci + at);
+        if (time != 0 || at != 20)
+            qToBigEndian(static_cast<quint32>(Moved(time, shift)), pci + at);
+    }
+}
+
+} // namespace
+
+void ContinuousTimes::Apply(unsigned char *blocks, qsizetype size)
+{
+    for (qsizetype at = 0; at + kBlock <= size; at += kBlock) {
+        unsigned char *block = blocks + at;
+        const auto times = NavPackTimes(block, kBlock);
+        const bool unitTimes = times.has_value();
+        if (times && times->end > times->start) {
+            const auto unit = NavPackUnit(block, kBlock);
+            const int vob = unit ? unit->vobId : 0, cell = unit ? unit->cellId : 0;
+            // A new cell starts where the last unit of the one before ended.
+            if (started_ && (vob != lastVob_ || cell != lastCell_))
+                shift_ = lastEnd_ - times->start;
+            started_ = true;
+            lastVob_ = vob;
+            lastCell_ = cell;
+            lastEnd_ = times->end + shift_;
+        }
+        if (shift_ != 0)
+            Block(block, unitTimes);
+    }
+}
+
+void ContinuousTimes::Block(unsigned char *b, bool navigation) const
+{
+    // MPEG-2 packs only, as a disc has them.
+    if (!StartCode(b) || b[3] != 0xba || (b[4] & 0xc0) != 0x40)
+        return;
+    MovePackClock(b, shift_);
+    if (navigation)
+        MoveUnitTimes(b + kPciData, shift_);
+    qsizetype at = 14 + (b[13] & 0x07);
+    while (at + 9 <= kBlock && StartCode(b + at)) {
+        const int id = b[at + 3];
+        const qsizetype end = at + 6 + ((qsizetype(b[at + 4]) << 8) | b[at + 5]);
+        if (end > kBlock)
+            break;
+        // Private stream 1 (AC-3, DTS, LPCM, subpictures), MPEG audio and
+        // video; the navigation and padding packets carry no stamps.
+        const bool stamped = id == 0xbd || (id >= 0xc0 && id <= 0xef);
+        if (stamped && (b[at + 6] & 0xc0) == 0x80) {
+            const int flags = b[at + 7] >> 6;
+            const qsizetype header = b[at + 8];
+            if (at + 9 + header <= end) {
+                if (flags >= 2 && header >= 5)
+                    MoveStamp(b + at + 9, shift_);
+                if (flags == 3 && header >= 10)
+                    MoveStamp(b + at + 14, shift_);
+            }
+        }
+        at = end;
+    }
+}
+
+} // namespace zento
