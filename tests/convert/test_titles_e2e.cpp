@@ -315,6 +315,41 @@ private slots:
         QCOMPARE(FirstYellowFrame(out + "/EARLY_01.avi"), 1859);
     }
 
+    // A play-all title of episodes that each have a subtitle a second in:
+    // each episode's subtitle shows, the second one too, though that
+    // episode's times start again from nought.
+    void playAllKeepsEachEpisodesSubtitle()
+    {
+        test::DialogRecorder dialogs;
+        const QString disc = root_.filePath("SERIES"), out = root_.filePath("series");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc,
+                                    {"--titles", "4,4", "--play-all", "--audio", "en:440:2", "--subs", "ja:1",
+                                     "--subs-every-title", "--chapter", "0"},
+                                    QString(), &said),
+                 qPrintable(said));
+        {
+            auto w = Window(disc, out);
+            w->C2_02_01->SetValue(0); // the source's size
+            w->C2_02_02->SetValue(0);
+            for (int i = 0; i < 3; ++i)
+                w->CheckListBox2->SetItemChecked(i, i == 0);
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        // The frames where the yellow bar comes up: 1 s and 5 s in.
+        const QByteArray strip = Corners({"-i", out + "/SERIES_01.avi"}, {});
+        QList<int> comesUp;
+        bool shown = false;
+        for (qsizetype at = 0; at + 12 <= strip.size(); at += 12) {
+            const bool yellow = Near(Rgb(strip, at), {255, 255, 0});
+            if (yellow && !shown)
+                comesUp << int(at / 12);
+            shown = yellow;
+        }
+        QCOMPARE(comesUp, (QList<int>{30, 150}));
+    }
+
     // A stretch of unreadable blocks is passed over and told; a source that
     // stops answering fails its title, whose output goes, and the run goes on.
     void faultsOfTheSource_data()
