@@ -85,6 +85,7 @@ private:
     QTemporaryDir workFolder_;
     QList<FailedPass> failures_;
     QStringList failedOutputs_; // the outputs of those, which were not saved
+    QString madeFolder_;        // the output folder, when it was there at the start
     QList<FailedPass> skips_; // converted with unreadable blocks passed over
     // Outputs named anew beside a file already there: "<name> -> <name (2)>",
     // and the path written.
@@ -215,7 +216,8 @@ void ConversionRun::Execute()
         if (settings.C1_03.isEmpty())
             throw Error(QStringLiteral("empty output folder"));
         const QString outputFolder = AbsoluteFolder(settings.C1_03);
-        QDir().mkpath(outputFolder);
+        if (QDir().mkpath(outputFolder))
+            madeFolder_ = outputFolder;
         // Every job (a ticked entry, or the parts of a title joined), each pass.
         // The main window is disabled meanwhile: the list cannot change.
         const QList<TitleJob> jobs = Jobs(w_.CheckBox2->isChecked());
@@ -499,7 +501,11 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     // A source that stopped answering (the disc taken out) leaves an output
     // cut short: it goes, as a failed output does, and the run goes on.
     // A failed pass's output was not saved, whatever is left of it.
-    const auto failed = [&](const QStringList &lines) {
+    // The folder taken away under the encoder (deleted, its drive pulled
+    // out) is what the user can put right: it is named.
+    const auto failed = [&](QStringList lines) {
+        if (!madeFolder_.isEmpty() && !QFileInfo(madeFolder_).isDir())
+            lines << QStringLiteral("出力先のフォルダがなくなりました: %1").arg(QDir::toNativeSeparators(madeFolder_));
         failures_.append({label, pass, passCount, lines});
         failedOutputs_ << output;
     };

@@ -193,6 +193,22 @@ private slots:
         QCOMPARE(ReadFile(b.Output(0)), "earlier");
     }
 
+    // The output folder taken away while the first file is converted (deleted,
+    // its drive pulled out): each failed file's report names the folder, and
+    // it is not made again where it was.
+    void outputFolderTakenAway()
+    {
+        FaultBench b(2);
+        b.Fake("END_1=foldergone\n");
+        b.Run();
+        QCOMPARE(b.Calls(), test::ExpectedCalls(2, false)); // the run went on
+        const QString report = b.messages.constLast(), gone = "\n  出力先のフォルダがなくなりました: " + b.out;
+        QVERIFY2(report.contains("VTS_01_1.VOB -> VTS_01_1.avi\n  エンコーダは出力ファイルを書きませんでした。" + gone) &&
+                     report.count(gone) == 2,
+                 qPrintable(report));
+        QVERIFY(!QFileInfo::exists(b.out));
+    }
+
     // A second window converting a file of the same name into the same folder
     // while the first window's encoder has not yet made its output: each
     // output keeps a name of its own, and no empty file is left behind.

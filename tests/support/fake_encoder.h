@@ -10,7 +10,8 @@
 //           nothing (exit 0, no output), hang (never ends), hangchild (waits
 //           for a child of its own, whose id goes to "grandchild", that never
 //           ends), unfinished (exit 0 after the disk filled as the output
-//           was closed), inputgone (exit 0 after its input stopped answering)
+//           was closed), inputgone (exit 0 after its input stopped answering),
+//           foldergone (exit 0 after the output's folder was deleted)
 //   SLEEP   seconds every encoder run takes
 //   THUMB   a file copied to the thumbnail path; THUMB_DELAY seconds before
 //           that (THUMB_HALF bytes of it written at once); THUMB_HANG=1:
@@ -71,6 +72,7 @@ case "$end" in
     hang) exec sleep 600 ;;
     hangchild) sleep 600 & echo $! > "$dir/grandchild"; wait; exit 0 ;;
     inputgone) echo "$src: Transport endpoint is not connected" >&2; exit 0 ;;
+    foldergone) rm -rf "$(dirname "$out")"; exit 0 ;;
     unfinished) echo "Error writing trailer of $out: No space left on device" >&2
         echo "Error closing file $out: No space left on device" >&2
         printf '[libx264 @ 0x1] kb/s:1461.21\n[aac @ 0x2] Qavg: 331.318\n1 frames left in the queue on closing\n' >&2
