@@ -132,6 +132,16 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
                 in << QStringLiteral("-metadata:s:a:0") << QStringLiteral("language=") + streams.audioLanguage;
             if (streams.audioChannels > 0)
                 in << QStringLiteral("-ac") << QString::number(streams.audioChannels);
+            // Where a cell's sound ends before its picture the disc has a
+            // silence, which the encoder would close up, bringing the sound
+            // of every later cell early: a gap (or an overlap) of more than
+            // 50 ms is filled (or trimmed) so the sound keeps to the picture.
+            // Less is left alone: the encoder's reading of a disc's sound
+            // puts a frame here and there one frame (32 ms) off its time.
+            // A copied track is left as it is.
+            const qsizetype codec = a.indexOf(QStringLiteral("-acodec"));
+            if (codec >= 0 && a.value(codec + 1) != QStringLiteral("copy"))
+                in << QStringLiteral("-af") << QStringLiteral("aresample=async=1:min_hard_comp=0.05");
         }
         if (chapters)
             in << QStringLiteral("-map_chapters") << QStringLiteral("1");

@@ -90,6 +90,37 @@ private slots:
         }
     }
 
+    // A play-all title of clips whose sound ends a tenth of a second before
+    // their picture, as a camera's do: each clip's sound still starts with
+    // its picture, the silence kept rather than closed up.
+    void playAllOfClipsWithShortSound()
+    {
+        const QString disc = root_.filePath("CLIPS"), out = root_.filePath("clips-out");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc,
+                                    {"--titles", "3,3,3,3", "--play-all", "--chapter", "0", "--audio", "ja:440:2",
+                                     "--tone-step", "220", "--short-sound", "0.1"},
+                                    {}, &said),
+                 qPrintable(said));
+        test::DialogRecorder dialogs;
+        {
+            auto w = Window(disc, out, "MP4");
+            for (int i = 0; i < 5; ++i)
+                w->CheckListBox2->SetItemChecked(i, i == 0);
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        // The tone of every 20 ms: where each clip's own comes in.
+        const QList<int> tones = test::WindowTones(test::MonoSamples(out + "/CLIPS_01.mp4", 13), 0, 960, 650);
+        for (int clip = 1; clip < 4; ++clip) {
+            const int hz = 440 + 220 * clip;
+            const auto first = std::find_if(tones.begin(), tones.end(), [hz](int t) { return qAbs(t - hz) <= 60; });
+            const double at = (first - tones.begin()) * 0.02, due = clip * 3.003;
+            QVERIFY2(first != tones.end() && qAbs(at - due) <= 0.04,
+                     qPrintable(QString("clip %1 at %2 s, its picture at %3 s").arg(clip + 1).arg(at).arg(due)));
+        }
+    }
+
     // MPEG audio of a PAL disc converts; the Japanese label names the file
     // and the audio is tagged Japanese.
     void palImageWithMpegAudioAndJapaneseLabel()

@@ -176,6 +176,34 @@ private slots:
         QCOMPARE(piped.arguments.mid(piped.arguments.indexOf("-y")), file.arguments.mid(2));
     }
 
+    // An encoded track of a title keeps to the picture's times (a silence
+    // filled, an overlap trimmed); a copied track, a title without sound and
+    // joined files are left as they are.
+    void soundKeptToPicture_data()
+    {
+        QTest::addColumn<QString>("audio");
+        QTest::addColumn<PipedStreams>("streams");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("MP3") << "LIBMP3LAME" << PipedStreams{true, 0x80} << true;
+        QTest::newRow("copied") << "" << PipedStreams{true, 0x80} << false;
+        QTest::newRow("no track") << "LIBMP3LAME" << PipedStreams{true, -1} << false;
+        QTest::newRow("joined files") << "LIBMP3LAME" << PipedStreams{} << false;
+    }
+    void soundKeptToPicture()
+    {
+        QFETCH(QString, audio);
+        QFETCH(PipedStreams, streams);
+        QFETCH(bool, kept);
+        ConversionSettings settings;
+        settings.C1_03 = "/o";
+        if (!audio.isEmpty())
+            settings.C3_01 = {1, audio + ",audio"};
+        const EncoderCommand piped = PipedEncoderCommand(
+            BuildEncoderCommandLine("/d/VTS_01_1.VOB", "/o/VTS_01_1.avi", settings, 1, PathStyle::Posix), streams);
+        const QString line = piped.commandLine();
+        QVERIFY2(line.contains(" -af aresample=async=1:min_hard_comp=0.05 -y ") == kept, qPrintable(line));
+    }
+
     // x264 alone is given threads of the program's choosing; every other
     // encoder, and a copied video, keeps its own.
     void encoderThreads_data()

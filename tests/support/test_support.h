@@ -52,31 +52,38 @@ inline double MediaDuration(const QString &file)
         .toDouble();
 }
 
-// The tone of each second of a file's audio from second `from` to `to`, in
-// Hz, from the zero crossings of its samples (mono, 48 kHz).
-inline QList<int> Tones(const QString &file, int from, int to)
+// The first `seconds` of a file's audio: mono 16-bit samples at 48 kHz.
+inline QByteArray MonoSamples(const QString &file, int seconds)
 {
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file, QStringLiteral("-t"),
-                  QString::number(to), QStringLiteral("-vn"), QStringLiteral("-ac"), QStringLiteral("1"),
+                  QString::number(seconds), QStringLiteral("-vn"), QStringLiteral("-ac"), QStringLiteral("1"),
                   QStringLiteral("-ar"), QStringLiteral("48000"), QStringLiteral("-f"), QStringLiteral("s16le"),
                   QStringLiteral("-")});
-    if (!ffmpeg.waitForFinished(60000))
-        return {};
-    const QByteArray pcm = ffmpeg.readAllStandardOutput();
+    return ffmpeg.waitForFinished(60000) ? ffmpeg.readAllStandardOutput() : QByteArray();
+}
+
+// The tone of each `window` samples of a file's audio, in Hz, from the zero
+// crossings of its samples (mono, 48 kHz), from sample `from` for `count`
+// windows or to the end.
+inline QList<int> WindowTones(const QByteArray &pcm, qsizetype from, qsizetype window, qsizetype count)
+{
     const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
     QList<int> tones;
-    for (int second = from; second < to; ++second) {
-        const qsizetype begin = qsizetype(second) * 48000, end = begin + 48000;
-        if (end > pcm.size() / 2)
-            break;
+    for (qsizetype begin = from; tones.size() < count && begin + window <= pcm.size() / 2; begin += window) {
         int crossings = 0;
-        for (qsizetype i = begin + 1; i < end; ++i)
+        for (qsizetype i = begin + 1; i < begin + window; ++i)
             crossings += (samples[i - 1] < 0) != (samples[i] < 0);
-        tones << crossings / 2;
+        tones << int(qint64(crossings) * 48000 / window / 2);
     }
     return tones;
+}
+
+// The tone of each second of a file's audio from second `from` to `to`.
+inline QList<int> Tones(const QString &file, int from, int to)
+{
+    return WindowTones(MonoSamples(file, to), qsizetype(from) * 48000, 48000, to - from);
 }
 
 // Whether ffmpeg and ffprobe, which the end-to-end tests need, are on PATH.
