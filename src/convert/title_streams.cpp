@@ -2,6 +2,7 @@
 
 #include "convert/command_line.h"
 #include "convert/title_jobs.h"
+#include "disc/pack_packets.h"
 #include "options/catalogue.h"
 
 #include <QRegularExpression>
@@ -180,7 +181,7 @@ bool IsSubpicturePack(const char *pack)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(pack);
     // An MPEG-2 pack header (14 bytes and its stuffing), then the packet.
-    if (p[0] != 0 || p[1] != 0 || p[2] != 1 || p[3] != 0xba || (p[4] & 0xc0) != 0x40)
+    if (!IsMpeg2Pack(p))
         return false;
     const int at = 14 + (p[13] & 0x07);
     if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1 || p[at + 3] != 0xbd)

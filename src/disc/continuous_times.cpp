@@ -1,6 +1,7 @@
 #include "disc/continuous_times.h"
 
 #include "disc/nav_pack.h"
+#include "disc/pack_packets.h"
 
 #include <QtEndian>
 
@@ -11,11 +12,6 @@ namespace {
 constexpr qsizetype kBlock = 2048;
 constexpr qsizetype kPciData = 0x2d; // a navigation pack's presentation control data
 constexpr qint64 kWrap = qint64(1) << 33; // times count 33 bits and wrap
-
-bool StartCode(const unsigned char *at)
-{
-    return at[0] == 0 && at[1] == 0 && at[2] == 1;
-}
 
 qint64 Moved(qint64 time, qint64 shift)
 {
@@ -89,32 +85,26 @@ void ContinuousTimes::Apply(unsigned char *blocks, qsizetype size)
 void ContinuousTimes::Block(unsigned char *b, bool navigation) const
 {
     // MPEG-2 packs only, as a disc has them.
-    if (!StartCode(b) || b[3] != 0xba || (b[4] & 0xc0) != 0x40)
+    if (!IsMpeg2Pack(b))
         return;
     MovePackClock(b, shift_);
     if (navigation)
         MoveUnitTimes(b + kPciData, shift_);
-    qsizetype at = 14 + (b[13] & 0x07);
-    while (at + 9 <= kBlock && StartCode(b + at)) {
-        const int id = b[at + 3];
-        const qsizetype end = at + 6 + ((qsizetype(b[at + 4]) << 8) | b[at + 5]);
-        if (end > kBlock)
-            break;
+    ForEachPacket(b, [b, this](int id, qsizetype at, qsizetype end) {
         // Private stream 1 (AC-3, DTS, LPCM, subpictures), MPEG audio and
         // video; the navigation and padding packets carry no stamps.
         const bool stamped = id == 0xbd || (id >= 0xc0 && id <= 0xef);
-        if (stamped && (b[at + 6] & 0xc0) == 0x80) {
-            const int flags = b[at + 7] >> 6;
-            const qsizetype header = b[at + 8];
-            if (at + 9 + header <= end) {
-                if (flags >= 2 && header >= 5)
-                    MoveStamp(b + at + 9, shift_);
-                if (flags == 3 && header >= 10)
-                    MoveStamp(b + at + 14, shift_);
-            }
-        }
-        at = end;
-    }
+        if (!stamped || end < at + 9 || (b[at + 6] & 0xc0) != 0x80)
+            return;
+        const int flags = b[at + 7] >> 6;
+        const qsizetype header = b[at + 8];
+        if (at + 9 + header > end)
+            return;
+        if (flags >= 2 && header >= 5)
+            MoveStamp(b + at + 9, shift_);
+        if (flags == 3 && header >= 10)
+            MoveStamp(b + at + 14, shift_);
+    });
 }
 
 } // namespace zento

@@ -1,5 +1,7 @@
 #include "disc/picture_flags.h"
 
+#include "disc/pack_packets.h"
+
 #include <QByteArray>
 
 namespace zento {
@@ -12,25 +14,14 @@ constexpr int kFewestPictures = 12; // fewer tell nothing of a cadence
 // The video payload of one pack, appended to `video`.
 void TakeVideo(const unsigned char *pack, QByteArray &video)
 {
-    if (pack[0] != 0 || pack[1] != 0 || pack[2] != 1 || pack[3] != 0xba || (pack[4] & 0xc0) != 0x40)
-        return; // no MPEG-2 pack header
-    int at = 14 + (pack[13] & 0x07);
-    while (at + 6 <= kPack) {
+    ForEachPacket(pack, [pack, &video](int id, qsizetype at, qsizetype end) {
         const unsigned char *p = pack + at;
-        if (p[0] != 0 || p[1] != 0 || p[2] != 1)
+        if (id != 0xe0 || end < at + 9 || (p[6] & 0xc0) != 0x80)
             return;
-        const int id = p[3];
-        const int length = p[4] << 8 | p[5];
-        const int end = at + 6 + length;
-        if (id == 0xb9 || end > kPack)
-            return;
-        if (id == 0xe0 && length >= 3 && (p[6] & 0xc0) == 0x80) {
-            const int payload = at + 9 + p[8];
-            if (payload < end)
-                video.append(reinterpret_cast<const char *>(pack + payload), end - payload);
-        }
-        at = end;
-    }
+        const qsizetype payload = at + 9 + p[8];
+        if (payload < end)
+            video.append(reinterpret_cast<const char *>(pack + payload), end - payload);
+    });
 }
 
 } // namespace
