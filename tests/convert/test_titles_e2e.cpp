@@ -76,15 +76,26 @@ bool Near(const QList<int> &a, const QList<int> &b)
            qAbs(a[2] - b[2]) < 40;
 }
 
+// The frames of a strip of corners where the subtitle's yellow bar comes up.
+QList<int> YellowComesUp(const QByteArray &strip)
+{
+    QList<int> frames;
+    bool shown = false;
+    for (qsizetype at = 0; at + 12 <= strip.size(); at += 12) {
+        const bool yellow = Near(Rgb(strip, at), {255, 255, 0});
+        if (yellow && !shown)
+            frames << int(at / 12);
+        shown = yellow;
+    }
+    return frames;
+}
+
 // The first of the frames 1850 to 1880 where the subtitle's yellow bar
 // shows; -1 for none.
 int FirstYellowFrame(const QString &file)
 {
-    const QByteArray strip = Corners({"-i", file}, "select=between(n\\,1850\\,1880),");
-    for (qsizetype at = 0; at + 12 <= strip.size(); at += 12)
-        if (Near(Rgb(strip, at), {255, 255, 0}))
-            return int(1850 + at / 12);
-    return -1;
+    const QList<int> up = YellowComesUp(Corners({"-i", file}, "select=between(n\\,1850\\,1880),"));
+    return up.isEmpty() ? -1 : 1850 + up.constFirst();
 }
 
 } // namespace
@@ -337,17 +348,8 @@ private slots:
             w->CButton10->click();
         }
         QCOMPARE(dialogs.messages, QStringList());
-        // The frames where the yellow bar comes up: 1 s and 5 s in.
-        const QByteArray strip = Corners({"-i", out + "/SERIES_01.avi"}, {});
-        QList<int> comesUp;
-        bool shown = false;
-        for (qsizetype at = 0; at + 12 <= strip.size(); at += 12) {
-            const bool yellow = Near(Rgb(strip, at), {255, 255, 0});
-            if (yellow && !shown)
-                comesUp << int(at / 12);
-            shown = yellow;
-        }
-        QCOMPARE(comesUp, (QList<int>{30, 150}));
+        // The yellow bar comes up 1 s and 5 s in.
+        QCOMPARE(YellowComesUp(Corners({"-i", out + "/SERIES_01.avi"}, {})), (QList<int>{30, 150}));
     }
 
     // A stretch of unreadable blocks is passed over and told; a source that

@@ -64,9 +64,8 @@ inline QByteArray MonoSamples(const QString &file, int seconds)
     return ffmpeg.waitForFinished(60000) ? ffmpeg.readAllStandardOutput() : QByteArray();
 }
 
-// The tone of each `window` samples of a file's audio, in Hz, from the zero
-// crossings of its samples (mono, 48 kHz), from sample `from` for `count`
-// windows or to the end.
+// The tone of each `window` samples of such audio, in Hz, from their zero
+// crossings, from sample `from` for `count` windows or to the end.
 inline QList<int> WindowTones(const QByteArray &pcm, qsizetype from, qsizetype window, qsizetype count)
 {
     const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
