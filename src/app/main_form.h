@@ -112,6 +112,9 @@ public:
     // Whether the listed titles are still those of the source: false when
     // another disc (other titles, other cells) now stands at its place.
     bool ListedDiscStillThere();
+    // Looks at the pictures of each ticked short title, which the listing
+    // passed over, for film in them; a title found so shows it in its row.
+    void LookAtTickedShortTitles();
     // The menu of a title row's audio tracks, at a point on the screen.
     void ShowTitleMenu(int row, const QPoint &globalPos);
     // Makes a track the row's choice and shows it in the row. A new audio

@@ -774,6 +774,7 @@ void TMainForm1::CButton10Click(QObject *)
                         .arg(QDir::toNativeSeparators(source)));
         return;
     }
+    LookAtTickedShortTitles();
     AskEncoderAgainIfUnanswered();
     ConversionRun run(*this);
     run.Execute();

@@ -43,6 +43,13 @@ TitleScan ReadTables(const QString &source, std::unique_ptr<DvdDisc> &disc)
     return scan;
 }
 
+// Whether a few pictures of a title's angle show film by pulldown flags.
+bool LooksLikeFilm(DvdDisc &disc, const DiscTitle &title, int angle)
+{
+    std::unique_ptr<DiscTitleReader> reader = disc.OpenTitle(title, angle);
+    return reader && IsSoftTelecine(SampleTitlePictures(*reader));
+}
+
 TitleScan ScanTitles(const QString &source)
 {
     std::unique_ptr<DvdDisc> disc;
@@ -58,10 +65,10 @@ TitleScan ScanTitles(const QString &source)
                     title.film = earlier.film;
             continue;
         }
-        if (title.durationMs < kShortTitleMs)
-            continue;
-        if (std::unique_ptr<DiscTitleReader> reader = disc->OpenTitle(title))
-            title.film = IsSoftTelecine(SampleTitlePictures(*reader));
+        // A disc may hold dozens of short ones (logos, menu loops): they are
+        // looked at once ticked, when the run starts.
+        if (title.durationMs >= kShortTitleMs)
+            title.film = LooksLikeFilm(*disc, title, 1);
     }
     return scan;
 }
@@ -312,6 +319,39 @@ bool TMainForm1::ListedDiscStillThere()
     for (const DiscTitle &title : scan.info.titles)
         now.rows.append(TitleRow{title});
     return SameDisc(now, titles_);
+}
+
+void TMainForm1::LookAtTickedShortTitles()
+{
+    if (!titles_.active)
+        return;
+    QList<int> rows;
+    QList<DiscTitle> titles;
+    QList<int> angles;
+    for (qsizetype i = 0; i < titles_.rows.size() && i < CheckListBox2->count(); ++i) {
+        const TitleRow &row = titles_.rows.at(i);
+        if (CheckListBox2->IsItemChecked(int(i)) && !row.title.film && row.title.durationMs < kShortTitleMs) {
+            rows.append(int(i));
+            titles.append(row.title);
+            angles.append(row.angle);
+        }
+    }
+    if (rows.isEmpty())
+        return;
+    const QString source = titles_.source;
+    const QList<bool> film = WithWindowAlive([source, titles, angles] {
+        QList<bool> found(titles.size(), false);
+        // A source that cannot be read fails its titles in the run, which
+        // says so.
+        if (std::unique_ptr<DvdDisc> disc = DvdDisc::Open(source))
+            for (qsizetype i = 0; i < titles.size(); ++i)
+                found[i] = LooksLikeFilm(*disc, titles.at(i), angles.at(i));
+        return found;
+    });
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        titles_.rows[rows.at(i)].title.film = film.at(i);
+    if (film.contains(true))
+        RefreshTitleRows();
 }
 
 void TMainForm1::KeepTitleChoices(const TitleListing &before, const QList<bool> &ticks)

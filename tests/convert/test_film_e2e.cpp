@@ -121,6 +121,29 @@ private slots:
                      qPrintable(QString("%1 Hz at %2 s; %3").arg(heard[second]).arg(second).arg(lengths)));
     }
 
+    // A short title is listed unticked and its picture not looked at;
+    // ticked, it is looked at when the run starts and converts as film.
+    void shortTitleTicked()
+    {
+        const QString disc = root_.filePath("SHORT"), out = root_.filePath("short-out");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc, {"--titles", "6", "--film", "--audio", "ja:440:2", "--chapter", "0"}, {},
+                                    &said),
+                 qPrintable(said));
+        test::DialogRecorder dialogs;
+        {
+            auto w = test::TitleModeWindow(program_, disc, out);
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:06 日本語 AC3 2ch"});
+            w->CheckListBox2->SetItemChecked(0, true);
+            w->CButton10->click();
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:06 日本語 AC3 2ch フィルム"});
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        const QStringList found = VideoFrames(out + "/SHORT_01.avi").split(',');
+        QCOMPARE(found.value(0), "24000/1001");
+        QVERIFY2(qAbs(found.value(1).toInt() - 144) <= 6, qPrintable(found.join(',')));
+    }
+
     void softTelecine_data()
     {
         QTest::addColumn<int>("typedRate"); // C2_06; 0: none
