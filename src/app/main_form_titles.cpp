@@ -6,6 +6,7 @@
 #include "convert/title_streams.h"
 #include "disc/picture_flags.h"
 #include "platform/dialogs.h"
+#include "platform/regular_file.h"
 #include "widgets/check_list_box.h"
 #include "widgets/drive_combo_box.h"
 #include "widgets/handler_guard.h"
@@ -82,11 +83,6 @@ template <typename Work> auto WithWindowAlive(Work work)
     while (result.wait_for(std::chrono::milliseconds(kListingSliceMs)) != std::future_status::ready)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return result.get();
-}
-
-bool IsImageSource(const QString &source)
-{
-    return !source.isEmpty() && QFileInfo(source).isFile();
 }
 
 } // namespace
@@ -254,7 +250,7 @@ void TMainForm1::UpdateTitleModeBox()
     if (!CheckBox2 || !DriveComboBox1)
         return; // the window is still being built
     const QString source = DriveComboBox1->DriveRoot();
-    const bool image = DriveComboBox1->IsFolder(DriveComboBox1->Drive()) && IsImageSource(source);
+    const bool image = DriveComboBox1->IsFolder(DriveComboBox1->Drive()) && IsReadAsImage(source);
     const QSignalBlocker quiet(CheckBox2);
     if (image && !titleModeForced_) {
         titleModeChoice_ = CheckBox2->isChecked();

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <cstring>
 
@@ -41,7 +42,14 @@ QString StartSource(const QStringList &arguments, const QString &currentFolder)
         ++at;
     if (at >= arguments.size() || arguments.at(at).isEmpty())
         return QString();
-    return QDir::cleanPath(QDir(currentFolder).absoluteFilePath(arguments.at(at)));
+    // A file manager or a pasted address may give a file:// address.
+    QString path = arguments.at(at);
+    if (path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        const QUrl url(path);
+        if (url.isLocalFile())
+            path = url.toLocalFile();
+    }
+    return QDir::cleanPath(QDir(currentFolder).absoluteFilePath(path));
 }
 
 QString StartSourceProblem(const QString &source)

@@ -82,4 +82,10 @@ SourceKind KindOfSource(const QString &path)
     return S_ISBLK(st.st_mode) ? SourceKind::Device : SourceKind::Other;
 }
 
+bool IsReadAsImage(const QString &path)
+{
+    const SourceKind kind = KindOfSource(path);
+    return kind == SourceKind::File || kind == SourceKind::Device;
+}
+
 } // namespace zento

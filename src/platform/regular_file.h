@@ -27,4 +27,7 @@ FileRead ProbeRegularFile(const QString &path);
 enum class SourceKind { Missing, Folder, File, Device, Other };
 SourceKind KindOfSource(const QString &path);
 
+// Whether what is at a path is read as a disc image: a file or a device.
+bool IsReadAsImage(const QString &path);
+
 } // namespace zento

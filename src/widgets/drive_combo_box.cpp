@@ -1,6 +1,7 @@
 #include "widgets/drive_combo_box.h"
 
 #include "platform/dialogs.h"
+#include "platform/regular_file.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -160,14 +161,13 @@ QString FolderId(const QString &folder)
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
-// Whether a chosen source is a disc image: a file, or, with nothing there, a
-// path named like one.
+// Whether a chosen source is read as a disc image: a file or a drive's
+// device, or, with nothing there, a path named like an image.
 bool IsImagePath(const QString &source)
 {
-    const QFileInfo info(source);
-    if (info.exists())
-        return info.isFile();
-    return source.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive);
+    if (KindOfSource(source) == SourceKind::Missing)
+        return source.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive);
+    return IsReadAsImage(source);
 }
 
 QIcon SourceIcon(bool image, const QStyle *style)

@@ -115,6 +115,48 @@ private slots:
         QCOMPARE(IniFile(Ini()).ReadString("SOURCE", "FOLDER", QString()), Path("stored"));
     }
 
+    // A drive's device is read as an image, as a disc in it would be: one
+    // without a DVD-Video is refused, never listed as an empty folder.
+    void deviceReadAsImage()
+    {
+        QString device;
+        for (const QFileInfo &entry : QDir("/dev").entryInfoList(QDir::System)) {
+            struct stat st {};
+            if (::stat(QFile::encodeName(entry.filePath()).constData(), &st) == 0 && S_ISBLK(st.st_mode)) {
+                device = entry.filePath();
+                break;
+            }
+        }
+        if (device.isEmpty())
+            QSKIP("no block device on this machine");
+        test::DialogRecorder dialogs;
+        TMainForm1 window(program_.Executable());
+        Start(window, device);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages.first().startsWith(device + " は DVD-Video のイメージとして読めません。"),
+                 qPrintable(dialogs.messages.first()));
+        QCOMPARE(window.DriveComboBox1->Drive(), Path("stored"));
+        window.close();
+        QCOMPARE(IniFile(Ini()).ReadString("SOURCE", "FOLDER", QString()), Path("stored"));
+    }
+
+    void startArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("source");
+        QTest::newRow("relative") << QStringList{"dvd-zento", "discs/../映画.iso"} << "/home/u/映画.iso";
+        QTest::newRow("after --") << QStringList{"dvd-zento", "--", "-x"} << "/home/u/-x";
+        QTest::newRow("file address") << QStringList{"dvd-zento", "file:///media/u/%E6%98%A0%E7%94%BB%20A.iso"}
+                                      << "/media/u/映画 A.iso";
+        QTest::newRow("none") << QStringList{"dvd-zento"} << "";
+    }
+    void startArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, source);
+        QCOMPARE(StartSource(arguments, "/home/u"), source);
+    }
+
     // xcb with no display to connect to would end the program with an error.
     void usageWithoutDisplay()
     {
