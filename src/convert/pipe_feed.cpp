@@ -99,10 +99,13 @@ public:
     }
     qint64 Read(char *buffer, qint64 size) override
     {
-        if (!started_ && !Start(size))
+        if (!started_ && !Start())
             return -1;
-        if (title_.subtitles.isEmpty())
+        if (title_.subtitles.isEmpty()) {
+            if (const qint64 count = TakeQueued(buffer, size, 0))
+                return count;
             return ReadBlocks(buffer, size);
+        }
         // The encoder draws a subtitle only once it has read its packet.
         // Meanwhile each video packet it reads stamps "no subtitle" up to that
         // packet's time, and the disc muxes video up to half a second ahead
@@ -120,23 +123,8 @@ public:
             }
             Sort(chunk_.constData(), count);
         }
-        if (!ahead_.isEmpty()) {
-            const qint64 count = qMin<qint64>(size, ahead_.size());
-            std::memcpy(buffer, ahead_.constData(), static_cast<size_t>(count));
-            ahead_.remove(0, count);
-            return count;
-        }
-        const qint64 ready = held_.size() - heldAt_ - (sourceDone_ ? 0 : kAheadBytes);
-        if (ready <= 0)
-            return sourceResult_;
-        const qint64 count = qMin(size, ready);
-        std::memcpy(buffer, held_.constData() + heldAt_, static_cast<size_t>(count));
-        heldAt_ += count;
-        if (heldAt_ >= kAheadBytes) { // what was handed on goes now and then, not at every read
-            held_.remove(0, heldAt_);
-            heldAt_ = 0;
-        }
-        return count;
+        const qint64 count = TakeQueued(buffer, size, sourceDone_ ? 0 : kAheadBytes);
+        return count > 0 ? count : sourceResult_;
     }
     qint64 SkippedBlocks() const override { return reader_ ? reader_->SkippedBlocks() : 0; }
     bool SourceEnded() const override { return reader_ && reader_->SourceEnded(); }
@@ -154,16 +142,14 @@ private:
         return bytes;
     }
 
-    // The head of the title: one pack for each subtitle stream, so the
-    // encoder knows every stream from the start however late its first
-    // subtitle comes, stamped with the title's first time, then the first
-    // blocks read.
-    bool Start(qint64 size)
+    // The head of the title: one pack for each subtitle stream, and one for
+    // each audio track with no sound in the first blocks, so the encoder
+    // knows every stream from the start however late it comes, stamped with
+    // the title's first time; then the first blocks read.
+    bool Start()
     {
         started_ = true;
-        if (title_.subtitles.isEmpty())
-            return true;
-        QByteArray first(static_cast<qsizetype>(qMax<qint64>(size, DiscTitleReader::kBlockSize)), Qt::Uninitialized);
+        QByteArray first(kChunkBytes, Qt::Uninitialized);
         const qint64 count = ReadBlocks(first.data(), first.size());
         if (count < 0)
             return false;
@@ -171,8 +157,36 @@ private:
             NavPackStartTime(reinterpret_cast<const unsigned char *>(first.constData()), count).value_or(0);
         for (const DiscSubtitleTrack &track : title_.subtitles)
             ahead_ += EmptySubtitlePack(track.streamId, pts);
+        // LPCM has no stand-in the encoder would take for it.
+        const QList<int> heard = AudioStreamsIn(first.constData(), count);
+        for (const DiscAudioTrack &track : title_.audio)
+            if (!heard.contains(track.streamId) && (track.streamId < 0xa0 || track.streamId > 0xa7))
+                ahead_ += StandInAudioPack(track.streamId, pts);
         Sort(first.constData(), count);
         return true;
+    }
+
+    // What is queued, the packs ahead first, then the held blocks but the
+    // last `window` bytes; 0 when nothing is ready.
+    qint64 TakeQueued(char *buffer, qint64 size, qint64 window)
+    {
+        if (!ahead_.isEmpty()) {
+            const qint64 count = qMin<qint64>(size, ahead_.size());
+            std::memcpy(buffer, ahead_.constData(), static_cast<size_t>(count));
+            ahead_.remove(0, count);
+            return count;
+        }
+        const qint64 ready = held_.size() - heldAt_ - window;
+        if (ready <= 0)
+            return 0;
+        const qint64 count = qMin(size, ready);
+        std::memcpy(buffer, held_.constData() + heldAt_, static_cast<size_t>(count));
+        heldAt_ += count;
+        if (heldAt_ >= kAheadBytes || heldAt_ == held_.size()) { // handed on goes now and then, not at every read
+            held_.remove(0, heldAt_);
+            heldAt_ = 0;
+        }
+        return count;
     }
 
     // Whole blocks read: the subpicture packs go ahead, the rest is held.

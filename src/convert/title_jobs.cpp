@@ -138,10 +138,11 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             // 50 ms is filled (or trimmed) so the sound keeps to the picture.
             // Less is left alone: the encoder's reading of a disc's sound
             // puts a frame here and there one frame (32 ms) off its time.
-            // A copied track is left as it is.
+            // A track whose sound starts late is silent up to it. A copied
+            // track is left as it is.
             const qsizetype codec = a.indexOf(QStringLiteral("-acodec"));
             if (codec >= 0 && a.value(codec + 1) != QStringLiteral("copy"))
-                in << QStringLiteral("-af") << QStringLiteral("aresample=async=1:min_hard_comp=0.05");
+                in << QStringLiteral("-af") << QStringLiteral("aresample=async=1:min_hard_comp=0.05:first_pts=0");
         }
         if (chapters)
             in << QStringLiteral("-map_chapters") << QStringLiteral("1");

@@ -150,24 +150,24 @@ QByteArray ChapterMetadata(const QList<qint64> &startsMs, qint64 durationMs)
     return text;
 }
 
-QByteArray EmptySubtitlePack(int streamId, quint32 pts)
+namespace {
+
+// A 2048-byte pack of one timed packet of stream `pesId` (0xbd: private
+// stream 1, its substream first in `payload`), padded to the block's end.
+QByteArray OnePacketPack(int pesId, const QByteArray &payload, quint32 pts)
 {
     QByteArray pack;
     pack.reserve(2048);
     // Pack header: SCR 0, 10.08 Mbit/s, no stuffing.
     pack.append("\x00\x00\x01\xba\x44\x00\x04\x00\x04\x01\x01\x89\xc3\xf8", 14);
-    // Private stream 1 with a time stamp: the substream, then a subpicture
-    // unit of ten bytes whose one command stops the display.
-    static const char unit[] = "\x00\x0a\x00\x04\x00\x00\x00\x04\x02\xff";
-    const int payload = 1 + 10;
-    const int length = 3 + 5 + payload;
-    pack.append("\x00\x00\x01\xbd", 4);
+    const int length = 3 + 5 + int(payload.size());
+    pack.append("\x00\x00\x01", 3);
+    pack.append(char(pesId));
     pack.append(char(length >> 8));
     pack.append(char(length & 0xff));
     pack.append("\x81\x80\x05", 3);
     PutTimeStamp(pack, pts, 0x2);
-    pack.append(char(streamId));
-    pack.append(unit, 10);
+    pack.append(payload);
     // The rest of the block is padding.
     const int padding = 2048 - int(pack.size()) - 6;
     pack.append("\x00\x00\x01\xbe", 4);
@@ -175,6 +175,46 @@ QByteArray EmptySubtitlePack(int streamId, quint32 pts)
     pack.append(char(padding & 0xff));
     pack.append(QByteArray(padding, '\xff'));
     return pack;
+}
+
+} // namespace
+
+QByteArray EmptySubtitlePack(int streamId, quint32 pts)
+{
+    // The substream, then a subpicture unit of ten bytes whose one command
+    // stops the display.
+    return OnePacketPack(0xbd, QByteArray(1, char(streamId)) + QByteArray("\x00\x0a\x00\x04\x00\x00\x00\x04\x02\xff", 10),
+                         pts);
+}
+
+QByteArray StandInAudioPack(int streamId, quint32 pts)
+{
+    // MPEG audio has a stream of its own; AC3 and DTS are substreams with a
+    // header of three bytes; then one byte that holds no frame.
+    if (streamId >= 0x1c0)
+        return OnePacketPack(streamId & 0xff, QByteArray(1, '\0'), pts);
+    return OnePacketPack(0xbd, QByteArray(1, char(streamId)) + QByteArray(4, '\0'), pts);
+}
+
+QList<int> AudioStreamsIn(const char *blocks, qsizetype size)
+{
+    QList<int> found;
+    for (qsizetype b = 0; b + 2048 <= size; b += 2048) {
+        const auto *pack = reinterpret_cast<const unsigned char *>(blocks + b);
+        ForEachPacket(pack, [pack, &found](int id, qsizetype at, qsizetype end) {
+            int stream = 0;
+            if (id >= 0xc0 && id <= 0xc7) {
+                stream = 0x100 | id;
+            } else if (id == 0xbd && at + 9 <= end) {
+                const qsizetype sub = at + 9 + pack[at + 8];
+                if (sub < end && pack[sub] >= 0x80)
+                    stream = pack[sub];
+            }
+            if (stream && !found.contains(stream))
+                found.append(stream);
+        });
+    }
+    return found;
 }
 
 bool IsSubpicturePack(const char *pack)

@@ -82,6 +82,15 @@ QByteArray ChapterMetadata(const QList<qint64> &startsMs, qint64 durationMs);
 // to the encoder at once, however late its first subtitle comes.
 QByteArray EmptySubtitlePack(int streamId, quint32 pts);
 
+// A 2048-byte pack with one packet of an AC3, DTS or MPEG audio stream (its
+// id as the encoder names it: 0x80, 0x88, 0x1c0...) that holds no sound, at the
+// given time: put at the head of a title whose track starts late, it makes
+// the track known to the encoder at once, silent until its sound comes.
+QByteArray StandInAudioPack(int streamId, quint32 pts);
+
+// The audio streams (ids as above) with packets in whole 2048-byte packs.
+QList<int> AudioStreamsIn(const char *blocks, qsizetype size);
+
 // Whether a 2048-byte pack holds (a piece of) a subpicture: private stream 1
 // with a substream of 0x20 to 0x3f.
 bool IsSubpicturePack(const char *pack);

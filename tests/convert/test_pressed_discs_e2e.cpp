@@ -121,6 +121,42 @@ private slots:
         }
     }
 
+    // The chosen track's sound starts 12 s into the title, past what the
+    // encoder looks at before it starts: the track is there from the start,
+    // silent up to its sound, which keeps its time.
+    void trackStartingLate_data()
+    {
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QStringList>("audio");
+        QTest::newRow("AC3 into AVI") << "AVI" << QStringList{"--audio", "en:440:2,ja:880:2"};
+        QTest::newRow("MPEG audio into MP4") << "MP4" << QStringList{"--audio", "en:440:2,ja:880:2", "--mp2"};
+    }
+    void trackStartingLate()
+    {
+        QFETCH(QString, container);
+        QFETCH(QStringList, audio);
+        const QString disc = root_.filePath("LATE" + container), out = root_.filePath("late-out");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(disc, QStringList{"--titles", "20", "--chapter", "0", "--late-track", "12"} + audio,
+                                    {}, &said),
+                 qPrintable(said));
+        test::DialogRecorder dialogs;
+        {
+            auto w = Window(disc, out, container);
+            QVERIFY2(w->CheckListBox2->Items().value(0).contains("日本語"), qPrintable(w->CheckListBox2->Items().value(0)));
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        const QString file = out + "/LATE" + container + "_01." + container.toLower();
+        QVERIFY2(qAbs(test::MediaDuration(file) - 20.0) < 0.5, qPrintable(QString::number(test::MediaDuration(file))));
+        const QList<int> heard = test::Tones(file, 0, 19);
+        QCOMPARE(heard.size(), 19);
+        for (int second = 0; second < heard.size(); ++second) // the 12th holds the start
+            if (second != 11)
+                QVERIFY2(second < 11 ? heard[second] == 0 : qAbs(heard[second] - 880) <= 20,
+                         qPrintable(QString("%1 s: %2").arg(second).arg(ToneText(heard))));
+    }
+
     // MPEG audio of a PAL disc converts; the Japanese label names the file
     // and the audio is tagged Japanese.
     void palImageWithMpegAudioAndJapaneseLabel()
