@@ -12,6 +12,7 @@
 #include "convert/title_jobs.h"
 #include "convert/title_streams.h"
 #include "platform/dialogs.h"
+#include "platform/regular_file.h"
 #include "platform/error.h"
 #include "platform/process_files.h"
 #include "widgets/check_list_box.h"
@@ -523,12 +524,13 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         failed({QStringLiteral("入力元を読めなくなりました。"), why});
         return false;
     }
-    // An image that ends before the title does: the encoder made what there
-    // was, which stays; how far it goes is told.
+    // An image or a copy that ends before the title does: the encoder made
+    // what there was, which stays; how far it goes is told.
     if (sourceEnded && pass == passCount) {
         const qint64 reached = progress_.positionMs > 0 ? progress_.positionMs : job.title.durationMs * fedShare / 1000;
-        cut_ << QStringLiteral("T%1: イメージが途中で終わっています（%2 秒のうち %3 秒まで）")
+        cut_ << QStringLiteral("T%1: %2が途中で終わっています（%3 秒のうち %4 秒まで）")
                     .arg(job.title.number, 2, 10, QLatin1Char('0'))
+                    .arg(IsReadAsImage(job.discSource) ? QStringLiteral("イメージ") : QStringLiteral("タイトルのファイル"))
                     .arg(QString::number(job.title.durationMs / 1000.0, 'f', 0),
                          QString::number(std::min(reached, job.title.durationMs) / 1000.0, 'f', 1));
     }

@@ -376,6 +376,9 @@ private:
             return -1;
         if (file_) {
             const ssize_t got = DVDReadBlocks(file_, int(sector), size_t(count), buffer);
+            // Short: the title files end here (a copy cut short).
+            if (got >= 0 && got < count)
+                ended_ = true;
             return got > count ? -1 : qint64(got);
         }
         const quint64 block = quint64(imageStart_) + quint64(sector);
@@ -606,6 +609,28 @@ QString VolumeLabel(DvdDisc::Private &d)
 
 } // namespace
 
+namespace {
+
+// The blocks of a title set's title files, -1 when not known. A copy cut
+// short, its files shorter than the set's tables say, counts as long as the
+// tables say: its titles are listed and read as far as they go, and where
+// they end is told, as for an image cut short.
+qint64 TitleSetBlocks(dvd_reader_t *dvd, int titleSet, const ifo_handle_t *vts)
+{
+    dvd_stat_t stat;
+    if (DVDFileStat(dvd, titleSet, DVD_READ_TITLE_VOBS, &stat) != 0 || stat.size <= 0)
+        return -1;
+    const qint64 blocks = stat.size / DVD_VIDEO_LB_LEN;
+    if (!vts || !vts->vtsi_mat)
+        return blocks;
+    // The set holds its tables, menus, titles and the tables' backup.
+    const vtsi_mat_t &mat = *vts->vtsi_mat;
+    const qint64 told = qint64(mat.vts_last_sector) - mat.vtsi_last_sector - mat.vtstt_vobs;
+    return std::max(blocks, told);
+}
+
+} // namespace
+
 bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
 {
     const LibraryReadLimit limit;
@@ -627,13 +652,8 @@ bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
         title.number = i + 1;
         title.titleSet = entry.title_set_nr;
         title.titleInSet = entry.vts_ttn;
-        if (!setBlocks.count(title.titleSet)) {
-            dvd_stat_t stat;
-            setBlocks[title.titleSet] = DVDFileStat(dvd, title.titleSet, DVD_READ_TITLE_VOBS, &stat) == 0 &&
-                                                stat.size > 0
-                                            ? qint64(stat.size / DVD_VIDEO_LB_LEN)
-                                            : -1;
-        }
+        if (!setBlocks.count(title.titleSet))
+            setBlocks[title.titleSet] = TitleSetBlocks(dvd, title.titleSet, sets.Get(title.titleSet));
         const bool described = DescribeTitle(sets.Get(entry.title_set_nr), title, setBlocks[title.titleSet]);
         // A title set whose tables ran the library out of reads: what it
         // gave is not the disc's, and nothing after it can be read.

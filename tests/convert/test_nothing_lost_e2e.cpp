@@ -143,19 +143,37 @@ private slots:
         QVERIFY(!w->CheckBox2->isChecked() && w->CheckBox2->isEnabled());
     }
 
-    // An image cut short by an interrupted copy: what it holds is converted
-    // and kept, and the report says how far it goes.
-    void cutImageConvertsWhatIsThere()
+    // An image or a disc's folder cut short by an interrupted copy: what it
+    // holds is converted and kept, and the report says how far it goes.
+    void cutCopyConvertsWhatIsThere_data()
     {
-        const QString cut = root_.filePath("cut.iso"), out = root_.filePath("cut-out");
-        QVERIFY(QFile::copy(image_, cut));
-        QVERIFY(QFile::resize(cut, QFileInfo(image_).size() * 55 / 100));
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("image") << true << "イメージ";
+        QTest::newRow("folder") << false << "タイトルのファイル";
+    }
+    void cutCopyConvertsWhatIsThere()
+    {
+        QFETCH(bool, image);
+        QFETCH(QString, what);
+        QString cut = root_.filePath("cut.iso"), cutFile = cut;
+        if (!image) {
+            cut = root_.filePath("copied/MYDISC");
+            QVERIFY(QDir().mkpath(cut + "/VIDEO_TS"));
+            for (const QString &name : QDir(root_.filePath("disc/VIDEO_TS")).entryList(QDir::Files))
+                QVERIFY(QFile::copy(root_.filePath("disc/VIDEO_TS/") + name, cut + "/VIDEO_TS/" + name));
+            cutFile = cut + "/VIDEO_TS/VTS_01_1.VOB";
+        } else {
+            QVERIFY(QFile::copy(image_, cut));
+        }
+        QVERIFY(QFile::resize(cutFile, QFileInfo(cutFile).size() * 55 / 100));
+        const QString out = root_.filePath(image ? "cut-out" : "cut-folder-out");
         const QStringList said = Convert(cut, out);
         const QString file = out + "/MYDISC_01.avi";
         const double seconds = test::MediaDuration(file);
         QVERIFY2(seconds > 3 && seconds < 10, qPrintable(QString::number(seconds)));
         QCOMPARE(said.size(), 1);
-        QVERIFY2(said.first().contains(QRegularExpression("T01: イメージが途中で終わっています（12 秒のうち "
+        QVERIFY2(said.first().contains(QRegularExpression("T01: " + what + "が途中で終わっています（12 秒のうち "
                                                           "[3-9]\\.[0-9] 秒まで）")),
                  qPrintable(said.first()));
         QVERIFY2(!said.first().contains("入力元を読めなくなりました"), qPrintable(said.first()));
