@@ -12,6 +12,8 @@ namespace {
 constexpr qsizetype kBlock = 2048;
 constexpr qsizetype kPciData = 0x2d; // a navigation pack's presentation control data
 constexpr qint64 kWrap = qint64(1) << 33; // times count 33 bits and wrap
+constexpr qint64 kStaleTicks = 9000;      // a tenth of a second
+constexpr qint64 kRunOnTicks = 108000;    // 1.2 s: more than a unit
 
 qint64 Moved(qint64 time, qint64 shift)
 {
@@ -69,17 +71,53 @@ void ContinuousTimes::Apply(unsigned char *blocks, qsizetype size)
         if (times && times->end > times->start) {
             const auto unit = NavPackUnit(block, kBlock);
             const int vob = unit ? unit->vobId : 0, cell = unit ? unit->cellId : 0;
-            // A new cell starts where the last unit of the one before ended.
-            if (started_ && (vob != lastVob_ || cell != lastCell_))
+            // A new cell whose times do not run on starts where the last
+            // unit of the one before ended. One that runs on, its first unit
+            // perhaps lost, keeps its times.
+            const qint64 gap = Moved(times->start + shift_ - lastEnd_ + kWrap / 2, 0) - kWrap / 2;
+            if (started_ && (vob != lastVob_ || cell != lastCell_) && (gap < -kStaleTicks || gap > kRunOnTicks)) {
                 shift_ = lastEnd_ - times->start;
+                joined_ = true;
+                cellStart_ = times->start;
+                stale_.fill(false);
+            }
             started_ = true;
             lastVob_ = vob;
             lastCell_ = cell;
             lastEnd_ = times->end + shift_;
         }
+        if (joined_)
+            DropStaleSound(block);
         if (shift_ != 0)
             Block(block, unitTimes);
     }
+}
+
+void ContinuousTimes::DropStaleSound(unsigned char *b)
+{
+    if (!IsMpeg2Pack(b))
+        return;
+    ForEachPacket(b, [b, this](int id, qsizetype at, qsizetype end) {
+        if (!(id == 0xbd || (id >= 0xc0 && id <= 0xdf)) || end < at + 9 || (b[at + 6] & 0xc0) != 0x80)
+            return;
+        const qsizetype header = b[at + 8];
+        const qsizetype data = at + 9 + header;
+        if (data >= end)
+            return;
+        const int stream = id == 0xbd ? b[data] : id;
+        if ((b[at + 7] >> 6) >= 2 && header >= 5) {
+            const unsigned char *t = b + at + 9;
+            const qint64 time = (qint64(t[0] & 0x0e) << 29) | (qint64(t[1]) << 22) | (qint64(t[2] & 0xfe) << 14) |
+                                (qint64(t[3]) << 7) | (t[4] >> 1);
+            // Before the cell's first unit read by more than a tenth of a
+            // second (times wrap at 33 bits).
+            const qint64 ahead = Moved(time, -cellStart_);
+            stale_[stream] = ahead >= kWrap / 2 && ahead < kWrap - kStaleTicks;
+        }
+        // What follows such a packet in its stream goes with it.
+        if (stale_[stream])
+            b[at + 3] = 0xbe;
+    });
 }
 
 void ContinuousTimes::Block(unsigned char *b, bool navigation) const

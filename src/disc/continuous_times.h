@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <array>
+
 namespace zento {
 
 // A title read block by block may join cells whose times do not run on: a
@@ -23,12 +25,20 @@ public:
 private:
     // Moves a block's times; a navigation pack's own as well.
     void Block(unsigned char *block, bool navigation) const;
+    // After a join whose cell was entered past its first unit (that unit's
+    // pack lost), the sound and subpictures of the lost unit's time still
+    // come in the next: they would go back in time across the join, and the
+    // encoder would shift its whole timeline by that. They become padding.
+    void DropStaleSound(unsigned char *block);
 
     qint64 shift_ = 0;   // added to the current cell's times (90 kHz)
     bool started_ = false;
     qint64 lastEnd_ = 0; // the end of the unit read last, moved by its shift
     int lastVob_ = 0;
     int lastCell_ = 0;
+    bool joined_ = false;    // the current cell came after a join
+    qint64 cellStart_ = 0;   // its first unit's start as read (90 kHz)
+    std::array<bool, 256> stale_{}; // by stream: the last timed packet was before it
 };
 
 } // namespace zento

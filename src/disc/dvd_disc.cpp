@@ -36,6 +36,8 @@ namespace {
 // file by its path, or, for a stream without one, from a copy of the stream
 // in memory; the title blocks are always read through the stream.
 constexpr quint64 kSpoolLimit = quint64(256) << 20;
+// More blocks than a unit of a title takes: a second at the highest rate.
+constexpr int kLongestUnitBlocks = 1024;
 
 // The library's reader and what it reads from: an image's stream and copy
 // live as long as the reader, and every title reader keeps all of them.
@@ -270,6 +272,10 @@ public:
                     sector_ += qint64(unit->lastBlock) + 1;
                     continue;
                 }
+                if (!cellTimed_ && !OpensCell(at, cell)) {
+                    ++sector_;
+                    continue;
+                }
                 ++written;
                 if (unit) {
                     searching_ = false;
@@ -279,6 +285,21 @@ public:
                     atNav_ = false;
                 }
                 ++sector_;
+                continue;
+            }
+            if (!cellTimed_) {
+                if (ReadBlocks(sector_, 1, at) == 1) {
+                    failures_ = 0;
+                    if (OpensCell(at, cell))
+                        ++written;
+                    ++sector_;
+                } else if (ended_) {
+                    break;
+                } else if (Skip(1)) {
+                    return written > 0 ? written : -1;
+                } else {
+                    ++sector_;
+                }
                 continue;
             }
             const int want = int(std::min<qint64>(maxBlocks - written, runEnd_ - sector_ + 1));
@@ -330,9 +351,12 @@ public:
             const qint64 range = qint64(cell.lastSector) - cell.firstSector + 1;
             if (block < range) {
                 EnterCell();
-                // an interleaved cell is entered at its start: its units lead on
-                if (!cell.interleaved)
+                // an interleaved cell is entered at its start: its units lead
+                // on; a plain one is read from the block asked for
+                if (!cell.interleaved && block > 0) {
                     sector_ += block;
+                    cellTimed_ = true;
+                }
                 return true;
             }
             block -= range;
@@ -361,12 +385,32 @@ private:
         endOfCell_ = false;
         searching_ = false;
         next_ = 0;
+        cellTimed_ = false;
+        untimed_ = 0;
     }
 
     // A unit that says it belongs to a cell other than this one.
     static bool OtherCell(const NavUnit &unit, const DiscCell &cell)
     {
         return unit.vobId > 0 && cell.vobId > 0 && (unit.vobId != cell.vobId || unit.cellId != cell.cellId);
+    }
+
+    // Whether a block read at a cell's start, before any of its units'
+    // navigation packs, may go on: the pack itself, from when the cell's
+    // time is known. Blocks before it (the pack unreadable or damaged) have
+    // no known time: passed on, they would go out on the last cell's times
+    // and put a hole of seconds into the title at the join. They are passed
+    // over to the next unit, counted as skipped; a cell that shows no pack
+    // for a unit's length is read as it is.
+    bool OpensCell(const unsigned char *block, const DiscCell &cell)
+    {
+        const std::optional<NavUnit> unit = NavPackUnit(block, kBlockSize);
+        if ((unit && !OtherCell(*unit, cell)) || ++untimed_ > kLongestUnitBlocks) {
+            cellTimed_ = true;
+            return true;
+        }
+        ++skipped_;
+        return false;
     }
 
     // The whole blocks read, -1 on a failure.
@@ -404,6 +448,8 @@ private:
     bool atNav_ = false;  // the next block opens a unit of an interleaved cell
     bool endOfCell_ = false;
     bool searching_ = false; // a unit's pack was unreadable: the next pack of this cell is looked for
+    bool cellTimed_ = false; // a navigation pack of the cell was read: its time is known
+    int untimed_ = 0;        // blocks passed over before it
     qint64 next_ = 0;     // the block that opens the next unit
     qint64 skipped_ = 0;
     int failures_ = 0;
