@@ -92,6 +92,15 @@ QString FilePlaces::SettingsPath() const
     return PathInFolder(UserFolder(), QLatin1String(kSettingsFileName));
 }
 
+QString FilePlaces::SettingsReadPath() const
+{
+    const QString own = SettingsPath();
+    if (mode_ == RunMode::Portable || QFileInfo::exists(own))
+        return own;
+    const QString left = PathInFolder(programFolder_, QLatin1String(kSettingsFileName));
+    return ProbeRegularFile(left) == FileRead::Read ? left : own;
+}
+
 QString FilePlaces::PresetPath() const
 {
     const QString own = PresetStorePath();

@@ -46,6 +46,11 @@ public:
     QString UserFolder() const;
     // The settings file DVD_zento.ini in the user folder.
     QString SettingsPath() const;
+    // The settings file read at start: the user's, or, installed and with
+    // none of the user's yet, one left in the program folder (a portable copy
+    // whose settings file cannot be written is installed; its settings stay
+    // the starting ones).
+    QString SettingsReadPath() const;
     // The preset file read at start: profile.txt in the user folder when it
     // is there, else the one shipped in the program folder. When the user's
     // file is there but cannot be read (a folder, a FIFO, no permission), the

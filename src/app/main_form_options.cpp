@@ -239,7 +239,7 @@ void TMainForm1::FormActivate(QObject *)
 {
     if (Tag != 0)
         return;
-    const IniFile ini(Places().SettingsPath());
+    const IniFile ini(Places().SettingsReadPath());
     const QString set = QStringLiteral("SET");
     const QString set1 = QStringLiteral("SET1");
     const QString set2 = QStringLiteral("SET2");

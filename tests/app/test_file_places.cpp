@@ -239,6 +239,25 @@ private slots:
         QCOMPARE(dialogs_->messages.filter("を作成できません"), QStringList());
     }
 
+    // A portable copy whose settings file was made read-only runs as an
+    // installed one: its settings are where it starts from, never passed
+    // over, and are kept from then on in the user's folder.
+    void settingsLeftInProgramFolder()
+    {
+        const QByteArray left = "[SET1]\r\nC1_03=" + Home("mine").toUtf8() + "\r\n";
+        QVERIFY(WriteFile(program_->File("DVD_zento.ini"), left));
+        const ProgramFolderTakenAs taken(false);
+        {
+            TMainForm1 window(program_->Executable());
+            window.FormActivate();
+            QCOMPARE(window.C1_03->Text(), Home("mine"));
+            window.close();
+        }
+        QCOMPARE(ReadFile(program_->File("DVD_zento.ini")), left);
+        QVERIFY(ReadFile(Config("DVD_zento.ini")).contains("C1_03=" + Home("mine").toUtf8() + "\r\n"));
+        QCOMPARE(dialogs_->messages, QStringList());
+    }
+
     // Two windows of an installed or portable copy store presets into one
     // file: none loses a line of the other's; each window's box shows the
     // file, so the row stored on close is the preset picked at the next start.
