@@ -3,6 +3,7 @@
 #include "app/main_form.h"
 #include "app/run_reports.h"
 
+#include "convert/chapter_cut.h"
 #include "convert/command_line.h"
 #include "convert/encoder_process.h"
 #include "convert/encoder_progress.h"
@@ -533,6 +534,11 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
                     .arg(IsReadAsImage(job.discSource) ? QStringLiteral("イメージ") : QStringLiteral("タイトルのファイル"))
                     .arg(QString::number(job.title.durationMs / 1000.0, 'f', 0),
                          QString::number(std::min(reached, job.title.durationMs) / 1000.0, 'f', 1));
+        // Chapters past its end would give the file the whole title's length.
+        if (const QString chapters = PathInFolder(workFolder_.path(), QStringLiteral("chapters.txt"));
+            workFolder_.isValid() && ContainerHoldsChapters(settings) && !job.title.chapterStartsMs.isEmpty())
+            CutOutputChapters(FindEncoder(w_.ProgramFolder()), output, job.title.chapterStartsMs,
+                              std::min(reached, job.title.durationMs), chapters);
     }
     if (skipped > 0)
         skips_.append(

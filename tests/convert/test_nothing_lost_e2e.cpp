@@ -178,6 +178,36 @@ private slots:
                  qPrintable(said.first()));
         QVERIFY2(!said.first().contains("入力元を読めなくなりました"), qPrintable(said.first()));
     }
+
+    // Cut short into a container that holds chapters: those past the end go,
+    // and the file is as long as what it holds, not the whole title.
+    void cutImageChaptersEndWithIt()
+    {
+        const QString disc = root_.filePath("chapters"), image = root_.filePath("chapters.iso");
+        QString made;
+        QVERIFY2(test::MakeTestDisc(disc, {"--titles", "12", "--chapter", "4", "--audio", "ja:440:2", "--label", "CHAPTERS"},
+                                    image, &made),
+                 qPrintable(made));
+        QVERIFY(QFile::resize(image, QFileInfo(image).size() * 55 / 100));
+        const QString out = root_.filePath("chapters-out");
+        test::DialogRecorder dialogs;
+        {
+            auto w = test::TitleModeWindow(program_, image, out, "MP4");
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"CHAPTERS_01.mp4"});
+        const QString file = out + "/CHAPTERS_01.mp4";
+        const QString said = test::Run("ffprobe", {"-v", "error", "-show_entries",
+                                                   "format=duration:stream=duration:chapter=start_time", "-of",
+                                                   "csv=p=0", file});
+        const double length = test::MediaDuration(file);
+        QVERIFY2(length > 3 && length < 10, qPrintable(said));
+        const QStringList lines = said.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 4, qPrintable(said)); // two streams, a chapter at least, the file
+        for (const QString &line : lines)
+            QVERIFY2(line.split(',').value(0).toDouble() <= length + 0.3, qPrintable(said));
+    }
 };
 
 QTEST_MAIN(TestNothingLostE2e)
