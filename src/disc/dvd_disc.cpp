@@ -657,17 +657,18 @@ QString VolumeLabel(DvdDisc::Private &d)
 
 namespace {
 
-// The blocks of a title set's title files, -1 when not known. A copy cut
-// short, its files shorter than the set's tables say, counts as long as the
-// tables say: its titles are listed and read as far as they go, and where
-// they end is told, as for an image cut short.
-qint64 TitleSetBlocks(dvd_reader_t *dvd, int titleSet, const ifo_handle_t *vts)
+// The blocks of a title set's title files, -1 when not known. A folder's
+// copy cut short, its files shorter than the set's tables say, counts as
+// long as the tables say: its titles are listed and read as far as they go,
+// and where they end is told, as for an image cut short. (An image's file
+// sizes are those its directory gives, cut or not.)
+qint64 TitleSetBlocks(dvd_reader_t *dvd, int titleSet, const ifo_handle_t *vts, bool folder)
 {
     dvd_stat_t stat;
     if (DVDFileStat(dvd, titleSet, DVD_READ_TITLE_VOBS, &stat) != 0 || stat.size <= 0)
         return -1;
     const qint64 blocks = stat.size / DVD_VIDEO_LB_LEN;
-    if (!vts || !vts->vtsi_mat)
+    if (!folder || !vts || !vts->vtsi_mat)
         return blocks;
     // The set holds its tables, menus, titles and the tables' backup.
     const vtsi_mat_t &mat = *vts->vtsi_mat;
@@ -699,7 +700,7 @@ bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
         title.titleSet = entry.title_set_nr;
         title.titleInSet = entry.vts_ttn;
         if (!setBlocks.count(title.titleSet))
-            setBlocks[title.titleSet] = TitleSetBlocks(dvd, title.titleSet, sets.Get(title.titleSet));
+            setBlocks[title.titleSet] = TitleSetBlocks(dvd, title.titleSet, sets.Get(title.titleSet), !d->image);
         const bool described = DescribeTitle(sets.Get(entry.title_set_nr), title, setBlocks[title.titleSet]);
         // A title set whose tables ran the library out of reads: what it
         // gave is not the disc's, and nothing after it can be read.
