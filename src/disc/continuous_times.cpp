@@ -22,11 +22,15 @@ qint64 Moved(qint64 time, qint64 shift)
 
 // A presentation or decoding stamp: five bytes, a 4-bit prefix, then the
 // time in runs of 3, 15 and 15 bits, each closed by a marker bit.
+qint64 ReadStamp(const unsigned char *at)
+{
+    return (qint64(at[0] & 0x0e) << 29) | (qint64(at[1]) << 22) | (qint64(at[2] & 0xfe) << 14) | (qint64(at[3]) << 7) |
+           (at[4] >> 1);
+}
+
 void MoveStamp(unsigned char *at, qint64 shift)
 {
-    const qint64 time = (qint64(at[0] & 0x0e) << 29) | (qint64(at[1]) << 22) | (qint64(at[2] & 0xfe) << 14) |
-                        (qint64(at[3]) << 7) | (at[4] >> 1);
-    const qint64 moved = Moved(time, shift);
+    const qint64 moved = Moved(ReadStamp(at), shift);
     at[0] = static_cast<unsigned char>((at[0] & 0xf1) | ((moved >> 29) & 0x0e));
     at[1] = static_cast<unsigned char>(moved >> 22);
     at[2] = static_cast<unsigned char>((at[2] & 0x01) | ((moved >> 14) & 0xfe));
@@ -95,23 +99,16 @@ void ContinuousTimes::Apply(unsigned char *blocks, qsizetype size)
 
 void ContinuousTimes::DropStaleSound(unsigned char *b)
 {
-    if (!IsMpeg2Pack(b))
-        return;
     ForEachPacket(b, [b, this](int id, qsizetype at, qsizetype end) {
-        if (!(id == 0xbd || (id >= 0xc0 && id <= 0xdf)) || end < at + 9 || (b[at + 6] & 0xc0) != 0x80)
-            return;
-        const qsizetype header = b[at + 8];
-        const qsizetype data = at + 9 + header;
-        if (data >= end)
+        const bool sound = id == 0xbd || (id >= 0xc0 && id <= 0xdf);
+        const qsizetype data = sound ? PesData(b, at, end) : -1;
+        if (data < 0 || data >= end)
             return;
         const int stream = id == 0xbd ? b[data] : id;
-        if ((b[at + 7] >> 6) >= 2 && header >= 5) {
-            const unsigned char *t = b + at + 9;
-            const qint64 time = (qint64(t[0] & 0x0e) << 29) | (qint64(t[1]) << 22) | (qint64(t[2] & 0xfe) << 14) |
-                                (qint64(t[3]) << 7) | (t[4] >> 1);
+        if ((b[at + 7] >> 6) >= 2 && b[at + 8] >= 5) {
             // Before the cell's first unit read by more than a tenth of a
             // second (times wrap at 33 bits).
-            const qint64 ahead = Moved(time, -cellStart_);
+            const qint64 ahead = Moved(ReadStamp(b + at + 9), -cellStart_);
             stale_[stream] = ahead >= kWrap / 2 && ahead < kWrap - kStaleTicks;
         }
         // What follows such a packet in its stream goes with it.
@@ -132,12 +129,10 @@ void ContinuousTimes::Block(unsigned char *b, bool navigation) const
         // Private stream 1 (AC-3, DTS, LPCM, subpictures), MPEG audio and
         // video; the navigation and padding packets carry no stamps.
         const bool stamped = id == 0xbd || (id >= 0xc0 && id <= 0xef);
-        if (!stamped || end < at + 9 || (b[at + 6] & 0xc0) != 0x80)
+        if (!stamped || PesData(b, at, end) < 0)
             return;
         const int flags = b[at + 7] >> 6;
         const qsizetype header = b[at + 8];
-        if (at + 9 + header > end)
-            return;
         if (flags >= 2 && header >= 5)
             MoveStamp(b + at + 9, shift_);
         if (flags == 3 && header >= 10)

@@ -34,4 +34,15 @@ void ForEachPacket(const unsigned char *pack, Packet &&packet)
     }
 }
 
+// Where the data of a packet from `at` to `end` starts, after its MPEG-2
+// header (flags, then the header's own length); -1 for a packet without such
+// a header or whose header runs past its end.
+inline qsizetype PesData(const unsigned char *pack, qsizetype at, qsizetype end)
+{
+    if (end < at + 9 || (pack[at + 6] & 0xc0) != 0x80)
+        return -1;
+    const qsizetype data = at + 9 + pack[at + 8];
+    return data <= end ? data : -1;
+}
+
 } // namespace zento

@@ -15,11 +15,8 @@ constexpr int kFewestPictures = 12; // fewer tell nothing of a cadence
 void TakeVideo(const unsigned char *pack, QByteArray &video)
 {
     ForEachPacket(pack, [pack, &video](int id, qsizetype at, qsizetype end) {
-        const unsigned char *p = pack + at;
-        if (id != 0xe0 || end < at + 9 || (p[6] & 0xc0) != 0x80)
-            return;
-        const qsizetype payload = at + 9 + p[8];
-        if (payload < end)
+        const qsizetype payload = id == 0xe0 ? PesData(pack, at, end) : -1;
+        if (payload >= 0 && payload < end)
             video.append(reinterpret_cast<const char *>(pack + payload), end - payload);
     });
 }
