@@ -85,6 +85,16 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         in << QStringLiteral("-palette") << streams.palette;
     if (streams.keyFramesOnly)
         in << QStringLiteral("-skip_frame") << QStringLiteral("nokey");
+    // A copied track's header is the track's own, which the encoder learns
+    // from its first frame: a track whose sound starts late is looked for up
+    // to a minute into the title (at most 80 MB of it held meanwhile) rather
+    // than the first five seconds. Where every track starts at once the
+    // look ends as soon as each has shown its first frame.
+    const qsizetype audioCodec = a.indexOf(QStringLiteral("-acodec"));
+    const bool audioCopied = audioCodec >= 0 && a.value(audioCodec + 1) == QStringLiteral("copy");
+    if (streams.mapStreams && streams.audioStreamId >= 0 && audioCopied)
+        in << QStringLiteral("-analyzeduration") << QStringLiteral("60000000") << QStringLiteral("-probesize")
+           << QStringLiteral("80000000");
     in << QStringLiteral("-f") << QStringLiteral("mpeg") << QStringLiteral("-i") << QStringLiteral("pipe:0");
     const bool chapters = streams.mapStreams && !streams.chaptersFile.isEmpty();
     if (chapters)
@@ -140,8 +150,7 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             // puts a frame here and there one frame (32 ms) off its time.
             // A track whose sound starts late is silent up to it. A copied
             // track is left as it is.
-            const qsizetype codec = a.indexOf(QStringLiteral("-acodec"));
-            if (codec >= 0 && a.value(codec + 1) != QStringLiteral("copy"))
+            if (audioCodec >= 0 && !audioCopied)
                 in << QStringLiteral("-af") << QStringLiteral("aresample=async=1:min_hard_comp=0.05:first_pts=0");
         }
         if (chapters)

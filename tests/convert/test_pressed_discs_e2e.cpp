@@ -128,13 +128,17 @@ private slots:
     {
         QTest::addColumn<QString>("container");
         QTest::addColumn<QStringList>("audio");
-        QTest::newRow("AC3 into AVI") << "AVI" << QStringList{"--audio", "en:440:2,ja:880:2"};
-        QTest::newRow("MPEG audio into MP4") << "MP4" << QStringList{"--audio", "en:440:2,ja:880:2", "--mp2"};
+        QTest::addColumn<QString>("codec");
+        QTest::newRow("AC3 into AVI") << "AVI" << QStringList{"--audio", "en:440:2,ja:880:2"} << "LIBMP3LAME";
+        QTest::newRow("MPEG audio into MP4") << "MP4" << QStringList{"--audio", "en:440:2,ja:880:2", "--mp2"}
+                                             << "LIBMP3LAME";
+        QTest::newRow("AC3 copied into MOV") << "MOV" << QStringList{"--audio", "en:440:2,ja:880:2"} << "自動";
     }
     void trackStartingLate()
     {
         QFETCH(QString, container);
         QFETCH(QStringList, audio);
+        QFETCH(QString, codec);
         const QString disc = root_.filePath("LATE" + container), out = root_.filePath("late-out");
         QString said;
         QVERIFY2(test::MakeTestDisc(disc, QStringList{"--titles", "20", "--chapter", "0", "--late-track", "12"} + audio,
@@ -144,11 +148,25 @@ private slots:
         {
             auto w = Window(disc, out, container);
             QVERIFY2(w->CheckListBox2->Items().value(0).contains("日本語"), qPrintable(w->CheckListBox2->Items().value(0)));
+            w->C3_01->SetItemIndex(test::RowWithId(Catalogue::AudioCodecs, codec));
             w->CButton10->click();
         }
         QCOMPARE(dialogs.messages, QStringList());
         const QString file = out + "/LATE" + container + "_01." + container.toLower();
         QVERIFY2(qAbs(test::MediaDuration(file) - 20.0) < 0.5, qPrintable(QString::number(test::MediaDuration(file))));
+        if (codec == "自動") { // the disc's own frames, 12 s after the picture's first
+            const auto start = [&file](const char *stream) {
+                return test::Run("ffprobe", {"-v", "error", "-select_streams", stream, "-show_entries",
+                                             "stream=codec_name,start_time", "-of", "csv=p=0", file})
+                    .trimmed()
+                    .section('\n', 0, 0);
+            };
+            const QString video = start("v:0"), sound = start("a:0");
+            QVERIFY2(sound.startsWith("ac3,"), qPrintable(sound));
+            const double late = sound.section(',', 1, 1).toDouble() - video.section(',', 1, 1).toDouble();
+            QVERIFY2(qAbs(late - 12.0) < 0.1, qPrintable(video + " " + sound));
+            return;
+        }
         const QList<int> heard = test::Tones(file, 0, 19);
         QCOMPARE(heard.size(), 19);
         for (int second = 0; second < heard.size(); ++second) // the 12th holds the start
