@@ -87,14 +87,14 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         in << QStringLiteral("-skip_frame") << QStringLiteral("nokey");
     // A copied track's header is the track's own, which the encoder learns
     // from its first frame: a track whose sound starts late is looked for up
-    // to a minute into the title (at most 80 MB of it held meanwhile) rather
-    // than the first five seconds. Where every track starts at once the
-    // look ends as soon as each has shown its first frame.
+    // to half a minute into the title rather than the first five seconds.
+    // The encoder holds what it reads meanwhile (a program stream may always
+    // bring new streams, so it reads that far every time): at most 40 MB.
     const qsizetype audioCodec = a.indexOf(QStringLiteral("-acodec"));
     const bool audioCopied = audioCodec >= 0 && a.value(audioCodec + 1) == QStringLiteral("copy");
     if (streams.mapStreams && streams.audioStreamId >= 0 && audioCopied)
-        in << QStringLiteral("-analyzeduration") << QStringLiteral("60000000") << QStringLiteral("-probesize")
-           << QStringLiteral("80000000");
+        in << QStringLiteral("-analyzeduration") << QStringLiteral("30000000") << QStringLiteral("-probesize")
+           << QStringLiteral("40000000");
     in << QStringLiteral("-f") << QStringLiteral("mpeg") << QStringLiteral("-i") << QStringLiteral("pipe:0");
     const bool chapters = streams.mapStreams && !streams.chaptersFile.isEmpty();
     if (chapters)

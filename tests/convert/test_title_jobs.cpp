@@ -172,7 +172,7 @@ private slots:
             BuildEncoderCommandLine("/d v/VTS_01_1.VOB", "/o/M 01.VOB", settings, 2, PathStyle::Posix);
         const EncoderCommand piped = PipedEncoderCommand(file, streams);
         // (the copied track's longer look is soundKeptToPicture's)
-        const QString line = QString(piped.commandLine()).remove(" -analyzeduration 60000000 -probesize 80000000");
+        const QString line = QString(piped.commandLine()).remove(" -analyzeduration 30000000 -probesize 40000000");
         QVERIFY2(line.startsWith(text), qPrintable(piped.commandLine()));
         QVERIFY2(piped.commandLine().endsWith(" -acodec copy \"/o/M 01.VOB\""), qPrintable(piped.commandLine()));
         QCOMPARE(piped.arguments.mid(piped.arguments.indexOf("-y")), file.arguments.mid(2));
@@ -187,7 +187,7 @@ private slots:
         QTest::addColumn<QString>("audio");
         QTest::addColumn<PipedStreams>("streams");
         QTest::addColumn<bool>("kept");
-        QTest::addColumn<bool>("lookedFor"); // a copied track's first frame, a minute into the title
+        QTest::addColumn<bool>("lookedFor"); // a copied track's first frame, half a minute into the title
         QTest::newRow("MP3") << "LIBMP3LAME" << PipedStreams{true, 0x80} << true << false;
         QTest::newRow("copied") << "" << PipedStreams{true, 0x80} << false << true;
         QTest::newRow("no track") << "LIBMP3LAME" << PipedStreams{true, -1} << false << false;
@@ -209,7 +209,7 @@ private slots:
             BuildEncoderCommandLine("/d/VTS_01_1.VOB", "/o/VTS_01_1.avi", settings, 1, PathStyle::Posix), streams);
         const QString line = piped.commandLine();
         QVERIFY2(line.contains(" -af aresample=async=1:min_hard_comp=0.05:first_pts=0 -y ") == kept, qPrintable(line));
-        QVERIFY2(line.contains("ffmpeg -analyzeduration 60000000 -probesize 80000000 -f mpeg -i pipe:0 ") == lookedFor,
+        QVERIFY2(line.contains("ffmpeg -analyzeduration 30000000 -probesize 40000000 -f mpeg -i pipe:0 ") == lookedFor,
                  qPrintable(line));
     }
 
