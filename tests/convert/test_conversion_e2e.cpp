@@ -130,7 +130,9 @@ private slots:
             QVERIFY(!thumbnailLeft);
             QVERIFY(!QFile::exists(program_.File("_thumb.jpg")));
             const QString sourceKb = QString::number(FileSize(w.CheckListBox1->ItemText(0)) / 1000);
-            QVERIFY2(sizes.contains(QRegularExpression(QString("^%1KB -> \\d+KB$").arg(sourceKb))),
+            // (a run that only copies streams may end before the window's
+            // once-a-second refresh, as it may before its thumbnail)
+            QVERIFY2(!pictureSure || sizes.contains(QRegularExpression(QString("^%1KB -> \\d+KB$").arg(sourceKb))),
                      qPrintable(sizes.join(QLatin1Char('|'))));
             for (int i = 0; i < 2; ++i)
                 QVERIFY(w.CheckListBox2->IsItemChecked(i));
