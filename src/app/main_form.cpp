@@ -164,7 +164,6 @@ void TMainForm1::BuildControls()
 {
     setWindowTitle(ApplicationTitle());
     setFixedSize(kWindowWidth, kWindowHeight);
-    move(20, 20);
     setFont(UiFont(12));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);

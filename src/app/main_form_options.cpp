@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kTopBarHeight = 20;
 constexpr int kFarAway = 1000000; // pixels from the origin
+constexpr QPoint kFirstPosition(20, 20); // with no position stored
 constexpr int kPresetColumns = 9;
 
 QColor ToQColor(const RgbColor &c)
@@ -247,9 +248,12 @@ void TMainForm1::FormActivate(QObject *)
     const QString set4 = QStringLiteral("SET4");
 
     // Both coordinates are checked before the window goes there: a hand-edited
-    // value near the end of the int range would overflow its rectangle.
-    const int left = ini.ReadInteger(set, QStringLiteral("M_LEFT"), x());
-    const int top = ini.ReadInteger(set, QStringLiteral("M_TOP"), y());
+    // value near the end of the int range would overflow its rectangle. The
+    // window is placed here only, as it is first shown: one moved before as
+    // well was left by some window managers where they put it, but believed
+    // at 0,0, and stored so on closing.
+    const int left = ini.ReadInteger(set, QStringLiteral("M_LEFT"), kFirstPosition.x());
+    const int top = ini.ReadInteger(set, QStringLiteral("M_TOP"), kFirstPosition.y());
     move(ReachablePosition(QPoint(left, top), width()));
 
     C1_03->SetText(ini.ReadString(set1, QStringLiteral("C1_03"), C1_03->Text()));
