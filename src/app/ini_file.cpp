@@ -102,6 +102,24 @@ bool SplitKeyLine(const QString &line, QString &key, QString &value)
     return true;
 }
 
+// A value between double or single quotes, which reading takes off.
+bool Enclosed(const QString &value)
+{
+    return value.size() >= 2 && value.front() == value.back() &&
+           (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\''));
+}
+
+// A value as it is written: as it is, but between double quotes where it
+// begins or ends with a blank, which reading would take off (a folder whose
+// name ends in a blank would come back as another), or is enclosed in
+// quotes itself, which reading would take off instead of its own.
+QString StoredValue(const QString &value)
+{
+    if (!value.isEmpty() && (IsBlank(value.front()) || IsBlank(value.back()) || Enclosed(value)))
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    return value;
+}
+
 bool SameName(const QString &a, const QString &b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -351,6 +369,8 @@ QString IniFile::ReadString(const QString &section, const QString &key, const QS
     QString name;
     QString value;
     SplitKeyLine(doc.lines.at(place.key).text, name, value);
+    if (Enclosed(value))
+        value = value.mid(1, value.size() - 2);
     if (value.isNull())
         value = QLatin1String("");
     return TruncateToBytes(value, kMaxValueBytes, doc.encoding);
@@ -367,7 +387,7 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
     // smuggle in keys), so it is left out.
     const QString cleanSection = RemoveLineBreaks(section);
     const QString cleanKey = RemoveLineBreaks(key);
-    const QString cleanValue = RemoveLineBreaks(value);
+    const QString cleanValue = StoredValue(RemoveLineBreaks(value));
     const QString crlf = QStringLiteral("\r\n");
 
     const std::shared_ptr<void> held = storage_->HoldForChange(path_);

@@ -120,6 +120,35 @@ private slots:
         QVERIFY(ReadFile(Path()).endsWith("Z=9\n"));
     }
 
+    // A folder is read back as the one written, blanks and quotes at its
+    // ends too (before, "/out " came back as "/out", another folder); other
+    // values are written as they are.
+    void valuesReadBackAsWritten_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("plain") << "/動画/out" << ToShiftJis("C1_03=/動画/out");
+        QTest::newRow("blank inside") << "/a b" << QByteArray("C1_03=/a b");
+        QTest::newRow("blank at the end") << "/out " << QByteArray("C1_03=\"/out \"");
+        QTest::newRow("blank at the start") << " out" << QByteArray("C1_03=\" out\"");
+        QTest::newRow("a tab at the end") << "/out\t" << QByteArray("C1_03=\"/out\t\"");
+        QTest::newRow("only blanks") << "  " << QByteArray("C1_03=\"  \"");
+        QTest::newRow("enclosed in double quotes") << "\"x\"" << QByteArray("C1_03=\"\"x\"\"");
+        QTest::newRow("enclosed in single quotes") << "'x'" << QByteArray("C1_03=\"'x'\"");
+        QTest::newRow("a quote at one end") << "\"x" << QByteArray("C1_03=\"x");
+        QTest::newRow("one quote") << "\"" << QByteArray("C1_03=\"");
+        QTest::newRow("empty") << "" << QByteArray("C1_03=");
+    }
+    void valuesReadBackAsWritten()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, line);
+        IniFile ini(Path());
+        ini.WriteString("SET1", "C1_03", value);
+        QCOMPARE(ReadFile(Path()), "[SET1]\r\n" + line + "\r\n");
+        QCOMPARE(IniFile(Path()).ReadString("SET1", "C1_03", "default"), value);
+    }
+
     void textLimit_data()
     {
         QTest::addColumn<bool>("utf8File");
