@@ -10,7 +10,24 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace zento {
+
+// A folder held with a lock of the system's on it, which goes with the
+// process: one that ends without giving it back leaves nothing held.
+struct FilePlaces::FolderHold {
+    int fd = -1;
+    ~FolderHold()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 const char *const kUserFolderName = "dvd-zento";
 
@@ -137,8 +154,18 @@ void FilePlaces::PrepareUserFolder() const
 
 QString FilePlaces::ThumbnailFolder()
 {
-    if (mode_ == RunMode::Portable)
-        return programFolder_;
+    if (mode_ == RunMode::Portable && !thumbnailFolder_) {
+        if (programFolderHeld_)
+            return programFolder_;
+        auto hold = std::make_unique<FolderHold>();
+        hold->fd = ::open(QFile::encodeName(programFolder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // Where the system keeps no locks for the folder, it is used as it
+        // always was.
+        if (hold->fd < 0 || ::flock(hold->fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
+            programFolderHeld_ = std::move(hold);
+            return programFolder_;
+        }
+    }
     if (!thumbnailFolder_)
         thumbnailFolder_ = MakePrivateFolder(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
     if (!thumbnailFolder_)
@@ -156,7 +183,12 @@ void FilePlaces::RemoveThumbnail()
         thumbnailFolder_.reset(); // removes the folder with what it holds
         return;
     }
-    QFile::remove(ThumbnailPath(UserFolder())); // the program folder when portable
+    // The program folder's picture, when portable, only while this run holds
+    // it: else it is another window's.
+    if (mode_ == RunMode::Portable && !programFolderHeld_)
+        return;
+    QFile::remove(ThumbnailPath(UserFolder()));
+    programFolderHeld_.reset();
 }
 
 } // namespace zento

@@ -71,6 +71,9 @@ public:
     // The folder the thumbnail run writes into: the program folder, or a
     // private folder of the user's (in the runtime folder, else in the
     // temporary folder, else the user folder), made when first asked for.
+    // The program folder is held for this run until RemoveThumbnail; a
+    // second window converting from the same folder meanwhile gets a private
+    // folder, so neither takes (or removes) the other's picture.
     QString ThumbnailFolder();
     // Removes the thumbnail file, and the private folder with it.
     void RemoveThumbnail();
@@ -80,6 +83,8 @@ private:
     mutable QString unreadablePresets_;
     RunMode mode_ = RunMode::Portable;
     std::unique_ptr<QTemporaryDir> thumbnailFolder_;
+    struct FolderHold;
+    std::unique_ptr<FolderHold> programFolderHeld_;
 };
 
 // Whether a program folder is the system's: below /usr, where only the

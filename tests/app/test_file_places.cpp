@@ -368,6 +368,28 @@ private slots:
             QCOMPARE(FilePlaces::ForProgramFolder(folder).Mode(), system ? RunMode::Installed : RunMode::Portable);
     }
 
+    // Two windows of one portable copy converting at once: the first run's
+    // picture is the program folder's, the second's its own, and neither's
+    // end takes the other's picture; once the first is over, the next run
+    // has the program folder again.
+    void portableThumbnailOfTwoWindows()
+    {
+        FilePlaces first(program_->Path(), RunMode::Portable), second(program_->Path(), RunMode::Portable);
+        const QString folder = first.ThumbnailFolder(), own = second.ThumbnailFolder();
+        QCOMPARE(folder, program_->Path());
+        QCOMPARE(first.ThumbnailFolder(), folder); // asked again in the same run
+        QVERIFY2(own != folder && QFileInfo(own).isDir(), qPrintable(own));
+        QVERIFY(WriteFile(folder + "/_thumb.jpg", "first") && WriteFile(own + "/_thumb.jpg", "second"));
+        second.RemoveThumbnail();
+        QVERIFY(QFile::exists(folder + "/_thumb.jpg") && !QFileInfo::exists(own));
+        QCOMPARE(second.ThumbnailFolder() == folder, false); // still the first's
+        second.RemoveThumbnail();
+        first.RemoveThumbnail();
+        QVERIFY(!QFile::exists(folder + "/_thumb.jpg"));
+        QCOMPARE(second.ThumbnailFolder(), folder);
+        second.RemoveThumbnail();
+    }
+
     // Relative values of the XDG folder variables are ignored: nothing is
     // made below the folder the program was started in.
     void relativeXdgValuesIgnored()
