@@ -26,15 +26,8 @@ class TestWindowManagerE2e : public QObject {
     // Where the window stands on the screen, from the display itself.
     static QPoint Position(const QString &id)
     {
-        const QString shell = test::Run("xdotool", {"getwindowgeometry", "--shell", id});
-        QPoint at(-1, -1);
-        for (const QString &line : shell.split('\n')) {
-            if (line.startsWith("X="))
-                at.setX(line.mid(2).toInt());
-            else if (line.startsWith("Y="))
-                at.setY(line.mid(2).toInt());
-        }
-        return at;
+        const QStringList shell = test::Run("xdotool", {"getwindowgeometry", "--shell", id}).split('\n');
+        return QPoint(shell.value(1).section('=', 1).toInt(), shell.value(2).section('=', 1).toInt()); // X=, Y=
     }
 
 private slots:
