@@ -21,8 +21,8 @@ QString SafePresetName(const QString &name)
         const char16_t u = c.unicode();
         if (u == u',')
             safe += QChar(0xFF0C); // ，
-        else if (u == u'"')
-            safe += QChar(0xFF02); // ＂
+        else if (u == u'"' && safe.isEmpty())
+            safe += QChar(0xFF02); // ＂: a column that begins with one would run to the next
         else if (u <= 0x20)
             safe += QChar(0x3000); // 　 (blank, tab, line break, other controls)
         else

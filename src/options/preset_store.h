@@ -7,8 +7,9 @@
 namespace zento {
 
 // A preset name that stays one column of its line: commas become "，", blanks
-// "　", double quotes "＂", and control characters (tab, line breaks, ...)
-// "　", since each of them would split or merge the line's columns.
+// "　", a double quote that begins the name "＂", and control characters
+// (tab, line breaks, ...) "　", since each of them would split or merge the
+// line's columns.
 QString SafePresetName(const QString &name);
 
 // The preset line for the current options, in the column order of profile.txt:

@@ -16,7 +16,7 @@ TBrowseEdit::TBrowseEdit(QWidget *parent) : QWidget(parent)
     button_ = new QToolButton(this);
     button_->setText(QStringLiteral("..."));
     button_->setCursor(Qt::PointingHandCursor);
-    button_->setFocusPolicy(Qt::NoFocus);
+    button_->setFocusPolicy(Qt::TabFocus); // the chooser by the keyboard too: Tab, then Space
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -274,10 +274,10 @@ private slots:
         w->C2_05->SetValue(2500);
         const int rows = w->C2_00->ItemCount();
         const QByteArray before = ReadFile(ProfilePath());
-        // Blanks, commas and quotes in the name become their full-width forms.
+        // Blanks and commas in the name become their full-width forms.
         dialogs_->answers = {"my dvd, \"hq\"\t2"};
         w->CButton11Click();
-        const QString name = "my　dvd，　＂hq＂　2";
+        const QString name = "my　dvd，　\"hq\"　2";
         const QString audio = QString(kDvdRow).section(',', 6); // the DVD row's audio columns
         const QByteArray line = ToShiftJis(name + ",AVI,640x480,,30fps,2500kbps," + audio + "\r\n");
         QCOMPARE(dialogs_->inputs, QStringList{"名前の入力|一発設定名(&I):"});

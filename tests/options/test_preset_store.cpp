@@ -41,7 +41,7 @@ private slots:
         QTest::newRow("plain") << "DVD"
                                << "DVD";
         QTest::newRow("blanks and commas") << " x, y " << QStringLiteral("　x，　y　");
-        QTest::newRow("double quote") << "\"big\"" << QStringLiteral("＂big＂");
+        QTest::newRow("double quotes") << "\"big\" a\"b" << QStringLiteral("＂big\"　a\"b"); // only the first
         QTest::newRow("tab, line break, control") << QString("a\t\r\n") + QChar(0x01) << QStringLiteral("a　　　　");
         QTest::newRow("full-width untouched") << QStringLiteral("高画質，　版") << QStringLiteral("高画質，　版");
     }
