@@ -337,14 +337,16 @@ ifo_handle_t *OpenMainTables(dvd_reader_t *dvd)
 
 qint64 DiscTimeTicks(const dvd_time_t &time)
 {
-    qint64 ticks = (qint64(Bcd(time.hour)) * 3600 + Bcd(time.minute) * 60 + Bcd(time.second)) * 30000;
+    const qint64 seconds = qint64(Bcd(time.hour)) * 3600 + Bcd(time.minute) * 60 + Bcd(time.second);
     const int frames = Bcd(time.frame_u & 0x3f);
     switch (time.frame_u >> 6) {
-    case 1: ticks += qint64(frames) * 1200; break; // 25 fps
-    case 3: ticks += qint64(frames) * 1001; break; // 29.97 fps
-    default: break;                                // no rate: no frames
+    case 1: return seconds * 30000 + qint64(frames) * 1200; // 25 fps
+    // At 29.97 fps the time counts frames, 30 to its second, as a player's
+    // display does: a second of it lasts 30 frames, 1.001 s (an hour of
+    // picture reads 59:56.4), and the stream's own times agree.
+    case 3: return (seconds * 30 + frames) * 1001;
+    default: return seconds * 30000; // no rate: no frames
     }
-    return ticks;
 }
 
 TitleSets::~TitleSets()

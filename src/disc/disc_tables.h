@@ -13,7 +13,8 @@
 namespace zento {
 
 // A dvd_time_t (BCD hours, minutes, seconds, frames with the rate in the two
-// high bits) in 1/30000 s, in which a frame at 25 and at 29.97 fps is whole.
+// high bits) in 1/30000 s, in which a frame at 25 and at 29.97 fps is whole;
+// at 29.97 fps its seconds are of 30 frames each.
 qint64 DiscTimeTicks(const dvd_time_t &time);
 inline qint64 TicksToMs(qint64 ticks)
 {

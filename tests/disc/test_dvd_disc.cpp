@@ -204,6 +204,43 @@ private slots:
         QCOMPARE(DiscName(Path(source), info.volumeLabel), name);
     }
 
+    // A chapter starts where its cell's picture does: the disc's times of
+    // NTSC count 30 frames to the second, so the second chapter of a 2 min
+    // title begins 60.06 s in (before, at 60.00, and an hour's 3.6 s early).
+    void chapterWhereItsCellStarts()
+    {
+        const QString folder = Path("MINUTES");
+        QString output;
+        QVERIFY2(test::MakeTestDisc(folder, {"--titles", "120", "--chapter", "60", "--audio", "ja:440:2", "--bitrate", "500"},
+                                    {}, &output),
+                 qPrintable(output));
+        auto disc = DvdDisc::Open(folder);
+        DiscInfo info;
+        QVERIFY(disc && disc->ReadInfo(info));
+        const DiscTitle &title = info.titles.at(0);
+        QCOMPARE(title.chapterStartsMs.size(), 2);
+        QVERIFY2(qAbs(title.durationMs - 120000) <= 34, qPrintable(QString::number(title.durationMs)));
+        QFile vob(folder + "/VIDEO_TS/VTS_01_1.VOB");
+        QVERIFY(vob.open(QIODevice::ReadOnly));
+        const auto cellTime = [&vob](const DiscCell &cell) {
+            vob.seek(qint64(cell.firstSector) * 2048);
+            const QByteArray block = vob.read(2048);
+            return NavPackStartTime(reinterpret_cast<const unsigned char *>(block.constData()), block.size());
+        };
+        const auto first = cellTime(title.cells.constFirst());
+        QVERIFY(first);
+        qint64 nearest = -1;
+        for (const DiscCell &cell : title.cells) {
+            const auto time = cellTime(cell);
+            QVERIFY(time);
+            const qint64 ms = qint64(*time - *first) / 90;
+            if (nearest < 0 || qAbs(ms - title.chapterStartsMs[1]) < qAbs(nearest - title.chapterStartsMs[1]))
+                nearest = ms;
+        }
+        QVERIFY2(qAbs(nearest - title.chapterStartsMs[1]) <= 17, // half a frame
+                 qPrintable(QString("chapter at %1 ms, its cell at %2 ms").arg(title.chapterStartsMs[1]).arg(nearest)));
+    }
+
     void readsTitleInPlayOrder()
     {
         auto disc = DvdDisc::Open(iso_);
@@ -460,10 +497,11 @@ private slots:
         QTest::addColumn<int>("second");
         QTest::addColumn<int>("frames"); // the rate in the two high bits, BCD below
         QTest::addColumn<qint64>("ms");
-        QTest::newRow("29.97 fps") << 0x00 << 0x00 << 0x29 << 0xe9 << qint64(29967); // 29 s + 29 frames
+        QTest::newRow("29.97 fps") << 0x00 << 0x00 << 0x29 << 0xe9 << qint64(29996); // 29 s + 29 frames: 899 frames
+        QTest::newRow("29.97 fps, an hour") << 0x01 << 0x00 << 0x00 << 0xc0 << qint64(3603600); // 108,000 frames
         QTest::newRow("25 fps") << 0x01 << 0x02 << 0x03 << 0x64 << qint64(3723960);  // 1:02:03 + 24 frames
         QTest::newRow("no rate: no frames") << 0x00 << 0x00 << 0x10 << 0x15 << qint64(10000);
-        QTest::newRow("BCD") << 0x00 << 0x59 << 0x59 << 0xc0 << qint64(3599000);
+        QTest::newRow("BCD") << 0x00 << 0x59 << 0x59 << 0x40 << qint64(3599000);
     }
     void timeCodes()
     {

@@ -55,7 +55,7 @@ public:
                 playback.block_mode = unsigned(shape.mode);
                 playback.block_type = shape.mode ? BLOCK_TYPE_ANGLE_BLOCK : 0;
                 playback.interleaved = shape.mode ? 1 : 0;
-                playback.playback_time = {0, 0, 0x05, 0xc0}; // 5 s at 29.97
+                playback.playback_time = {0, 0, 0x05, 0x40}; // 5 s at 25 fps
                 c.cells.push_back(playback);
                 c.positions.push_back({uint16_t(c.cells.size()), 0, 1});
                 c.programs.push_back(uint8_t(c.cells.size()));
@@ -69,7 +69,7 @@ public:
             int seconds = 0;
             for (const cell_playback_t &cell : c.cells)
                 seconds += cell.block_mode <= BLOCK_MODE_FIRST_CELL ? 5 : 0;
-            c.pgc.playback_time = {0, 0, uint8_t(seconds / 10 << 4 | seconds % 10), 0xc0};
+            c.pgc.playback_time = {0, 0, uint8_t(seconds / 10 << 4 | seconds % 10), 0x40};
         }
         for (Chain &c : chains_) {
             pgci_srp_t pointer{};
