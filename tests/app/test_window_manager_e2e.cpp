@@ -47,7 +47,9 @@ private slots:
         QTemporaryFile number(root_.filePath("display-XXXXXX"));
         QVERIFY(number.open());
         display_.setStandardInputFile(QProcess::nullDevice());
-        display_.start("sh", {"-c", "exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>\"$0\"",
+        // (-noreset: else each client that leaves, as every xdotool call does,
+        // resets the display under the next one to connect)
+        display_.start("sh", {"-c", "exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>\"$0\"",
                               number.fileName()});
         QByteArray name;
         QVERIFY(QTest::qWaitFor([&] { return (name = test::ReadFile(number.fileName())).endsWith('\n'); }, 20000));
