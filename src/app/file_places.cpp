@@ -10,24 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 namespace zento {
-
-// A folder held with a lock of the system's on it, which goes with the
-// process: one that ends without giving it back leaves nothing held.
-struct FilePlaces::FolderHold {
-    int fd = -1;
-    ~FolderHold()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 const char *const kUserFolderName = "dvd-zento";
 
@@ -155,16 +138,10 @@ void FilePlaces::PrepareUserFolder() const
 QString FilePlaces::ThumbnailFolder()
 {
     if (mode_ == RunMode::Portable && !thumbnailFolder_) {
+        if (!programFolderHeld_)
+            programFolderHeld_ = TryHoldFolder(programFolder_);
         if (programFolderHeld_)
             return programFolder_;
-        auto hold = std::make_unique<FolderHold>();
-        hold->fd = ::open(QFile::encodeName(programFolder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        // Where the system keeps no locks for the folder, it is used as it
-        // always was.
-        if (hold->fd < 0 || ::flock(hold->fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
-            programFolderHeld_ = std::move(hold);
-            return programFolder_;
-        }
     }
     if (!thumbnailFolder_)
         thumbnailFolder_ = MakePrivateFolder(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));

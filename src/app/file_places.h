@@ -8,6 +8,8 @@ class QTemporaryDir;
 
 namespace zento {
 
+class FolderHold;
+
 // How the program keeps its files, chosen once at start.
 //   Portable: the program folder can be written; the settings, the presets,
 //             the thumbnail and the default output all live there.
@@ -83,7 +85,6 @@ private:
     mutable QString unreadablePresets_;
     RunMode mode_ = RunMode::Portable;
     std::unique_ptr<QTemporaryDir> thumbnailFolder_;
-    struct FolderHold;
     std::unique_ptr<FolderHold> programFolderHeld_;
 };
 

@@ -6,6 +6,12 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace zento {
 
 namespace {
@@ -51,6 +57,21 @@ bool ProgramFolderWritable(const QString &folder)
     if (Probe())
         return Probe()(folder);
     return FolderWritable(folder, ProgramFolderFiles());
+}
+
+FolderHold::~FolderHold()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::unique_ptr<FolderHold> TryHoldFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    auto hold = std::make_unique<FolderHold>(fd);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return nullptr;
+    return hold;
 }
 
 } // namespace zento

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 namespace zento {
 
@@ -19,5 +20,22 @@ QStringList ProgramFolderFiles();
 using FolderWriteProbe = std::function<bool(const QString &folder)>;
 void SetFolderWriteProbe(FolderWriteProbe probe);
 bool ProgramFolderWritable(const QString &folder);
+
+// A folder held by one process at a time, with a lock of the system's on it
+// that goes with the process: one that ends without giving it back leaves
+// nothing held. None while another holds it; where the system keeps no locks
+// for the folder, a hold that holds nothing, so the folder is used as it
+// always was.
+class FolderHold {
+public:
+    explicit FolderHold(int fd) : fd_(fd) {}
+    FolderHold(const FolderHold &) = delete;
+    FolderHold &operator=(const FolderHold &) = delete;
+    ~FolderHold();
+
+private:
+    int fd_;
+};
+std::unique_ptr<FolderHold> TryHoldFolder(const QString &folder);
 
 } // namespace zento
