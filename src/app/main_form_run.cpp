@@ -335,8 +335,9 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     // What the encoder reads through its standard input: a title from the
     // disc, or the parts of a title one after the other.
     const bool fed = job.IsDiscTitle() || job.IsJoined();
-    const auto makeFeed = [&job]() {
-        return job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title, job.angle) : FilePartsFeed(job.parts);
+    const auto makeFeed = [&job](bool soundEncoded = false) {
+        return job.IsDiscTitle() ? DiscTitleFeed(job.discSource, job.title, job.angle, 0, soundEncoded)
+                                 : FilePartsFeed(job.parts);
     };
 
     // What the progress window shows of this pass, at once.
@@ -438,7 +439,7 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     PrepareEncoderProcess(*process, encoder, command.arguments, workFolder_.isValid() ? workFolder_.path() : QString());
     feeder_.reset();
     if (fed) {
-        feeder_ = std::make_unique<PipeFeeder>(makeFeed());
+        feeder_ = std::make_unique<PipeFeeder>(makeFeed(SoundEncoded(command.arguments)));
         if (!feeder_->Start())
             throw Error(QStringLiteral("no pipe for the encoder's input"));
         FeedStandardInput(*process, feeder_->ChildFd());

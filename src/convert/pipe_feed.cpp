@@ -75,8 +75,8 @@ private:
 
 class DiscTitleInput : public InputFeed {
 public:
-    DiscTitleInput(const QString &source, const DiscTitle &title, int angle, qint64 startBlock)
-        : source_(source), title_(title), angle_(angle), startBlock_(startBlock)
+    DiscTitleInput(const QString &source, const DiscTitle &title, int angle, qint64 startBlock, bool soundEncoded)
+        : source_(source), title_(title), angle_(angle), startBlock_(startBlock), soundEncoded_(soundEncoded)
     {
     }
     qint64 TotalBytes() const override
@@ -144,8 +144,9 @@ private:
 
     // The head of the title: one pack for each subtitle stream, and one for
     // each audio track with no sound in the first blocks, so the encoder
-    // knows every stream from the start however late it comes, stamped with
-    // the title's first time; then the first blocks read.
+    // knows every stream from the start however late it comes, or if it
+    // never comes, stamped with the title's first time; then the first
+    // blocks read.
     bool Start()
     {
         started_ = true;
@@ -157,11 +158,10 @@ private:
             NavPackStartTime(reinterpret_cast<const unsigned char *>(first.constData()), count).value_or(0);
         for (const DiscSubtitleTrack &track : title_.subtitles)
             ahead_ += EmptySubtitlePack(track.streamId, pts);
-        // LPCM has no stand-in the encoder would take for it.
         const QList<int> heard = AudioStreamsIn(first.constData(), count);
         for (const DiscAudioTrack &track : title_.audio)
-            if (!heard.contains(track.streamId) && (track.streamId < 0xa0 || track.streamId > 0xa7))
-                ahead_ += StandInAudioPack(track.streamId, pts);
+            if (!heard.contains(track.streamId))
+                ahead_ += StandInAudioPack(track, pts, soundEncoded_);
         Sort(first.constData(), count);
         return true;
     }
@@ -200,6 +200,7 @@ private:
     DiscTitle title_;
     int angle_;
     qint64 startBlock_;
+    bool soundEncoded_;
     std::unique_ptr<DvdDisc> disc_;
     std::unique_ptr<DiscTitleReader> reader_;
     ContinuousTimes times_; // the title's times run on across its joins
@@ -228,9 +229,9 @@ std::unique_ptr<InputFeed> FilePartsFeed(const QStringList &parts)
 }
 
 std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title, int angle,
-                                         qint64 startBlock)
+                                         qint64 startBlock, bool soundEncoded)
 {
-    return std::make_unique<DiscTitleInput>(discSource, title, angle, startBlock);
+    return std::make_unique<DiscTitleInput>(discSource, title, angle, startBlock, soundEncoded);
 }
 
 struct PipeFeeder::State {

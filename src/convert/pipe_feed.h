@@ -36,9 +36,12 @@ public:
 std::unique_ptr<InputFeed> FilePartsFeed(const QStringList &parts);
 
 // A title of a disc (a folder, an image, a drive), its blocks in play order
-// on one of its angles, from about its startBlock'th block on.
+// on one of its angles, from about its startBlock'th block on. soundEncoded:
+// the encoder encodes the title's sound rather than copying it, so a track
+// that starts late is made known to it with a frame of silence (see
+// StandInAudioPack).
 std::unique_ptr<InputFeed> DiscTitleFeed(const QString &discSource, const DiscTitle &title, int angle = 1,
-                                         qint64 startBlock = 0);
+                                         qint64 startBlock = 0, bool soundEncoded = false);
 
 // Writes a feed into a pipe on a thread of its own: the encoder reads the
 // pipe's other end as its standard input. The thread never blocks for long

@@ -90,8 +90,15 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     // to half a minute into the title rather than the first five seconds.
     // The encoder holds what it reads meanwhile (a program stream may always
     // bring new streams, so it reads that far every time): at most 40 MB.
-    const qsizetype audioCodec = a.indexOf(QStringLiteral("-acodec"));
-    const bool audioCopied = audioCodec >= 0 && a.value(audioCodec + 1) == QStringLiteral("copy");
+    const bool soundEncoded = SoundEncoded(a);
+    const bool audioCopied = a.contains(QStringLiteral("-acodec")) && !soundEncoded;
+    // The feed's times run on without a break, so a jump in a track's times
+    // is a stretch without its sound (a late start, a cell without the
+    // track): kept, however long. The encoder would take a jump of more than
+    // ten seconds for a break in the times and close it up, bringing the
+    // track's sound early from there on.
+    if (streams.mapStreams && streams.audioStreamId >= 0)
+        in << QStringLiteral("-dts_delta_threshold") << QStringLiteral("86400");
     if (streams.mapStreams && streams.audioStreamId >= 0 && audioCopied)
         in << QStringLiteral("-analyzeduration") << QStringLiteral("30000000") << QStringLiteral("-probesize")
            << QStringLiteral("40000000");
@@ -150,7 +157,7 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             // puts a frame here and there one frame (32 ms) off its time.
             // A track whose sound starts late is silent up to it. A copied
             // track is left as it is.
-            if (audioCodec >= 0 && !audioCopied)
+            if (soundEncoded)
                 in << QStringLiteral("-af") << QStringLiteral("aresample=async=1:min_hard_comp=0.05:first_pts=0");
         }
         if (chapters)
@@ -177,6 +184,12 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     std::sort(quoted.begin(), quoted.end());
     result.quoted = quoted;
     return result;
+}
+
+bool SoundEncoded(const QStringList &arguments)
+{
+    const qsizetype codec = arguments.indexOf(QStringLiteral("-acodec"));
+    return codec >= 0 && arguments.value(codec + 1) != QStringLiteral("copy");
 }
 
 QString NumberedOutputPath(const QString &path, int n, PathStyle style)

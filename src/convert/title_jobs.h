@@ -86,6 +86,9 @@ struct PipedStreams {
 // Everything else stays as composed.
 EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStreams &streams = {});
 
+// Whether a command encodes its audio, rather than copying it or having none.
+bool SoundEncoded(const QStringList &arguments);
+
 // The output a later job of a run gets when an earlier job already wrote its
 // name: " (n)" before the extension ("/o/VTS_01_1 (2).mp4").
 QString NumberedOutputPath(const QString &path, int n, PathStyle style = NativePathStyle());

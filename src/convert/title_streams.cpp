@@ -187,13 +187,53 @@ QByteArray EmptySubtitlePack(int streamId, quint32 pts)
                          pts);
 }
 
-QByteArray StandInAudioPack(int streamId, quint32 pts)
+QByteArray StandInAudioPack(const DiscAudioTrack &track, quint32 pts, bool silentFrame)
 {
-    // MPEG audio has a stream of its own; AC3 and DTS are substreams with a
-    // header of three bytes; then one byte that holds no frame.
-    if (streamId >= 0x1c0)
-        return OnePacketPack(streamId & 0xff, QByteArray(1, '\0'), pts);
-    return OnePacketPack(0xbd, QByteArray(1, char(streamId)) + QByteArray(4, '\0'), pts);
+    const int id = track.streamId;
+    const bool mpeg = id >= 0x1c0, lpcm = id >= 0xa0 && id <= 0xa7, dts = id >= 0x88 && id <= 0x8f;
+    if (!silentFrame || dts) {
+        if (lpcm)
+            return {};
+        // MPEG audio has a stream of its own; AC3 and DTS are substreams with
+        // a header of three bytes; then one byte that holds no frame.
+        if (mpeg)
+            return OnePacketPack(id & 0xff, QByteArray(1, '\0'), pts);
+        return OnePacketPack(0xbd, QByteArray(1, char(id)) + QByteArray(4, '\0'), pts);
+    }
+    if (lpcm) {
+        // One frame header, then the format: bits, rate, channels; then 16
+        // samples of nothing on each channel.
+        const int channels = qBound(1, track.channels, 8), bits = qBound(16, track.bits, 24);
+        const char format = char(((bits - 16) / 4) << 6 | (track.sampleRate == 96000 ? 1 : 0) << 4 | (channels - 1));
+        const QByteArray header{"\x01\x00\x04\x00", 4};
+        return OnePacketPack(0xbd,
+                             QByteArray(1, char(id)) + header + format + '\x80' +
+                                 QByteArray(16 * channels * bits / 8, '\0'),
+                             pts);
+    }
+    // Frames of silence at 48 kHz, the least bit rate: MPEG audio layer II
+    // mono and stereo, AC3 mono, stereo and 5.1.
+    static const char *const kMp2[] = {
+        "fffd14c45368222aabefbefbef9ef7ad8b63e7cd7bdeb62d8f9f35ef7ad8b63e7cd7bdeb62d8f9f35ef7ad8b63e7cd7b"
+        "deb62d8f9f35ef7ad8b63e7cd7bdeb62d8f9f35ef7ad8b63e7cd7bdeb62d8f9f35ef7ad8b63e7cd7bdeb62d8f9f34000",
+        "fffd14043311240009000aaaafbefbefbefbe5b16c6b5ad6b56c5b1ad6b5ad5b16c6b5ad6b56c5b1ad6b5ad5b16c6b5a"
+        "d6b56c5b1ad6b5ad5b16c6b5ad6b56c5b1ad6b5ad5b16c6b5ad6b56c5b1ad6b5ad5b16c6b5ad6b56c5b1ad6b5ad00000"};
+    static const char *const kAc3[] = {
+        "0b7796b900402f842903fe757cf9f3e7cf9f3e7cf9f3e7cf9f3e7cf9f3e7cf8cbfba90000036b5ad6b5ad6b5ad6b5a94"
+        "000000dad6b5ad6b5ad6b5ad6a500000036b5ad6b5ad6b5ad6b5a94000000dad6b5ad6b5ad6b5ad6a500000036b5ad6b"
+        "5ad6b5ad6b5a94000000dad6b5ad6b5ad6b5ad6a40000000000000000000b2b0",
+        "0b773f11004043e106f00108080821010104571f3e7cf9f3e7cf9f3e7cfbfe757cf9f3e7cf9f3e7cf8ff9d5f3e7cf9f3"
+        "e7cf9f3e32fede4c99200000f1e35ad680035ac3000000078f1ad6b4001ad6180000003c78d6b5a000d6b0c0000001e3"
+        "c6b5ad0006b5860000000f1e35ad680035ac3000000078f1ad6b4001ad60e48e",
+        "0b77ec020440ebf8403efe004202020840404108080821010104202020555e3e7cf9f3e7cf9f3e7cf9f7fceaf9f3e7cf"
+        "9f3e7cf9f1ff3abe7cf9f3e7cf9f3e7c7fceaf9f3e7cf9f3e7cf9f1ff3abe7cf9f3e7cf9f3e7c7fceaf9f3e7cf9f3e7c"
+        "f9f1ff3ae5fd94891224489124000df340c0c0df340c0c1f00000001be6818181be6818183e000000037cd0303037cd0"
+        "30307c00000006f9a060606f9a06060f80000000df340c0c0df340c0c1f00000001be6818181be6818180000000070c1"};
+    if (mpeg)
+        return OnePacketPack(id & 0xff, QByteArray::fromHex(kMp2[track.channels == 1 ? 0 : 1]), pts);
+    // One frame, which starts at the first byte after the header.
+    const QByteArray frame = QByteArray::fromHex(kAc3[track.channels == 1 ? 0 : track.channels == 2 ? 1 : 2]);
+    return OnePacketPack(0xbd, QByteArray(1, char(id)) + QByteArray("\x01\x00\x01", 3) + frame, pts);
 }
 
 QList<int> AudioStreamsIn(const char *blocks, qsizetype size)

@@ -82,11 +82,15 @@ QByteArray ChapterMetadata(const QList<qint64> &startsMs, qint64 durationMs);
 // to the encoder at once, however late its first subtitle comes.
 QByteArray EmptySubtitlePack(int streamId, quint32 pts);
 
-// A 2048-byte pack with one packet of an AC3, DTS or MPEG audio stream (its
-// id as the encoder names it: 0x80, 0x88, 0x1c0...) that holds no sound, at the
-// given time: put at the head of a title whose track starts late, it makes
-// the track known to the encoder at once, silent until its sound comes.
-QByteArray StandInAudioPack(int streamId, quint32 pts);
+// A 2048-byte pack with one packet of an audio track, at the given time: put
+// at the head of a title whose track starts late, it makes the track known
+// to the encoder at once. Without `silentFrame` the packet holds no sound
+// (AC3, DTS and MPEG audio; empty for LPCM, which the encoder would not
+// take so): a copied track is left as the disc has it. With it, the packet
+// holds a frame of silence in the track's format (but DTS), from which the
+// encoder can set up a track it encodes even if the title never carries
+// any of its sound, as some titles do with a track their tables declare.
+QByteArray StandInAudioPack(const DiscAudioTrack &track, quint32 pts, bool silentFrame);
 
 // The audio streams (ids as above) with packets in whole 2048-byte packs.
 QList<int> AudioStreamsIn(const char *blocks, qsizetype size);

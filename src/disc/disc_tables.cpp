@@ -139,6 +139,8 @@ void ReadAudio(const vtsi_mat_t &mat, const pgc_t &pgc, DiscTitle &title)
         case 4:
             track.codec = QStringLiteral("LPCM");
             track.streamId = 0xa0 + n;
+            track.sampleRate = attr.sample_frequency == 1 ? 96000 : 48000;
+            track.bits = 16 + 4 * std::min<int>(attr.quantization, 2);
             break;
         case 6:
             track.codec = QStringLiteral("DTS");

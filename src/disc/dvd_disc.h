@@ -17,6 +17,8 @@ struct DiscAudioTrack {
     QString language;    // two-letter code in lower case ("ja"), empty when the disc names none
     QString codec;       // "AC3", "DTS", "LPCM", "MPEG"
     int channels = 0;
+    int sampleRate = 48000; // LPCM: 48000 or 96000
+    int bits = 16;          // LPCM: 16, 20 or 24
 };
 
 // One subtitle stream of a title.

@@ -133,6 +133,8 @@ private slots:
         QTest::newRow("MPEG audio into MP4") << "MP4" << QStringList{"--audio", "en:440:2,ja:880:2", "--mp2"}
                                              << "LIBMP3LAME";
         QTest::newRow("AC3 copied into MOV") << "MOV" << QStringList{"--audio", "en:440:2,ja:880:2"} << "自動";
+        QTest::newRow("LPCM into MP4") << "MP4" << QStringList{"--audio", "en:440:2,ja:880:2", "--lpcm"}
+                                       << "LIBMP3LAME";
     }
     void trackStartingLate()
     {
@@ -140,6 +142,7 @@ private slots:
         QFETCH(QStringList, audio);
         QFETCH(QString, codec);
         const QString disc = root_.filePath("LATE" + container), out = root_.filePath("late-out");
+        QDir(out).removeRecursively(); // rows of one container write the same name
         QString said;
         QVERIFY2(test::MakeTestDisc(disc, QStringList{"--titles", "20", "--chapter", "0", "--late-track", "12"} + audio,
                                     {}, &said),
@@ -151,7 +154,7 @@ private slots:
             w->C3_01->SetItemIndex(test::RowWithId(Catalogue::AudioCodecs, codec));
             w->CButton10->click();
         }
-        QCOMPARE(dialogs.messages, QStringList());
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join("\n")));
         const QString file = out + "/LATE" + container + "_01." + container.toLower();
         QVERIFY2(qAbs(test::MediaDuration(file) - 20.0) < 0.5, qPrintable(QString::number(test::MediaDuration(file))));
         if (codec == "自動") { // the disc's own frames, 12 s after the picture's first
@@ -173,6 +176,43 @@ private slots:
             if (second != 11)
                 QVERIFY2(second < 11 ? heard[second] == 0 : qAbs(heard[second] - 880) <= 20,
                          qPrintable(QString("%1 s: %2").arg(second).arg(ToneText(heard))));
+    }
+
+    // A track the title's tables declare but its blocks never carry, chosen
+    // for its language, gives a silent track, as a player plays it.
+    void trackTheTitleNeverCarries_data()
+    {
+        QTest::addColumn<QStringList>("audio");
+        QTest::addColumn<QString>("declared");
+        QTest::newRow("AC3") << QStringList{} << "AC3 5.1ch";
+        QTest::newRow("MPEG audio") << QStringList{"--mp2"} << "MPEG 2ch";
+        QTest::newRow("LPCM") << QStringList{"--lpcm"} << "LPCM 2ch";
+    }
+    void trackTheTitleNeverCarries()
+    {
+        QFETCH(QStringList, audio);
+        QFETCH(QString, declared);
+        const QString disc = root_.filePath("ABSENT" + declared.left(2)), out = root_.filePath("absent-out");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(
+                     disc, QStringList{"--titles", "12", "--chapter", "0", "--audio", "en:440:2", "--absent-track", "ja"} + audio,
+                     {}, &said),
+                 qPrintable(said));
+        test::DialogRecorder dialogs;
+        {
+            auto w = Window(disc, out, "MP4");
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:12 日本語 " + declared});
+            w->CButton10->click();
+        }
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join("\n")));
+        const QString file = out + "/" + QFileInfo(disc).fileName() + "_01.mp4";
+        QVERIFY2(qAbs(test::MediaDuration(file) - 12.0) < 0.5, qPrintable(QString::number(test::MediaDuration(file))));
+        const QString sound = test::Run("ffprobe", {"-v", "error", "-select_streams", "a", "-show_entries",
+                                                    "stream=codec_name:stream_tags=language", "-of", "csv=p=0", file});
+        QCOMPARE(sound.trimmed(), QString("mp3,jpn"));
+        const QByteArray samples = test::MonoSamples(file, 12);
+        QVERIFY(!samples.isEmpty());
+        QCOMPARE(samples.count('\0'), samples.size());
     }
 
     // MPEG audio of a PAL disc converts; the Japanese label names the file
