@@ -20,10 +20,18 @@ const char *const kSettingsFileName = "DVD_zento.ini";
 const char *const kPresetFileName = "profile.txt";
 const char *const kThumbnailFolderTemplate = "dvd-zento-XXXXXX";
 
+// Whether the encoder writes the picture into `folder` under its name: it
+// reads a "%" in the picture's path as a place for a number ("%d") and so
+// writes somewhere else, or fails.
+bool PictureFolder(const QString &folder)
+{
+    return !folder.contains(QLatin1Char('%'));
+}
+
 // A private folder (mode 0700) below `parent`; null when none can be made.
 std::unique_ptr<QTemporaryDir> MakePrivateFolder(const QString &parent)
 {
-    if (!QDir::isAbsolutePath(parent))
+    if (!QDir::isAbsolutePath(parent) || !PictureFolder(parent))
         return nullptr;
     auto folder = std::make_unique<QTemporaryDir>(PathInFolder(parent, QLatin1String(kThumbnailFolderTemplate)));
     if (!folder->isValid())
@@ -137,7 +145,7 @@ void FilePlaces::PrepareUserFolder() const
 
 QString FilePlaces::ThumbnailFolder()
 {
-    if (mode_ == RunMode::Portable && !thumbnailFolder_) {
+    if (mode_ == RunMode::Portable && !thumbnailFolder_ && PictureFolder(programFolder_)) {
         if (!programFolderHeld_)
             programFolderHeld_ = TryHoldFolder(programFolder_);
         if (programFolderHeld_)

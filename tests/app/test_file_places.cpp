@@ -1,6 +1,7 @@
 // Where the program keeps its files: beside itself when its folder can be
 // written, in the user's own folders when it cannot (an installed package).
 #include "app/file_places.h"
+#include "convert/command_line.h"
 #include "options/preset_file.h"
 #include "platform/error.h"
 #include "platform/folder_access.h"
@@ -388,6 +389,25 @@ private slots:
         QVERIFY(!QFile::exists(folder + "/_thumb.jpg"));
         QCOMPARE(second.ThumbnailFolder(), folder);
         second.RemoveThumbnail();
+    }
+
+    // A portable copy in a folder whose name holds "%d": the encoder would
+    // read it as a place for a number and write the picture into another
+    // folder ("p1q"); the run's picture goes to a private folder instead.
+    void thumbnailOfFolderNamedLikeANumberPlace()
+    {
+        QTemporaryDir root;
+        const QString program = root.filePath("p%dq"), other = root.filePath("p1q");
+        QVERIFY(QDir().mkpath(program) && QDir().mkpath(other));
+        const QString title = root.filePath("title.mpg");
+        QCOMPARE(test::MakeDvdTitle(title, 7, 440), QString()); // the picture is taken 5 s in
+        FilePlaces places(program, RunMode::Portable);
+        const QString folder = places.ThumbnailFolder();
+        const EncoderCommand thumbnail = BuildThumbnailParameters(title, folder);
+        QCOMPARE(test::Run("ffmpeg", QStringList{"-v", "error", "-nostdin"} + thumbnail.arguments), QString());
+        QVERIFY2(QFileInfo(folder + "/_thumb.jpg").size() > 0, qPrintable(folder));
+        QCOMPARE(QDir(other).entryList(QDir::Files), QStringList());
+        places.RemoveThumbnail();
     }
 
     // Relative values of the XDG folder variables are ignored: nothing is
