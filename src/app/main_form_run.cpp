@@ -406,8 +406,10 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, pass), w_.Capabilities());
     if (job.IsDiscTitle()) {
         command = PipedEncoderCommand(command, TitleStreams(job, settings));
-    } else if (fed) {
-        command = PipedEncoderCommand(command);
+    } else {
+        command = FitChannelsToSoundEncoder(command);
+        if (fed)
+            command = PipedEncoderCommand(command);
     }
 
     // Two passes keep the first pass's log in the run's temporary folder:

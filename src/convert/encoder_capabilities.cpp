@@ -190,6 +190,31 @@ EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const Encod
     return result;
 }
 
+bool TakesTwoChannelsAtMost(const QString &codec)
+{
+    for (const char *name : {"wmav1", "wmav2", "adpcm_adx"})
+        if (codec.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+EncoderCommand FitChannelsToSoundEncoder(const EncoderCommand &command)
+{
+    EncoderCommand result = command;
+    QStringList &a = result.arguments;
+    const qsizetype codec = a.indexOf(QStringLiteral("-acodec"));
+    if (codec < 0 || !TakesTwoChannelsAtMost(a.value(codec + 1)) || a.contains(QStringLiteral("-an")) ||
+        a.contains(QStringLiteral("-ac")) || a.contains(QStringLiteral("-af")))
+        return result;
+    const qsizetype output = a.size() - 1;
+    a.insert(output, QStringLiteral("aformat=channel_layouts=mono|stereo"));
+    a.insert(output, QStringLiteral("-af"));
+    for (int &position : result.quoted)
+        if (position >= output)
+            position += 2;
+    return result;
+}
+
 bool IsRowUnavailable(Catalogue catalogue, int index, const QString &row, const EncoderCapabilities &capabilities)
 {
     const QString id = CatalogueRowId(row);

@@ -66,6 +66,17 @@ QString OutputFormatFor(const QString &extension, const EncoderCapabilities &cap
 // with nothing lacking (or nothing known) the command is returned unchanged.
 EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const EncoderCapabilities &capabilities);
 
+// Whether a sound encoder (a catalogue ID, "WMAV2", or the name passed,
+// "wmav2") takes two channels at most, and fails on more.
+bool TakesTwoChannelsAtMost(const QString &codec);
+
+// A file's command whose sound encoder takes two channels at most and
+// which gives no channel count: the sound is handed on as it is when it has
+// one or two channels and made stereo when it has more ("-af aformat=...",
+// right before the output path), where the encoder would fail. Any other
+// command is returned unchanged.
+EncoderCommand FitChannelsToSoundEncoder(const EncoderCommand &command);
+
 // Whether row `index` of the catalogue is of no use with this encoder: its
 // codec or container is known to be missing and has no successor there. The
 // automatic row never is.

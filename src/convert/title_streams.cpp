@@ -1,6 +1,7 @@
 #include "convert/title_streams.h"
 
 #include "convert/command_line.h"
+#include "convert/encoder_capabilities.h"
 #include "convert/title_jobs.h"
 #include "disc/pack_packets.h"
 #include "options/catalogue.h"
@@ -61,9 +62,7 @@ int TitleEncoderThreads(const ConversionSettings &settings, int cores)
 
 int TitleAudioChannels(const DiscAudioTrack &track, const ConversionSettings &settings)
 {
-    static const QStringList stereoAtMost{QStringLiteral("WMAV1"), QStringLiteral("WMAV2"),
-                                          QStringLiteral("ADPCM_ADX")};
-    return track.channels > 2 && stereoAtMost.contains(ChosenId(settings.C3_01)) ? 2 : 0;
+    return track.channels > 2 && TakesTwoChannelsAtMost(ChosenId(settings.C3_01)) ? 2 : 0;
 }
 
 bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings)

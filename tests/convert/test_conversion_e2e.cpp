@@ -45,8 +45,12 @@ private slots:
     {
         QVERIFY2(test::EncoderToolsOnPath(), "the encoder ffmpeg (with ffprobe) must be on PATH");
         QVERIFY(program_.IsValid() && QDir().mkpath(disc_ + "/VIDEO_TS"));
-        for (int n = 1; n <= 2; ++n) // a little over 5 s each: the thumbnail is taken 5 s in
-            QCOMPARE(test::MakeDvdTitle(disc_ + QString("/VIDEO_TS/VTS_01_%1.VOB").arg(n), 5.6, 440 * n), QString());
+        // A little over 5 s each: the thumbnail is taken 5 s in. The second
+        // has 5.1 sound, as most discs have.
+        for (int n = 1; n <= 2; ++n)
+            QCOMPARE(test::MakeDvdTitle(disc_ + QString("/VIDEO_TS/VTS_01_%1.VOB").arg(n), 5.6, 440 * n,
+                                        {"-ac", QString::number(n == 1 ? 2 : 6)}),
+                     QString());
     }
 
     void convertsListedTitles_data()
@@ -70,6 +74,10 @@ private slots:
                                                   << "mpeg4,mp3,avi" << true;
         QTest::newRow("source container, streams copied") << 0 << 0 << 0 << false << "VOB"
                                                           << "mpeg2video,ac3,mpeg" << false;
+        // the sound encoder takes two channels at most
+        QTest::newRow("WMV WMV2 WMAV2 from 5.1 sound")
+            << RowWithId(Catalogue::Containers, "WMV") << RowWithId(Catalogue::VideoCodecs, "WMV2")
+            << RowWithId(Catalogue::AudioCodecs, "WMAV2") << false << "wmv" << "wmv2,wmav2,asf" << true;
     }
     void convertsListedTitles()
     {
