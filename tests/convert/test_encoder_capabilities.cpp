@@ -236,37 +236,6 @@ private slots:
         }
     }
 
-    // A file's sound is made stereo for an encoder that takes two channels at
-    // most, unless the pass has no sound.
-    void soundFittedToTwoChannels_data()
-    {
-        QTest::addColumn<QString>("choice");
-        QTest::addColumn<int>("pass"); // -1: the first of two
-        QTest::addColumn<bool>("fitted");
-        QTest::newRow("WMAV2") << "WMV WMV2 WMAV2" << 1 << true;
-        QTest::newRow("WMAV1") << "WMV WMV1 WMAV1" << 1 << true;
-        QTest::newRow("ADX") << "AVI MPEG4 ADPCM_ADX" << 1 << true;
-        QTest::newRow("first of two passes: no sound") << "WMV WMV2 WMAV2" << -1 << false;
-        QTest::newRow("MP3 mixes down itself") << "AVI MPEG4 LIBMP3LAME" << 1 << false;
-    }
-    void soundFittedToTwoChannels()
-    {
-        QFETCH(QString, choice);
-        QFETCH(int, pass);
-        QFETCH(bool, fitted);
-        ConversionSettings settings = Settings(choice);
-        settings.C4_C1 = pass < 0;
-        const EncoderCommand composed =
-            BuildEncoderCommandLine("/dvd/VTS_01_1.VOB", "/out/VTS_01_1.x", settings, 1, PathStyle::Posix);
-        const EncoderCommand command = FitChannelsToSoundEncoder(composed);
-        QStringList expected = composed.arguments;
-        if (fitted)
-            expected = expected.mid(0, expected.size() - 1) +
-                       QStringList{"-af", "aformat=channel_layouts=mono|stereo", expected.constLast()};
-        QCOMPARE(command.arguments, expected);
-        QCOMPARE(command.quoted, (QList<int>{1, int(command.arguments.size() - 1)}));
-    }
-
     void unavailableRows_data()
     {
         QTest::addColumn<int>("encoder");      // 0 today's, 1 today's without ogg and vob, 2 nothing known
