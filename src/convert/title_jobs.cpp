@@ -85,11 +85,6 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         in << QStringLiteral("-palette") << streams.palette;
     if (streams.keyFramesOnly)
         in << QStringLiteral("-skip_frame") << QStringLiteral("nokey");
-    // A copied track's header is the track's own, which the encoder learns
-    // from its first frame: a track whose sound starts late is looked for up
-    // to half a minute into the title rather than the first five seconds.
-    // The encoder holds what it reads meanwhile (a program stream may always
-    // bring new streams, so it reads that far every time): at most 40 MB.
     const bool soundEncoded = SoundEncoded(a);
     const bool audioCopied = a.contains(QStringLiteral("-acodec")) && !soundEncoded;
     // The feed's times run on without a break, so a jump in a track's times
@@ -99,6 +94,11 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     // track's sound early from there on.
     if (streams.mapStreams && streams.audioStreamId >= 0)
         in << QStringLiteral("-dts_delta_threshold") << QStringLiteral("86400");
+    // A copied track's header is the track's own, which the encoder learns
+    // from its first frame: a track whose sound starts late is looked for up
+    // to half a minute into the title rather than the first five seconds.
+    // The encoder holds what it reads meanwhile (a program stream may always
+    // bring new streams, so it reads that far every time): at most 40 MB.
     if (streams.mapStreams && streams.audioStreamId >= 0 && audioCopied)
         in << QStringLiteral("-analyzeduration") << QStringLiteral("30000000") << QStringLiteral("-probesize")
            << QStringLiteral("40000000");
