@@ -190,12 +190,14 @@ EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const Encod
     return result;
 }
 
-bool TakesTwoChannelsAtMost(const QString &codec)
+int MostSoundChannels(const QString &codec)
 {
-    for (const char *name : {"wmav1", "wmav2", "adpcm_adx"})
+    if (codec.compare(QLatin1String("g726"), Qt::CaseInsensitive) == 0)
+        return 1;
+    for (const char *name : {"wmav1", "wmav2", "adpcm_adx", "sonic", "sonicls"})
         if (codec.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+            return 2;
+    return 0;
 }
 
 EncoderCommand FitChannelsToSoundEncoder(const EncoderCommand &command)
@@ -203,11 +205,13 @@ EncoderCommand FitChannelsToSoundEncoder(const EncoderCommand &command)
     EncoderCommand result = command;
     QStringList &a = result.arguments;
     const qsizetype codec = a.indexOf(QStringLiteral("-acodec"));
-    if (codec < 0 || !TakesTwoChannelsAtMost(a.value(codec + 1)) || a.contains(QStringLiteral("-an")) ||
-        a.contains(QStringLiteral("-ac")) || a.contains(QStringLiteral("-af")))
+    const int most = codec < 0 ? 0 : MostSoundChannels(a.value(codec + 1));
+    if (most == 0 || a.contains(QStringLiteral("-an")) || a.contains(QStringLiteral("-ac")) ||
+        a.contains(QStringLiteral("-af")))
         return result;
     const qsizetype output = a.size() - 1;
-    a.insert(output, QStringLiteral("aformat=channel_layouts=mono|stereo"));
+    a.insert(output, most == 1 ? QStringLiteral("aformat=channel_layouts=mono")
+                               : QStringLiteral("aformat=channel_layouts=mono|stereo"));
     a.insert(output, QStringLiteral("-af"));
     for (int &position : result.quoted)
         if (position >= output)

@@ -66,13 +66,14 @@ QString OutputFormatFor(const QString &extension, const EncoderCapabilities &cap
 // with nothing lacking (or nothing known) the command is returned unchanged.
 EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const EncoderCapabilities &capabilities);
 
-// Whether a sound encoder (a catalogue ID, "WMAV2", or the name passed,
-// "wmav2") takes two channels at most, and fails on more.
-bool TakesTwoChannelsAtMost(const QString &codec);
+// The most channels a sound encoder (a catalogue ID, "WMAV2", or the name
+// passed, "wmav2") takes, failing on more rather than mixing them down: 1
+// (G.726), 2 (WMA, ADX, Sonic), 0 for no such limit.
+int MostSoundChannels(const QString &codec);
 
-// A file's command whose sound encoder takes two channels at most and
-// which gives no channel count: the sound is handed on as it is when it has
-// one or two channels and made stereo when it has more ("-af aformat=...",
+// A file's command whose sound encoder takes few channels and which gives
+// no channel count: the sound is handed on as it is when the encoder takes
+// it and mixed down to what it takes when it has more ("-af aformat=...",
 // right before the output path), where the encoder would fail. Any other
 // command is returned unchanged.
 EncoderCommand FitChannelsToSoundEncoder(const EncoderCommand &command);

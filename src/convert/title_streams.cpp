@@ -62,7 +62,8 @@ int TitleEncoderThreads(const ConversionSettings &settings, int cores)
 
 int TitleAudioChannels(const DiscAudioTrack &track, const ConversionSettings &settings)
 {
-    return track.channels > 2 && TakesTwoChannelsAtMost(ChosenId(settings.C3_01)) ? 2 : 0;
+    const int most = MostSoundChannels(ChosenId(settings.C3_01));
+    return most > 0 && track.channels > most ? most : 0;
 }
 
 bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings)

@@ -35,8 +35,9 @@ bool ConvertAsFilm(const DiscTitle &title, const ConversionSettings &settings);
 int TitleEncoderThreads(const ConversionSettings &settings, int cores);
 
 // The channels a title's audio track is encoded with (0: its own). The
-// encoders that take at most two channels and do not mix a larger track
-// down by themselves (WMAV1, WMAV2, ADPCM_ADX) are given a stereo mix.
+// encoders that take few channels and do not mix a larger track down by
+// themselves (WMA, ADX and Sonic two, G.726 one) are given a mix of as many
+// as they take.
 int TitleAudioChannels(const DiscAudioTrack &track, const ConversionSettings &settings);
 
 // Whether a title's picture is worth a decoded look for hard telecine: its

@@ -242,8 +242,8 @@ private slots:
         QCOMPARE(TitleEncoderThreads(settings, cores), threads);
     }
 
-    // Encoders that refuse more than two channels get a stereo mix; the
-    // others, and a copied track, take the track as it is.
+    // Encoders that refuse more than two channels get a stereo mix, G.726 a
+    // mono one; the others, and a copied track, take the track as it is.
     void audioChannels_data()
     {
         QTest::addColumn<QString>("audio");
@@ -252,6 +252,9 @@ private slots:
         QTest::newRow("WMAV2, 5.1") << "WMAV2" << 6 << 2;
         QTest::newRow("WMAV1, 5.1") << "WMAV1" << 6 << 2;
         QTest::newRow("ADPCM_ADX, 5.1") << "ADPCM_ADX" << 6 << 2;
+        QTest::newRow("SONIC, 5.1") << "SONIC" << 6 << 2;
+        QTest::newRow("G726, stereo") << "G726" << 2 << 1;
+        QTest::newRow("G726, mono") << "G726" << 1 << 0;
         QTest::newRow("WMAV2, stereo") << "WMAV2" << 2 << 0;
         QTest::newRow("MP3 mixes down itself") << "LIBMP3LAME" << 6 << 0;
         QTest::newRow("copied") << "" << 6 << 0;
