@@ -114,6 +114,15 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
                     << QStringLiteral("bwdif=mode=send_frame:deint=interlaced") << QStringLiteral("decimate");
         else if (streams.deinterlace)
             filters << QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
+        // FLV, SWF and RM hold no pixel shape, and a disc's pixels are not
+        // square: a picture of the disc's own size would play squeezed or
+        // stretched. It is made square-pixelled, keeping its height.
+        const qsizetype videoCodec = a.indexOf(QStringLiteral("-vcodec"));
+        const QString extension = a.constLast().section(QLatin1Char('.'), -1).toLower();
+        const bool squared = videoCodec >= 0 && a.value(videoCodec + 1) != QStringLiteral("copy") &&
+                             !a.contains(QStringLiteral("-s")) && !a.contains(QStringLiteral("-aspect")) &&
+                             QStringList{QStringLiteral("flv"), QStringLiteral("swf"), QStringLiteral("rm")}.contains(extension);
+        const QString square = QStringLiteral("scale=trunc(iw*sar/2)*2:ih,setsar=1");
         QString graph;
         if (streams.subtitleStreamId >= 0) {
             // The subtitles come as a picture of the frame's size, handed on
@@ -134,8 +143,11 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             filters << QStringLiteral("split[plain][ahead];[ahead]framestep=8,setpts=PTS-1/TB,crop=2:2:0:0,"
                                       "format=yuva420p[mark];[plain][mark]overlay=x=W:y=H:eof_action=pass");
             graph += QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) +
-                     QStringLiteral("[held];[held][subtitles]overlay=eof_action=pass[video]");
-        } else if (!filters.isEmpty()) {
+                     QStringLiteral("[held];[held][subtitles]overlay=eof_action=pass") +
+                     (squared ? QLatin1Char(',') + square : QString()) + QStringLiteral("[video]");
+        } else if (!filters.isEmpty() || squared) {
+            if (squared)
+                filters << square;
             graph = QStringLiteral("[0:v:0]") + filters.join(QLatin1Char(',')) + QStringLiteral("[video]");
         }
         if (graph.isEmpty())

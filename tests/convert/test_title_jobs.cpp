@@ -217,6 +217,40 @@ private slots:
         QVERIFY2(line.startsWith("ffmpeg " + input + "-f mpeg -i pipe:0 "), qPrintable(line));
     }
 
+    // A container that holds no pixel shape gets the title's picture in
+    // square pixels, after the subtitles are drawn, unless a size or shape
+    // is chosen.
+    void squarePixels_data()
+    {
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<int>("width"); // 0: the title's own
+        QTest::addColumn<int>("subtitles");
+        QTest::addColumn<QString>("video"); // how the graph ends; empty: no graph
+        const QString square = "scale=trunc(iw*sar/2)*2:ih,setsar=1[video]";
+        QTest::newRow("FLV") << "FLV" << 0 << -1 << "[0:v:0]" + square;
+        QTest::newRow("RM, subtitles") << "RM" << 0 << 0x20 << "overlay=eof_action=pass," + square;
+        QTest::newRow("FLV of a chosen size") << "FLV" << 320 << -1 << "";
+        QTest::newRow("MP4 holds the shape") << "MP4" << 0 << -1 << "";
+    }
+    void squarePixels()
+    {
+        QFETCH(QString, container);
+        QFETCH(int, width);
+        QFETCH(int, subtitles);
+        QFETCH(QString, video);
+        ConversionSettings settings;
+        settings.C1_03 = "/o";
+        settings.C2_01 = {1, container + ",c"};
+        settings.C2_04 = {1, "FLV,v"};
+        settings.C2_02_01 = width;
+        settings.C2_02_02 = width * 3 / 4;
+        const EncoderCommand piped = PipedEncoderCommand(
+            BuildEncoderCommandLine("/d/VTS_01_1.VOB", "/o/T_01." + container.toLower(), settings, 1, PathStyle::Posix),
+            PipedStreams{true, 0x80, subtitles, "ffffff"});
+        const qsizetype graph = piped.arguments.indexOf("-filter_complex");
+        QCOMPARE(graph < 0 ? QString() : piped.arguments.value(graph + 1).right(video.size()), video);
+    }
+
     // x264 alone is given threads of the program's choosing; every other
     // encoder, and a copied video, keeps its own.
     void encoderThreads_data()
