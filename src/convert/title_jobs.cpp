@@ -119,9 +119,10 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         // stretched. It is made square-pixelled, keeping its height.
         const qsizetype videoCodec = a.indexOf(QStringLiteral("-vcodec"));
         const QString extension = a.constLast().section(QLatin1Char('.'), -1).toLower();
-        const bool squared = videoCodec >= 0 && a.value(videoCodec + 1) != QStringLiteral("copy") &&
-                             !a.contains(QStringLiteral("-s")) && !a.contains(QStringLiteral("-aspect")) &&
-                             QStringList{QStringLiteral("flv"), QStringLiteral("swf"), QStringLiteral("rm")}.contains(extension);
+        const bool squared =
+            videoCodec >= 0 && a.value(videoCodec + 1) != QStringLiteral("copy") && !a.contains(QStringLiteral("-s")) &&
+            !a.contains(QStringLiteral("-aspect")) &&
+            QStringList{QStringLiteral("flv"), QStringLiteral("swf"), QStringLiteral("rm")}.contains(extension);
         const QString square = QStringLiteral("scale=trunc(iw*sar/2)*2:ih,setsar=1");
         QString graph;
         if (streams.subtitleStreamId >= 0) {

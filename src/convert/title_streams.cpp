@@ -206,10 +206,8 @@ QByteArray StandInAudioPack(const DiscAudioTrack &track, quint32 pts, bool silen
         const int channels = qBound(1, track.channels, 8), bits = qBound(16, track.bits, 24);
         const char format = char(((bits - 16) / 4) << 6 | (track.sampleRate == 96000 ? 1 : 0) << 4 | (channels - 1));
         const QByteArray header{"\x01\x00\x04\x00", 4};
-        return OnePacketPack(0xbd,
-                             QByteArray(1, char(id)) + header + format + '\x80' +
-                                 QByteArray(16 * channels * bits / 8, '\0'),
-                             pts);
+        return OnePacketPack(
+            0xbd, QByteArray(1, char(id)) + header + format + '\x80' + QByteArray(16 * channels * bits / 8, '\0'), pts);
     }
     // Frames of silence at 48 kHz, the least bit rate: MPEG audio layer II
     // mono and stereo, AC3 mono, stereo and 5.1.

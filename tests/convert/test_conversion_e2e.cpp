@@ -77,7 +77,8 @@ private slots:
         // the sound encoder takes two channels at most
         QTest::newRow("WMV WMV2 WMAV2 from 5.1 sound")
             << RowWithId(Catalogue::Containers, "WMV") << RowWithId(Catalogue::VideoCodecs, "WMV2")
-            << RowWithId(Catalogue::AudioCodecs, "WMAV2") << false << "wmv" << "wmv2,wmav2,asf" << true;
+            << RowWithId(Catalogue::AudioCodecs, "WMAV2") << false << "wmv"
+            << "wmv2,wmav2,asf" << true;
     }
     void convertsListedTitles()
     {

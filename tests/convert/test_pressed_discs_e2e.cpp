@@ -194,10 +194,12 @@ private slots:
         QFETCH(QString, declared);
         const QString disc = root_.filePath("ABSENT" + declared.left(2)), out = root_.filePath("absent-out");
         QString said;
-        QVERIFY2(test::MakeTestDisc(
-                     disc, QStringList{"--titles", "12", "--chapter", "0", "--audio", "en:440:2", "--absent-track", "ja"} + audio,
-                     {}, &said),
-                 qPrintable(said));
+        QVERIFY2(
+            test::MakeTestDisc(
+                disc,
+                QStringList{"--titles", "12", "--chapter", "0", "--audio", "en:440:2", "--absent-track", "ja"} + audio,
+                {}, &said),
+            qPrintable(said));
         test::DialogRecorder dialogs;
         {
             auto w = Window(disc, out, "MP4");
