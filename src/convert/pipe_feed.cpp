@@ -190,10 +190,17 @@ private:
     }
 
     // Whole blocks read: the subpicture packs go ahead, the rest is held.
+    // The head of the title goes on as the disc has it, subpictures among
+    // the picture: the encoder takes up the subtitles it reads before its
+    // first picture all at once, each one showing until the next, however
+    // short its own time.
     void Sort(const char *blocks, qint64 size)
     {
-        for (qint64 at = 0; at + DiscTitleReader::kBlockSize <= size; at += DiscTitleReader::kBlockSize)
-            (IsSubpicturePack(blocks + at) ? ahead_ : held_).append(blocks + at, DiscTitleReader::kBlockSize);
+        for (qint64 at = 0; at + DiscTitleReader::kBlockSize <= size; at += DiscTitleReader::kBlockSize) {
+            const bool head = headLeft_ > 0;
+            headLeft_ -= DiscTitleReader::kBlockSize;
+            (head || IsSubpicturePack(blocks + at) ? ahead_ : held_).append(blocks + at, DiscTitleReader::kBlockSize);
+        }
     }
 
     QString source_;
@@ -209,6 +216,7 @@ private:
     QByteArray ahead_;         // subpicture packs, handed on first
     QByteArray held_;          // the rest, a window behind what is read
     qsizetype heldAt_ = 0;     // how much of held_ was handed on
+    qint64 headLeft_ = kAheadBytes; // of the head, which goes on in the disc's order
     bool sourceDone_ = false;  // the reader gave its last: the end, or -1
     qint64 sourceResult_ = 0;
     std::atomic<bool> interrupted_{false};
