@@ -44,11 +44,19 @@ TitleScan ReadTables(const QString &source, std::unique_ptr<DvdDisc> &disc)
     return scan;
 }
 
-// Whether a few pictures of a title's angle show film by pulldown flags.
-bool LooksLikeFilm(DvdDisc &disc, const DiscTitle &title, int angle)
+// What a few pictures of a title's angle say of themselves.
+PictureFlags LookAtPictures(DvdDisc &disc, const DiscTitle &title, int angle)
 {
     std::unique_ptr<DiscTitleReader> reader = disc.OpenTitle(title, angle);
-    return reader && IsSoftTelecine(SampleTitlePictures(*reader));
+    return reader ? SampleTitlePictures(*reader) : PictureFlags{};
+}
+
+// A title as its pictures show it: film by pulldown flags, and their size.
+void TakeLook(DiscTitle &title, const PictureFlags &flags)
+{
+    title.film = IsSoftTelecine(flags);
+    if (flags.width > 0 && flags.height > 0)
+        title.picture = QSize(flags.width, flags.height);
 }
 
 TitleScan ScanTitles(const QString &source)
@@ -62,14 +70,16 @@ TitleScan ScanTitles(const QString &source)
     for (DiscTitle &title : scan.info.titles) {
         if (title.repeat == TitleRepeat::SameAs) {
             for (const DiscTitle &earlier : std::as_const(scan.info.titles))
-                if (earlier.number == title.sameAsTitle)
+                if (earlier.number == title.sameAsTitle) {
                     title.film = earlier.film;
+                    title.picture = earlier.picture;
+                }
             continue;
         }
         // A disc may hold dozens of short ones (logos, menu loops): they are
         // looked at once ticked, when the run starts.
         if (title.durationMs >= kShortTitleMs)
-            title.film = LooksLikeFilm(*disc, title, 1);
+            TakeLook(title, LookAtPictures(*disc, title, 1));
     }
     return scan;
 }
@@ -335,18 +345,21 @@ void TMainForm1::LookAtTickedShortTitles()
     if (rows.isEmpty())
         return;
     const QString source = titles_.source;
-    const QList<bool> film = WithWindowAlive([source, titles, angles] {
-        QList<bool> found(titles.size(), false);
+    const QList<PictureFlags> looks = WithWindowAlive([source, titles, angles] {
+        QList<PictureFlags> found(titles.size());
         // A source that cannot be read fails its titles in the run, which
         // says so.
         if (std::unique_ptr<DvdDisc> disc = DvdDisc::Open(source))
             for (qsizetype i = 0; i < titles.size(); ++i)
-                found[i] = LooksLikeFilm(*disc, titles.at(i), angles.at(i));
+                found[i] = LookAtPictures(*disc, titles.at(i), angles.at(i));
         return found;
     });
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        titles_.rows[rows.at(i)].title.film = film.at(i);
-    if (film.contains(true))
+    bool film = false;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        TakeLook(titles_.rows[rows.at(i)].title, looks.at(i));
+        film = film || titles_.rows[rows.at(i)].title.film;
+    }
+    if (film)
         RefreshTitleRows();
 }
 

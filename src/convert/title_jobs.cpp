@@ -102,6 +102,11 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     if (streams.mapStreams && streams.audioStreamId >= 0 && audioCopied)
         in << QStringLiteral("-analyzeduration") << QStringLiteral("30000000") << QStringLiteral("-probesize")
            << QStringLiteral("40000000");
+    const bool scaledSubtitles = streams.mapStreams && streams.subtitleStreamId >= 0 && streams.picture.isValid() &&
+                                 streams.subtitleScreen.isValid() && streams.subtitleScreen != streams.picture;
+    if (scaledSubtitles)
+        in << QStringLiteral("-canvas_size")
+           << QStringLiteral("%1x%2").arg(streams.subtitleScreen.width()).arg(streams.subtitleScreen.height());
     in << QStringLiteral("-f") << QStringLiteral("mpeg") << QStringLiteral("-i") << QStringLiteral("pipe:0");
     const bool chapters = streams.mapStreams && !streams.chaptersFile.isEmpty();
     if (chapters)
@@ -131,8 +136,15 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             // draws on; made ready for the overlay here, pixel for pixel,
             // rather than by the encoder's own converter, which filters each
             // one and costs several times as much.
-            graph = QStringLiteral("[0:i:0x%1]scale=flags=neighbor,format=yuva420p[subtitles];")
-                        .arg(streams.subtitleStreamId, 2, 16, QLatin1Char('0'));
+            // Drawn on the whole screen, they are brought to a smaller
+            // picture's size.
+            const QString size = scaledSubtitles ? QStringLiteral("%1:%2:")
+                                                       .arg(streams.picture.width())
+                                                       .arg(streams.picture.height())
+                                                 : QString();
+            graph = QStringLiteral("[0:i:0x%1]scale=%2flags=neighbor,format=yuva420p[subtitles];")
+                        .arg(streams.subtitleStreamId, 2, 16, QLatin1Char('0'))
+                        .arg(size);
             // The picture is held back about a second before they are drawn
             // on it, so the subtitle stream has been read that far ahead: a
             // subtitle picture is made about once a second rather than every

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -76,6 +77,11 @@ struct PipedStreams {
     int encoderThreads = 0;
     // The audio track mixed to this many channels (0: as it is).
     int audioChannels = 0;
+    // The screen the subtitles are drawn on and the title's picture, when
+    // they differ (a picture narrower than 720, or of half the lines): the
+    // subtitles are scaled to the picture, as a player shows them.
+    QSize subtitleScreen = {};
+    QSize picture = {};
 };
 
 // The command composed for a file, reading a program stream from its

@@ -31,9 +31,17 @@ void ReadPictureFlags(const unsigned char *blocks, qsizetype size, PictureFlags 
     for (qsizetype at = 0; at + kPack <= size; at += kPack)
         TakeVideo(blocks + at, video);
     const auto *v = reinterpret_cast<const unsigned char *>(video.constData());
-    // A picture coding extension: 00 00 01 B5, then 8 in the high half.
+    // A picture coding extension: 00 00 01 B5, then 8 in the high half; a
+    // sequence header: 00 00 01 B3, then the width and height, 12 bits each.
     for (qsizetype i = 0; i + 9 <= video.size(); ++i) {
-        if (v[i] != 0 || v[i + 1] != 0 || v[i + 2] != 1 || v[i + 3] != 0xb5 || (v[i + 4] >> 4) != 8)
+        if (v[i] != 0 || v[i + 1] != 0 || v[i + 2] != 1)
+            continue;
+        if (v[i + 3] == 0xb3) {
+            flags.width = v[i + 4] << 4 | v[i + 5] >> 4;
+            flags.height = (v[i + 5] & 0x0f) << 8 | v[i + 6];
+            continue;
+        }
+        if (v[i + 3] != 0xb5 || (v[i + 4] >> 4) != 8)
             continue;
         ++flags.pictures;
         if (v[i + 7] & 0x02)

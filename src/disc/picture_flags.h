@@ -7,11 +7,13 @@
 namespace zento {
 
 // What the MPEG-2 pictures of a stretch of a title say of themselves, read
-// from their picture coding extensions without decoding them.
+// from their sequence headers and picture coding extensions without
+// decoding them.
 struct PictureFlags {
     int pictures = 0;         // picture coding extensions found
     int repeatFirstField = 0; // of them, shown for three fields instead of two
     int progressive = 0;      // of them, progressive frames
+    int width = 0, height = 0; // the picture's size, from the last sequence header (0: none read)
 };
 
 // Reads the video packets (stream 0xE0) of program stream packs, 2048 bytes

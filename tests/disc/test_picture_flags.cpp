@@ -63,11 +63,14 @@ private slots:
     void flags_data()
     {
         QTest::addColumn<QByteArray>("blocks");
-        QTest::addColumn<QString>("counts"); // pictures, repeating, progressive
+        QTest::addColumn<QString>("counts"); // pictures, repeating, progressive; the size when read
         QTest::addColumn<bool>("film");
         QTest::newRow("3:2 pulldown") << Packs(Pulldown(16)) << "16 8 16" << true;
         QTest::newRow("interlaced video") << Packs(Pictures(16, false, false)) << "16 0 0" << false;
         QTest::newRow("progressive, no pulldown (PAL film)") << Packs(Pictures(16, false, true)) << "16 0 16" << false;
+        QTest::newRow("a sequence header's size")
+            << Packs(QByteArray("\x00\x00\x01\xb3\x16\x00\xf0\x13\xff\xff\xe0\x18", 12) + Pulldown(16))
+            << "16 8 16 352x240" << true;
         QTest::newRow("too few pictures to tell") << Packs(Pulldown(6)) << "6 3 6" << false;
         QTest::newRow("a quarter repeating is enough")
             << Packs(Pictures(3, true, true) + Pictures(9, false, true)) << "12 3 12" << true;
@@ -95,7 +98,10 @@ private slots:
         QFETCH(bool, film);
         PictureFlags flags;
         ReadPictureFlags(reinterpret_cast<const unsigned char *>(blocks.constData()), blocks.size(), flags);
-        QCOMPARE(QString("%1 %2 %3").arg(flags.pictures).arg(flags.repeatFirstField).arg(flags.progressive), counts);
+        QString seen = QString("%1 %2 %3").arg(flags.pictures).arg(flags.repeatFirstField).arg(flags.progressive);
+        if (flags.width > 0)
+            seen += QString(" %1x%2").arg(flags.width).arg(flags.height);
+        QCOMPARE(seen, counts);
         QCOMPARE(IsSoftTelecine(flags), film);
     }
 };
