@@ -138,10 +138,9 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
             // one and costs several times as much.
             // Drawn on the whole screen, they are brought to a smaller
             // picture's size.
-            const QString size = scaledSubtitles ? QStringLiteral("%1:%2:")
-                                                       .arg(streams.picture.width())
-                                                       .arg(streams.picture.height())
-                                                 : QString();
+            const QString size =
+                scaledSubtitles ? QStringLiteral("%1:%2:").arg(streams.picture.width()).arg(streams.picture.height())
+                                : QString();
             graph = QStringLiteral("[0:i:0x%1]scale=%2flags=neighbor,format=yuva420p[subtitles];")
                         .arg(streams.subtitleStreamId, 2, 16, QLatin1Char('0'))
                         .arg(size);
