@@ -104,7 +104,14 @@ bool ContainerHoldsChapters(const ConversionSettings &settings)
 
 QString SubtitleTrackText(const DiscSubtitleTrack &track)
 {
-    return QStringLiteral("字幕 ") + LanguageName(track.language);
+    QString text = QStringLiteral("字幕 ") + LanguageName(track.language);
+    if (track.purpose >= 5 && track.purpose <= 7)
+        text += QStringLiteral(" (聴覚障害者用)");
+    else if (track.purpose == 9)
+        text += QStringLiteral(" (強制)");
+    else if (track.purpose >= 13 && track.purpose <= 15)
+        text += QStringLiteral(" (解説)");
+    return text;
 }
 
 int DefaultSubtitleTrack(const DiscTitle &title, int audioTrack)
@@ -114,10 +121,19 @@ int DefaultSubtitleTrack(const DiscTitle &title, int audioTrack)
     };
     if (audioTrack >= 0 && audioTrack < title.audio.size() && japanese(title.audio.at(audioTrack).language))
         return -1;
-    for (qsizetype i = 0; i < title.subtitles.size(); ++i)
-        if (japanese(title.subtitles.at(i).language))
+    // A Japanese stream of the whole dialogue before one of only the lines
+    // that must show, or of commentary.
+    int found = -1;
+    for (qsizetype i = 0; i < title.subtitles.size(); ++i) {
+        const DiscSubtitleTrack &track = title.subtitles.at(i);
+        if (!japanese(track.language))
+            continue;
+        if (track.purpose != 9 && track.purpose < 13)
             return static_cast<int>(i);
-    return -1;
+        if (found < 0)
+            found = static_cast<int>(i);
+    }
+    return found;
 }
 
 QString SubtitlePalette(const std::array<quint32, 16> &palette)

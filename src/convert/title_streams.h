@@ -63,11 +63,12 @@ bool IsHardTelecine(const FieldRepeats &repeats);
 // The containers that hold chapter marks: MP4, MOV, 3GP, ASF and WMV.
 bool ContainerHoldsChapters(const ConversionSettings &settings);
 
-// "字幕 日本語".
+// "字幕 日本語", and what the stream is for where the tables say: "字幕 日本語 (強制)".
 QString SubtitleTrackText(const DiscSubtitleTrack &track);
 
 // The subtitles a Japanese viewer gets by default: none with Japanese audio,
-// else the first Japanese subtitle stream, else none (-1).
+// else the first Japanese subtitle stream of the whole dialogue (the first
+// Japanese one when every one is forced-only or commentary), else none (-1).
 int DefaultSubtitleTrack(const DiscTitle &title, int audioTrack);
 
 // The title's 16 colours (0x00YYCrCb, limited range) as the subtitle decoder

@@ -165,6 +165,7 @@ void ReadSubtitles(const vtsi_mat_t &mat, const pgc_t &pgc, DiscTitle &title)
         DiscSubtitleTrack track;
         track.streamId = 0x20 + int((control >> (wide ? 16 : 24)) & 0x1f);
         track.language = Language(mat.vts_subp_attr[i].type == 1, mat.vts_subp_attr[i].lang_code);
+        track.purpose = mat.vts_subp_attr[i].code_extension;
         title.subtitles << track;
     }
 }

@@ -26,6 +26,9 @@ struct DiscAudioTrack {
 struct DiscSubtitleTrack {
     int streamId = 0x20; // 0x20..0x3f: the stream of the title's picture format (the wide one on 16:9)
     QString language;
+    // What the tables say the stream is for: 5 to 7 captions for the deaf,
+    // 9 only the lines that must show, 13 to 15 commentary; 0 or 1 plain.
+    int purpose = 0;
 };
 
 // Blocks of the title set's title files, first and last included.

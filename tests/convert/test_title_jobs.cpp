@@ -334,6 +334,33 @@ private slots:
         QCOMPARE(TitleRowText(title, DefaultAudioTrack(title)), row);
     }
 
+    // A Japanese viewer's subtitles: the whole dialogue in Japanese, before
+    // a stream of only the lines that must show or of commentary; each
+    // named for what it is.
+    void subtitleChoice_data()
+    {
+        QTest::addColumn<QList<int>>("purposes"); // of Japanese streams, after an English one
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << QList<int>{0} << 1 << "字幕 日本語";
+        QTest::newRow("forced-only listed first") << QList<int>{9, 1} << 2 << "字幕 日本語";
+        QTest::newRow("commentary listed first") << QList<int>{13, 5} << 2 << "字幕 日本語 (聴覚障害者用)";
+        QTest::newRow("only forced-only") << QList<int>{9} << 1 << "字幕 日本語 (強制)";
+    }
+    void subtitleChoice()
+    {
+        QFETCH(QList<int>, purposes);
+        QFETCH(int, chosen);
+        QFETCH(QString, text);
+        DiscTitle title;
+        title.audio = {DiscAudioTrack{0x80, "en", "AC3", 6}};
+        title.subtitles = {DiscSubtitleTrack{0x20, "en"}};
+        for (const int purpose : purposes)
+            title.subtitles << DiscSubtitleTrack{0x21, "ja", purpose};
+        QCOMPARE(DefaultSubtitleTrack(title, 0), chosen);
+        QCOMPARE(SubtitleTrackText(title.subtitles.at(chosen)), text);
+    }
+
     // Titles with angles say so; titles that repeat others say which and
     // are not ticked, nor are short ones.
     void titleMarks_data()
