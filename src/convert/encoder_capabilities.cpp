@@ -62,6 +62,18 @@ QList<QPair<QString, QString>> ListingEntries(const QByteArray &listing)
 // A listing larger than this is no listing: the run is stopped.
 constexpr qsizetype kMaxListingBytes = 1 << 20;
 
+// An option and its value put right before the output, the last argument;
+// the quoted positions at and after it move with it.
+void InsertBeforeOutput(EncoderCommand &command, const QString &option, const QString &value)
+{
+    const qsizetype output = command.arguments.size() - 1;
+    command.arguments.insert(output, value);
+    command.arguments.insert(output, option);
+    for (int &position : command.quoted)
+        if (position >= output)
+            position += 2;
+}
+
 } // namespace
 
 QSet<QString> ParseEncoderList(const QByteArray &listing)
@@ -180,13 +192,8 @@ EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const Encod
     const QString name = PathFileName(a.at(output), command.style);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString format = dot < 0 ? QString() : OutputFormatFor(name.mid(dot), capabilities);
-    if (!format.isEmpty()) {
-        a.insert(output, format);
-        a.insert(output, QStringLiteral("-f"));
-        for (int &position : result.quoted)
-            if (position >= output)
-                position += 2;
-    }
+    if (!format.isEmpty())
+        InsertBeforeOutput(result, QStringLiteral("-f"), format);
     return result;
 }
 
@@ -209,13 +216,9 @@ EncoderCommand FitChannelsToSoundEncoder(const EncoderCommand &command)
     if (most == 0 || a.contains(QStringLiteral("-an")) || a.contains(QStringLiteral("-ac")) ||
         a.contains(QStringLiteral("-af")))
         return result;
-    const qsizetype output = a.size() - 1;
-    a.insert(output, most == 1 ? QStringLiteral("aformat=channel_layouts=mono")
-                               : QStringLiteral("aformat=channel_layouts=mono|stereo"));
-    a.insert(output, QStringLiteral("-af"));
-    for (int &position : result.quoted)
-        if (position >= output)
-            position += 2;
+    InsertBeforeOutput(result, QStringLiteral("-af"),
+                       most == 1 ? QStringLiteral("aformat=channel_layouts=mono")
+                                 : QStringLiteral("aformat=channel_layouts=mono|stereo"));
     return result;
 }
 
