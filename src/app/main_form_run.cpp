@@ -146,7 +146,6 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
     if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {
         streams.subtitleStreamId = title.subtitles.at(job.subtitleTrack).streamId;
         streams.palette = SubtitlePalette(title.palette);
-        streams.subtitleScreen = title.SubtitleScreen();
         streams.picture = title.picture;
     }
     // Film keeps its own frames: none repeated, none deinterlaced.

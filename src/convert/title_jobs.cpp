@@ -102,11 +102,12 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
     if (streams.mapStreams && streams.audioStreamId >= 0 && audioCopied)
         in << QStringLiteral("-analyzeduration") << QStringLiteral("30000000") << QStringLiteral("-probesize")
            << QStringLiteral("40000000");
+    const int lines = streams.picture.height() <= 288 ? 2 * streams.picture.height() : streams.picture.height();
+    const QSize screen(720, lines);
     const bool scaledSubtitles = streams.mapStreams && streams.subtitleStreamId >= 0 && streams.picture.isValid() &&
-                                 streams.subtitleScreen.isValid() && streams.subtitleScreen != streams.picture;
+                                 screen != streams.picture;
     if (scaledSubtitles)
-        in << QStringLiteral("-canvas_size")
-           << QStringLiteral("%1x%2").arg(streams.subtitleScreen.width()).arg(streams.subtitleScreen.height());
+        in << QStringLiteral("-canvas_size") << QStringLiteral("%1x%2").arg(screen.width()).arg(screen.height());
     in << QStringLiteral("-f") << QStringLiteral("mpeg") << QStringLiteral("-i") << QStringLiteral("pipe:0");
     const bool chapters = streams.mapStreams && !streams.chaptersFile.isEmpty();
     if (chapters)

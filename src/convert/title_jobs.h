@@ -77,10 +77,10 @@ struct PipedStreams {
     int encoderThreads = 0;
     // The audio track mixed to this many channels (0: as it is).
     int audioChannels = 0;
-    // The screen the subtitles are drawn on and the title's picture, when
-    // they differ (a picture narrower than 720, or of half the lines): the
-    // subtitles are scaled to the picture, as a player shows them.
-    QSize subtitleScreen = {};
+    // The title's coded picture (invalid: not known). Subtitles are drawn on
+    // the whole screen, 720 wide and of 480 or 576 lines, whatever the
+    // picture's size; on a smaller picture they are scaled to it, as a
+    // player shows them.
     QSize picture = {};
 };
 

@@ -70,10 +70,8 @@ struct DiscTitle {
     QList<qint64> chapterStartsMs; // the start of each program; the first is 0
     std::array<quint32, 16> palette{}; // the program chain's colours, 0x00YYCrCb
     // The coded picture's size (720x480, 352x240, 720x576...), as its
-    // pictures say; invalid when not looked at. Subtitles are drawn on the
-    // whole screen, 720 wide, whatever the picture's size.
+    // pictures say; invalid when not looked at.
     QSize picture;
-    QSize SubtitleScreen() const { return {720, picture.height() <= 288 ? 2 * picture.height() : picture.height()}; }
     QList<DiscCell> cells;             // the blocks in play order, angle 1
     qint64 BlockCount(int angle = 1) const; // the blocks of all cells of an angle
     // Its angles: 1 without an angle block. Each angle's cells in play order
