@@ -141,6 +141,7 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
         streams.audioStreamId = title.audio.at(job.audioTrack).streamId;
         streams.audioLanguage = LanguageCode3(title.audio.at(job.audioTrack).language);
         streams.audioChannels = TitleAudioChannels(title.audio.at(job.audioTrack), settings);
+        streams.audioRate = TitleAudioRate(title.audio.at(job.audioTrack), settings);
     }
     // Subtitles and filters only where the picture is encoded.
     if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {
@@ -408,7 +409,7 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     if (job.IsDiscTitle()) {
         command = PipedEncoderCommand(command, TitleStreams(job, settings));
     } else {
-        command = FitChannelsToSoundEncoder(command);
+        command = FitSoundToEncoder(command);
         if (fed)
             command = PipedEncoderCommand(command);
     }

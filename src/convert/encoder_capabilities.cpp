@@ -199,26 +199,55 @@ EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const Encod
 
 int MostSoundChannels(const QString &codec)
 {
-    if (codec.compare(QLatin1String("g726"), Qt::CaseInsensitive) == 0)
-        return 1;
-    for (const char *name : {"wmav1", "wmav2", "adpcm_adx", "sonic", "sonicls"})
+    for (const char *name : {"g726", "libgsm", "libgsm_ms"})
+        if (codec.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return 1;
+    for (const char *name : {"wmav1", "wmav2", "adpcm_adx", "roq_dpcm", "sonic", "sonicls"})
         if (codec.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
             return 2;
     return 0;
 }
 
-EncoderCommand FitChannelsToSoundEncoder(const EncoderCommand &command)
+QList<int> SoundRatesTaken(const QString &codec, const QString &container)
+{
+    const auto is = [](const QString &text, const char *name) {
+        return text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    };
+    if (is(codec, "libgsm") || is(codec, "libgsm_ms"))
+        return {8000};
+    if (is(codec, "roq_dpcm"))
+        return {22050};
+    if (is(codec, "adpcm_swf") || is(container, "swf"))
+        return {44100, 22050, 11025};
+    return {};
+}
+
+EncoderCommand FitSoundToEncoder(const EncoderCommand &command)
 {
     EncoderCommand result = command;
-    QStringList &a = result.arguments;
-    const qsizetype codec = a.indexOf(QStringLiteral("-acodec"));
-    const int most = codec < 0 ? 0 : MostSoundChannels(a.value(codec + 1));
-    if (most == 0 || a.contains(QStringLiteral("-an")) || a.contains(QStringLiteral("-ac")) ||
+    const QStringList &a = result.arguments;
+    const qsizetype at = a.indexOf(QStringLiteral("-acodec"));
+    const QString codec = at < 0 ? QString() : a.value(at + 1);
+    if (codec.isEmpty() || codec == QLatin1String("copy") || a.contains(QStringLiteral("-an")) ||
         a.contains(QStringLiteral("-af")))
         return result;
-    InsertBeforeOutput(result, QStringLiteral("-af"),
-                       most == 1 ? QStringLiteral("aformat=channel_layouts=mono")
-                                 : QStringLiteral("aformat=channel_layouts=mono|stereo"));
+    const QString name = PathFileName(a.constLast(), command.style);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    QStringList formats;
+    const int most = a.contains(QStringLiteral("-ac")) ? 0 : MostSoundChannels(codec);
+    if (most > 0)
+        formats << (most == 1 ? QStringLiteral("channel_layouts=mono") : QStringLiteral("channel_layouts=mono|stereo"));
+    const QList<int> rates = a.contains(QStringLiteral("-ar"))
+                                 ? QList<int>()
+                                 : SoundRatesTaken(codec, dot < 0 ? QString() : name.mid(dot + 1));
+    if (!rates.isEmpty()) {
+        QStringList texts;
+        for (int rate : rates)
+            texts << QString::number(rate);
+        formats << QStringLiteral("sample_rates=") + texts.join(QLatin1Char('|'));
+    }
+    if (!formats.isEmpty())
+        InsertBeforeOutput(result, QStringLiteral("-af"), QStringLiteral("aformat=") + formats.join(QLatin1Char(':')));
     return result;
 }
 

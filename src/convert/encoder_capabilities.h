@@ -4,6 +4,7 @@
 #include "options/catalogue.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <functional>
@@ -68,15 +69,21 @@ EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const Encod
 
 // The most channels a sound encoder (a catalogue ID, "WMAV2", or the name
 // passed, "wmav2") takes, failing on more rather than mixing them down: 1
-// (G.726), 2 (WMA, ADX, Sonic), 0 for no such limit.
+// (G.726, GSM), 2 (WMA, ADX, RoQ, Sonic), 0 for no such limit.
 int MostSoundChannels(const QString &codec);
 
-// A file's command whose sound encoder takes few channels and which gives
-// no channel count: the sound is handed on as it is when the encoder takes
-// it and mixed down to what it takes when it has more ("-af aformat=...",
-// right before the output path), where the encoder would fail. Any other
-// command is returned unchanged.
-EncoderCommand FitChannelsToSoundEncoder(const EncoderCommand &command);
+// The sample rates a sound encoder (as above) or a container (an ID or an
+// extension, "SWF", "swf") takes where it takes only a few, failing on any
+// other rather than resampling: GSM 8000, RoQ 22050, Flash's ADPCM and the
+// SWF container 44100, 22050, 11025. Empty for no such limit.
+QList<int> SoundRatesTaken(const QString &codec, const QString &container);
+
+// A file's command whose sound encoder or container takes few channels or
+// few rates and which gives no channel count or rate: the sound is handed on
+// as it is when it is taken and made into the nearest that is taken where
+// the encoder would fail ("-af aformat=...", right before the output path).
+// Any other command is returned unchanged.
+EncoderCommand FitSoundToEncoder(const EncoderCommand &command);
 
 // Whether row `index` of the catalogue is of no use with this encoder: its
 // codec or container is known to be missing and has no successor there. The

@@ -174,6 +174,8 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
                 in << QStringLiteral("-metadata:s:a:0") << QStringLiteral("language=") + streams.audioLanguage;
             if (streams.audioChannels > 0)
                 in << QStringLiteral("-ac") << QString::number(streams.audioChannels);
+            if (streams.audioRate > 0)
+                in << QStringLiteral("-ar") << QString::number(streams.audioRate);
             // Where a cell's sound ends before its picture the disc has a
             // silence, which the encoder would close up, bringing the sound
             // of every later cell early: a gap (or an overlap) of more than

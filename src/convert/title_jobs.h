@@ -77,6 +77,8 @@ struct PipedStreams {
     int encoderThreads = 0;
     // The audio track mixed to this many channels (0: as it is).
     int audioChannels = 0;
+    // The audio track made at this sample rate (0: its own).
+    int audioRate = 0;
     // The title's coded picture (invalid: not known). Subtitles are drawn on
     // the whole screen, 720 wide and of 480 or 576 lines, whatever the
     // picture's size; on a smaller picture they are scaled to it, as a

@@ -66,6 +66,21 @@ int TitleAudioChannels(const DiscAudioTrack &track, const ConversionSettings &se
     return most > 0 && track.channels > most ? most : 0;
 }
 
+int TitleAudioRate(const DiscAudioTrack &track, const ConversionSettings &settings)
+{
+    const QString codec = ChosenId(settings.C3_01);
+    const QList<int> rates =
+        codec.isEmpty() || settings.C3_03 > 0 ? QList<int>() : SoundRatesTaken(codec, ChosenId(settings.C2_01));
+    const int own = track.sampleRate > 0 ? track.sampleRate : 48000;
+    if (rates.isEmpty() || rates.contains(own))
+        return 0;
+    int below = 0;
+    for (int rate : rates)
+        if (rate < own)
+            below = std::max(below, rate);
+    return below > 0 ? below : *std::min_element(rates.begin(), rates.end());
+}
+
 bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings)
 {
     return !title.film && DeinterlaceTitle(settings) && settings.C2_06 <= 0;

@@ -40,6 +40,12 @@ int TitleEncoderThreads(const ConversionSettings &settings, int cores);
 // as they take.
 int TitleAudioChannels(const DiscAudioTrack &track, const ConversionSettings &settings);
 
+// The sample rate a title's encoded audio track is made at (0: its own).
+// Where the encoder or the container takes only some rates and no rate is
+// typed, a track at another rate is made at the nearest below it that is
+// taken (a 48 kHz track into SWF at 44.1 kHz).
+int TitleAudioRate(const DiscAudioTrack &track, const ConversionSettings &settings);
+
 // Whether a title's picture is worth a decoded look for hard telecine: its
 // video encoded and made progressive, no frame rate typed, no film found
 // in its flags already.

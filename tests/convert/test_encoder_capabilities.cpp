@@ -398,6 +398,58 @@ private slots:
             "-v", "error", "-show_entries", "format=format_name:stream=codec_name", "-of", "default=nw=1:nk=1", output};
         QCOMPARE(Run("ffprobe", probeArguments).second.replace('\n', ','), probe);
     }
+
+    // Sound the encoder or the container refuses as it comes from a disc
+    // (48 kHz, 5.1) is made into what they take, when no rate is typed; the
+    // encoder then writes the file.
+    void soundFitToEncoder_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<QString>("probe");
+        QTest::newRow("SWF takes 44.1 kHz and less") << "SWF FLV LIBMP3LAME" << 0 << "mp3,44100,2";
+        QTest::newRow("GSM: 8 kHz mono") << "MOV MPEG4 LIBGSM" << 0 << "gsm,8000,1";
+        QTest::newRow("Flash ADPCM into FLV") << "FLV FLV ADPCM_SWF" << 0 << "adpcm_swf,44100,2";
+        QTest::newRow("WMA: two channels") << "WMV WMV2 WMAV2" << 0 << "wmav2,48000,2";
+        QTest::newRow("a typed rate stands") << "SWF FLV LIBMP3LAME" << 22050 << "mp3,22050,2";
+    }
+    void soundFitToEncoder()
+    {
+        QFETCH(QString, choice);
+        QFETCH(int, rate);
+        QFETCH(QString, probe);
+        QTemporaryDir dir;
+        const QString source = dir.filePath("VTS_01_1.VOB");
+        const QStringList make{"-v",      "error",
+                               "-f",      "lavfi",
+                               "-i",      "testsrc=size=352x240:rate=30000/1001",
+                               "-f",      "lavfi",
+                               "-i",      "sine=sample_rate=48000",
+                               "-t",      "1",
+                               "-ac",     "6",
+                               "-target", "ntsc-dvd",
+                               "-s",      "352x240",
+                               "-y",      source};
+        QCOMPARE(Run("ffmpeg", make).first, 0);
+        ConversionSettings settings = Settings(choice);
+        settings.C1_03 = dir.path();
+        settings.C3_03 = rate;
+        const QString output = BuildOutputPath(source, settings, PathStyle::Posix);
+        const EncoderCommand composed = BuildEncoderCommandLine(source, output, settings, 1, PathStyle::Posix);
+        const EncoderCommand fitted = FitSoundToEncoder(composed);
+        if (rate == 0)
+            QVERIFY(Run("ffmpeg", composed.arguments).first != 0);
+        else
+            QCOMPARE(fitted.arguments, composed.arguments);
+        QFile::remove(output);
+        const auto run = Run("ffmpeg", fitted.arguments);
+        QVERIFY2(run.first == 0, qPrintable(run.second.right(500)));
+        QCOMPARE(fitted.arguments.constLast(), output);
+        const QStringList probeArguments{"-v",  "error",         "-select_streams",
+                                         "a",   "-show_entries", "stream=codec_name,sample_rate,channels",
+                                         "-of", "csv=p=0",       output};
+        QCOMPARE(Run("ffprobe", probeArguments).second.trimmed(), probe);
+    }
 };
 
 QTEST_MAIN(TestEncoderCapabilities)

@@ -135,6 +135,9 @@ private slots:
         QTest::newRow("5.1 mixed for a stereo encoder")
             << PipedStreams{.mapStreams = true, .audioStreamId = 0x80, .audioLanguage = "jpn", .audioChannels = 2}
             << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -metadata:s:a:0 language=jpn -ac 2 -y";
+        QTest::newRow("made at a rate the encoder takes")
+            << PipedStreams{.mapStreams = true, .audioStreamId = 0x80, .audioChannels = 1, .audioRate = 8000}
+            << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -ac 1 -ar 8000 -y";
         QTest::newRow("film telecined into the picture")
             << PipedStreams{true, 0x80, -1, {}, true, {}, {}, true, true}
             << "ffmpeg -f mpeg -i pipe:0 -filter_complex [0:v:0]fieldmatch=combmatch=full,"
@@ -287,6 +290,7 @@ private slots:
         QTest::newRow("WMAV1, 5.1") << "WMAV1" << 6 << 2;
         QTest::newRow("ADPCM_ADX, 5.1") << "ADPCM_ADX" << 6 << 2;
         QTest::newRow("SONIC, 5.1") << "SONIC" << 6 << 2;
+        QTest::newRow("GSM, stereo") << "LIBGSM" << 2 << 1;
         QTest::newRow("G726, stereo") << "G726" << 2 << 1;
         QTest::newRow("G726, mono") << "G726" << 1 << 0;
         QTest::newRow("WMAV2, stereo") << "WMAV2" << 2 << 0;
@@ -304,6 +308,41 @@ private slots:
         DiscAudioTrack track;
         track.channels = trackChannels;
         QCOMPARE(TitleAudioChannels(track, settings), channels);
+    }
+
+    // A disc's 48 or 96 kHz track is made at the nearest rate below it that
+    // the encoder or the container takes, where they take only a few and no
+    // rate is typed.
+    void audioRate_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("trackRate");
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("SWF, MP3") << "SWF LIBMP3LAME" << 48000 << 0 << 44100;
+        QTest::newRow("SWF, 96 kHz") << "SWF LIBMP3LAME" << 96000 << 0 << 44100;
+        QTest::newRow("Flash ADPCM into FLV") << "FLV ADPCM_SWF" << 48000 << 0 << 44100;
+        QTest::newRow("GSM") << "MOV LIBGSM" << 48000 << 0 << 8000;
+        QTest::newRow("RoQ") << "AVI ROQ_DPCM" << 48000 << 0 << 22050;
+        QTest::newRow("a typed rate stands") << "SWF LIBMP3LAME" << 48000 << 22050 << 0;
+        QTest::newRow("FLV, MP3 takes 48 kHz") << "FLV LIBMP3LAME" << 48000 << 0 << 0;
+        QTest::newRow("copied") << "SWF" << 48000 << 0 << 0;
+    }
+    void audioRate()
+    {
+        QFETCH(QString, choice);
+        QFETCH(int, trackRate);
+        QFETCH(int, typed);
+        QFETCH(int, rate);
+        const QStringList ids = choice.split(' ');
+        ConversionSettings settings;
+        settings.C2_01 = {1, ids.at(0) + ",container"};
+        if (ids.size() > 1)
+            settings.C3_01 = {1, ids.at(1) + ",audio"};
+        settings.C3_03 = typed;
+        DiscAudioTrack track;
+        track.sampleRate = trackRate;
+        QCOMPARE(TitleAudioRate(track, settings), rate);
     }
 
     void titleTexts_data()
