@@ -67,6 +67,21 @@ PictureFlags SampleTitlePictures(DiscTitleReader &reader)
             break;
         ReadPictureFlags(data, qsizetype(read) * DiscTitleReader::kBlockSize, flags);
     }
+    // A sequence header opens each unit, and a unit may be longer than a
+    // stretch: where none fell in them, the size is read from the title's
+    // first units (their pictures are not counted again).
+    constexpr int kHeadStretches = 8;
+    if (flags.width == 0 && reader.SeekBlock(0)) {
+        for (int n = 0; flags.width == 0 && n < kHeadStretches; ++n) {
+            const int read = reader.Read(data, kStretch);
+            if (read <= 0)
+                break;
+            PictureFlags head;
+            ReadPictureFlags(data, qsizetype(read) * DiscTitleReader::kBlockSize, head);
+            flags.width = head.width;
+            flags.height = head.height;
+        }
+    }
     return flags;
 }
 

@@ -1,4 +1,5 @@
 // Film found from the pictures' own flags, without decoding them.
+#include "disc/dvd_disc.h"
 #include "disc/picture_flags.h"
 
 #include <QTest>
@@ -55,6 +56,37 @@ QByteArray Pictures(int count, bool repeat, bool progressive)
     return video;
 }
 
+const QByteArray kSequenceHeader("\x00\x00\x01\xb3\x16\x00\xf0\x13\xff\xff\xe0\x18", 12); // 352x240
+
+// A title of 1000 blocks: a sequence header where `headers` says, one
+// interlaced picture in every other block.
+class BlocksReader : public DiscTitleReader {
+public:
+    explicit BlocksReader(const QList<int> &headers)
+    {
+        for (int block = 0; block < 1000; ++block)
+            blocks_ += Packs(headers.contains(block) ? kSequenceHeader : Pictures(1, false, false));
+    }
+    int Read(unsigned char *buffer, int maxBlocks) override
+    {
+        const int count = int(qMin<qint64>(maxBlocks, TotalBlocks() - at_));
+        memcpy(buffer, blocks_.constData() + at_ * kBlockSize, size_t(count) * kBlockSize);
+        at_ += count;
+        return count;
+    }
+    qint64 TotalBlocks() const override { return blocks_.size() / kBlockSize; }
+    qint64 SkippedBlocks() const override { return 0; }
+    bool SeekBlock(qint64 block) override
+    {
+        at_ = block;
+        return block >= 0 && block < TotalBlocks();
+    }
+
+private:
+    QByteArray blocks_;
+    qint64 at_ = 0;
+};
+
 } // namespace
 
 class TestPictureFlags : public QObject {
@@ -91,6 +123,28 @@ private slots:
             << "0 0 0" << false;
         QTest::newRow("less than a pack") << Packs(Pulldown(16)).left(2000) << "0 0 0" << false;
     }
+    // The size comes from a sequence header, once a unit: units longer than
+    // the stretches looked at may put none in them.
+    void sampledTitle_data()
+    {
+        QTest::addColumn<QList<int>>("headers");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("in a stretch") << QList<int>{0, 120, 330} << QSize(352, 240);
+        QTest::newRow("units falling between the stretches")
+            << QList<int>{0, 170, 370, 570, 770, 970} << QSize(352, 240);
+        QTest::newRow("none") << QList<int>{} << QSize(0, 0);
+    }
+    void sampledTitle()
+    {
+        QFETCH(QList<int>, headers);
+        QFETCH(QSize, size);
+        BlocksReader reader(headers);
+        const PictureFlags flags = SampleTitlePictures(reader);
+        QCOMPARE(QSize(flags.width, flags.height), size);
+        // the four stretches' pictures, less the blocks that hold headers
+        QCOMPARE(flags.pictures, 4 * 64 - (headers.contains(120) ? 1 : 0) - (headers.contains(330) ? 1 : 0));
+    }
+
     void flags()
     {
         QFETCH(QByteArray, blocks);
