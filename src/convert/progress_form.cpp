@@ -9,6 +9,7 @@
 #include "widgets/shadow_label.h"
 #include "widgets/ui_font.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QImage>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 namespace zento {
@@ -73,6 +75,10 @@ TProgressForm1::TProgressForm1(QWidget *owner)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), owner_(owner)
 {
     setObjectName(QStringLiteral("ProgressForm1"));
+    // The control the user was on goes back to being focused when the run
+    // is over; meanwhile the cancel has the keyboard.
+    if (QWidget *focused = QApplication::focusWidget(); owner && focused && focused->window() == owner->window())
+        returnFocus_ = focused;
     setFixedSize(401, 72);
     setFont(UiFont(12));
     setAutoFillBackground(false);
@@ -81,7 +87,11 @@ TProgressForm1::TProgressForm1(QWidget *owner)
     Image1->setGeometry(6, 6, 80, 60);
     Image1->setScaledContents(true);
 
-    Label1 = new TShadowLabel(QStringLiteral("***.*** -> ***.***"), this);
+    // A long name is cut in its middle, so that the output's number and
+    // extension stay in sight; the whole shows over it.
+    auto *label1 = new TShadowLabel(QStringLiteral("***.*** -> ***.***"), this);
+    label1->SetElideMode(Qt::ElideMiddle);
+    Label1 = label1;
     Label1->setGeometry(96, 18, 300, 14);
     Label2 = new TShadowLabel(QStringLiteral("0KB -> 0KB"), this);
     Label2->setGeometry(96, 32, 300, 14);
@@ -148,6 +158,27 @@ void TProgressForm1::Release()
     released_ = true;
     close();
     deleteLater();
+    // once the run has enabled the owner again
+    if (QWidget *target = returnFocus_)
+        QTimer::singleShot(0, target, [target] {
+            if (target->isEnabled()) {
+                target->activateWindow();
+                target->setFocus(Qt::OtherFocusReason);
+            }
+        });
+}
+
+bool TProgressForm1::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        if (Label1->geometry().contains(help->pos()) &&
+            static_cast<TShadowLabel *>(Label1)->ShownText() != Label1->text()) {
+            QToolTip::showText(help->globalPos(), Label1->text(), this);
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void TProgressForm1::Timer1Timer(QObject *)
@@ -208,6 +239,8 @@ void TProgressForm1::showEvent(QShowEvent *event)
     if (owner_ && windowHandle() && owner_->window()->windowHandle())
         windowHandle()->setTransientParent(owner_->window()->windowHandle());
     QWidget::showEvent(event);
+    activateWindow();
+    CButton1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TProgressForm1::closeEvent(QCloseEvent *event)

@@ -76,6 +76,7 @@ public:
     void CButton1Click(QObject *Sender = nullptr); // the cancel
 
 protected:
+    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     // Only Release closes the window: closed any other way (the window
     // manager's close key) it would hide the cancel for the rest of the run.
@@ -88,6 +89,7 @@ protected:
 private:
     void CentreOverOwner();
     QPointer<QWidget> owner_;
+    QPointer<QWidget> returnFocus_;
     const QString *sourcePath_ = nullptr;
     const QString *outputPath_ = nullptr;
     const QPointer<QProcess> *encoder_ = nullptr;

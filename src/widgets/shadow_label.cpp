@@ -81,17 +81,31 @@ void TShadowLabel::SetEdgeColor(const QColor &color)
     update();
 }
 
+void TShadowLabel::SetElideMode(Qt::TextElideMode mode)
+{
+    elide_ = mode;
+    update();
+}
+
+QString TShadowLabel::ShownText() const
+{
+    // the shadow takes the last pixel
+    return elide_ == Qt::ElideNone ? text()
+                                   : QFontMetrics(font()).elidedText(text(), elide_, contentsRect().width() - 1);
+}
+
 void TShadowLabel::paintEvent(QPaintEvent *)
 {
+    const QString shown = ShownText();
     QPainter painter(this);
     painter.setFont(font());
     const int flags = int(alignment()) | Qt::TextSingleLine;
     if (look_ == Look::Shadow) {
         const QRect area = contentsRect().adjusted(0, 0, -1, -1);
         painter.setPen(edgeColor_);
-        painter.drawText(area.translated(1, 1), flags, text());
+        painter.drawText(area.translated(1, 1), flags, shown);
         painter.setPen(textColor_);
-        painter.drawText(area, flags, text());
+        painter.drawText(area, flags, shown);
         return;
     }
     // Outline: every pixel within one pixel of the glyphs takes the edge
@@ -103,7 +117,7 @@ void TShadowLabel::paintEvent(QPaintEvent *)
     // on a whole pixel, so that strokes and dots fall on pixel rows instead of
     // smearing over two.
     const QFontMetrics metrics(font());
-    const QRect bounds = metrics.boundingRect(contentsRect().adjusted(1, 1, -1, -1), flags, text());
+    const QRect bounds = metrics.boundingRect(contentsRect().adjusted(1, 1, -1, -1), flags, shown);
     const QPoint origin(bounds.left(), bounds.top() + metrics.ascent());
     const qreal ratio = devicePixelRatioF();
     QImage glyphs((QSizeF(size()) * ratio).toSize(), QImage::Format_Alpha8);
@@ -113,14 +127,14 @@ void TShadowLabel::paintEvent(QPaintEvent *)
         QPainter mask(&glyphs);
         mask.setFont(font());
         mask.setPen(Qt::black);
-        mask.drawText(origin, text());
+        mask.drawText(origin, shown);
     }
     QRect area;
     const QImage edge = EdgeImage(glyphs, edgeColor_, qMax(1, qRound(ratio)), area);
     if (!edge.isNull())
         painter.drawImage(QPointF(area.topLeft()) / ratio, edge);
     painter.setPen(textColor_);
-    painter.drawText(origin, text());
+    painter.drawText(origin, shown);
 }
 
 } // namespace zento

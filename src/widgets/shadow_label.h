@@ -20,6 +20,10 @@ public:
     void SetTextColor(const QColor &color);
     QColor EdgeColor() const { return edgeColor_; }
     void SetEdgeColor(const QColor &color);
+    // A text wider than the label is drawn cut short this way (none: clipped).
+    void SetElideMode(Qt::TextElideMode mode);
+    // The text as it is drawn.
+    QString ShownText() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -28,6 +32,7 @@ private:
     Look look_;
     QColor textColor_{Qt::white};
     QColor edgeColor_{Qt::black};
+    Qt::TextElideMode elide_ = Qt::ElideNone;
 };
 
 } // namespace zento

@@ -1,5 +1,6 @@
 #include "convert/progress_form.h"
 #include "support/test_support.h"
+#include "widgets/shadow_label.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 #include <sys/wait.h>
@@ -42,6 +44,56 @@ private slots:
         QVERIFY(!form->isVisible());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(form.isNull());
+    }
+
+    // Without the mouse: the cancel has the keyboard while the run goes on,
+    // and the control the user was on has it back afterwards.
+    void keyboardGoesToTheCancelAndBack()
+    {
+        QWidget owner;
+        auto *other = new QPushButton("a", &owner);
+        auto *start = new QPushButton("b", &owner);
+        start->move(0, 40);
+        owner.show();
+        owner.activateWindow();
+        start->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), start);
+        auto *form = new TProgressForm1(&owner);
+        form->show();
+        owner.setEnabled(false);
+        QTRY_COMPARE(QApplication::focusWidget(), form->CButton1);
+        form->Release();
+        owner.setEnabled(true);
+        QTRY_COMPARE(QApplication::focusWidget(), start);
+        QVERIFY(other->isEnabled());
+    }
+
+    // A disc's long name is cut in its middle: the output's number and
+    // extension stay in sight, and the whole name shows over it.
+    void longNameCutInItsMiddle_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("title")
+            << "T01 (0:02:30) -> とても長い日本語のディスクの名前映画全集第二巻特別版ディレクターズカット_01.mp4";
+        QTest::newRow("file") << "VTS_01_1.VOB -> VTS_01_1.avi";
+    }
+    void longNameCutInItsMiddle()
+    {
+        QFETCH(QString, text);
+        TProgressForm1 form;
+        form.Label1->setText(text);
+        const QString shown = static_cast<TShadowLabel *>(form.Label1)->ShownText();
+        QVERIFY(QFontMetrics(form.Label1->font()).horizontalAdvance(shown) < form.Label1->width());
+        QVERIFY(shown.startsWith(text.left(15)));
+        QVERIFY(shown.endsWith(text.right(7)));
+        QCOMPARE(shown == text, text.size() < 40);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QHelpEvent help(QEvent::ToolTip, form.Label1->geometry().center(),
+                        form.mapToGlobal(form.Label1->geometry().center()));
+        QApplication::sendEvent(&form, &help);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), shown == text ? QString() : text);
+        QToolTip::hideText();
     }
 
     void percentText_data()
