@@ -559,12 +559,9 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
             lines << QStringLiteral("エンコーダの終了コード: %1").arg(process->exitCode());
         else
             lines << QStringLiteral("エンコーダは出力ファイルを最後まで書けませんでした。");
-        // A full disk is told as such, before the encoder's own words: what
-        // it said went wrong, then its last lines.
-        if (tail.NoSpaceLeft())
-            lines << QStringLiteral("出力先の空き容量が足りません: %1")
-                         .arg(QDir::toNativeSeparators(QFileInfo(output).absolutePath()));
-        lines << tail.Errors() << tail.Lines();
+        // A full disk or a folder that takes no file is told as such, before
+        // the encoder's own words: what it said went wrong, then its last lines.
+        lines << OutputFolderFaults(tail, output) << tail.Errors() << tail.Lines();
         failed(lines);
     } else if (process && WroteNothing(before, StateOf(output))) {
         failed({QStringLiteral("エンコーダは出力ファイルを書きませんでした。")});

@@ -3,6 +3,7 @@
 #include "convert/command_line.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
@@ -338,6 +339,19 @@ QString AbsoluteFolder(const QString &folder)
     if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
         return QDir::cleanPath(QDir::homePath() + folder.mid(1));
     return QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+}
+
+QStringList OutputFolderFaults(const OutputTail &tail, const QString &output)
+{
+    const QString folder = QFileInfo(output).absolutePath();
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (tail.NoSpaceLeft())
+        return {QStringLiteral("出力先の空き容量が足りません: %1").arg(shown)};
+    if (!QFileInfo(folder).isDir())
+        return {QStringLiteral("出力先フォルダを作れません: %1").arg(shown)};
+    if (access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+        return {QStringLiteral("出力先フォルダに書き込めません: %1").arg(shown)};
+    return {};
 }
 
 } // namespace zento

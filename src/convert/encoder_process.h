@@ -89,6 +89,11 @@ private:
     bool unfinished_ = false;
 };
 
+// What kept a failed encoder run from writing `output`, in the user's words,
+// for the report: a full disk, or an output folder that could not be made
+// or takes no writes. Empty when it was none of these.
+QStringList OutputFolderFaults(const OutputTail &tail, const QString &output);
+
 // Whether two paths name the same existing file, however each is spelled
 // (relative, through links, or a second hard link).
 bool IsSameFile(const QString &a, const QString &b);

@@ -107,15 +107,22 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("said"); // what the report shows of the encoder's words
+        QTest::addColumn<QString>("cause"); // and of the cause, in the user's words
         QTest::newRow("output folder below a file") << "folder below a file"
-                                                    << "Not a directory";
+                                                    << "Not a directory"
+                                                    << "出力先フォルダを作れません: ";
         QTest::newRow("output on a full disk") << "full disk"
-                                               << "No space left on device";
+                                               << "No space left on device"
+                                               << "出力先の空き容量が足りません: ";
+        QTest::newRow("output folder read-only") << "read-only"
+                                                 << "Read-only file system"
+                                                 << "出力先フォルダに書き込めません: ";
     }
     void outputFaults()
     {
         QFETCH(QString, fault);
         QFETCH(QString, said);
+        QFETCH(QString, cause);
         FaultBench b(2);
         QString keep; // a file in the way, which must stay
         if (fault == "folder below a file") {
@@ -125,9 +132,12 @@ private slots:
         } else {
             if (!PrivateMounts())
                 QSKIP("no mount namespace here (needs CAP_SYS_ADMIN): the full disk is not made");
-            QVERIFY(QDir().mkpath(b.out) && MountTmpfs(b.out, "size=64k"));
+            QVERIFY(QDir().mkpath(b.out));
             keep = b.out + "/filler";
-            QVERIFY(Fill(b.out));
+            if (fault == "read-only")
+                QVERIFY(WriteFile(keep, "mine") && BindReadOnly(b.out));
+            else
+                QVERIFY(MountTmpfs(b.out, "size=64k") && Fill(b.out));
         }
         const QByteArray kept = ReadFile(keep);
         b.w->C1_03->SetText(b.out);
@@ -135,6 +145,8 @@ private slots:
         const bool mounted = fault == "full disk";
         if (mounted)
             QFile::remove(keep);
+        else if (fault == "read-only")
+            QVERIFY(Unmount(b.out));
 
         QCOMPARE(b.Calls(), test::ExpectedCalls(2, false)); // the run went on
         QCOMPARE(b.messages.size(), 2);
@@ -146,8 +158,7 @@ private slots:
                      qPrintable(report));
         if (!mounted)
             QCOMPARE(ReadFile(keep), kept);
-        else // the cause, in the user's words
-            QVERIFY2(report.count("出力先の空き容量が足りません: " + b.out) == 2, qPrintable(report));
+        QVERIFY2(report.count(cause + b.out + "\n") == 2, qPrintable(report));
         QString why;
         QVERIFY2(b.Settled(why), qPrintable(why));
         if (mounted) {
