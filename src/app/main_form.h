@@ -106,8 +106,8 @@ public:
     };
     const TitleListing &Titles() const { return titles_; }
     // Lists the titles of the source into the emptied list, true when its
-    // structure could be read; false leaves the list to the listing by file
-    // name.
+    // structure could be read and gave titles (for an image, always: what
+    // went wrong is said); false leaves the list to the listing by file name.
     bool ListTitles(const QString &source);
     // Whether the listed titles are still those of the source: false when
     // another disc (other titles, other cells) now stands at its place.

@@ -113,9 +113,18 @@ bool TMainForm1::ListTitles(const QString &source)
             ShowFailure(QStringLiteral("%1 は DVD-Video のイメージとして読めません。\n%2").arg(source, scan.error));
         return image;
     }
+    // Titles whose tables could not be read are named; a folder that gives
+    // no title is listed by its files.
+    QStringList unread;
+    for (int number : scan.info.unreadTitles)
+        unread << QStringLiteral("T%1").arg(number, 2, 10, QLatin1Char('0'));
+    if (!unread.isEmpty() && (image || !scan.info.titles.isEmpty()))
+        ShowFailure(QStringLiteral("%1 の次のタイトルは、ディスクの情報 (IFO) を読めないため一覧にありません: %2")
+                        .arg(source, unread.join(QStringLiteral(", "))));
     if (scan.info.titles.isEmpty()) {
-        ShowFailure(QStringLiteral("%1 には変換できるタイトルがありません。").arg(source));
-        return true;
+        if (image && unread.isEmpty())
+            ShowFailure(QStringLiteral("%1 には変換できるタイトルがありません。").arg(source));
+        return image;
     }
     titles_.active = true;
     titles_.source = source;

@@ -229,7 +229,9 @@ QString NumberedOutputPath(const QString &path, int n, PathStyle style)
 
 QString TitleLengthText(qint64 ms)
 {
-    const qint64 seconds = (qMax<qint64>(0, ms) + 500) / 1000; // to the nearest second
+    // The whole seconds reached, as a player counts them: a title under ten
+    // seconds, listed unticked, never reads as ten.
+    const qint64 seconds = qMax<qint64>(0, ms) / 1000;
     return QStringLiteral("%1:%2:%3")
         .arg(seconds / 3600)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))

@@ -101,7 +101,7 @@ bool SoundEncoded(const QStringList &arguments);
 // name: " (n)" before the extension ("/o/VTS_01_1 (2).mp4").
 QString NumberedOutputPath(const QString &path, int n, PathStyle style = NativePathStyle());
 
-// "1:52:03": hours, minutes and seconds of a length, to the nearest second.
+// "1:52:03": hours, minutes and seconds of a length, in whole seconds reached.
 QString TitleLengthText(qint64 ms);
 
 // The language of a two-letter code, in Japanese ("ja" 日本語, "en" 英語);

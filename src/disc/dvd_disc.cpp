@@ -708,6 +708,8 @@ bool DvdDisc::ReadInfo(DiscInfo &info, QString *error)
             break;
         if (described)
             info.titles << title;
+        else if (!sets.Get(entry.title_set_nr))
+            info.unreadTitles << title.number;
     }
     MarkRepeatedTitles(info.titles);
     return true;
@@ -760,6 +762,9 @@ QString DiscName(const QString &sourcePath, const QString &volumeLabel)
     name = name.trimmed();
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return QStringLiteral("DVD");
+    // A name starting with a dot would give hidden files.
+    if (name.startsWith(QLatin1Char('.')))
+        name[0] = QLatin1Char('_');
     return name;
 }
 

@@ -105,6 +105,9 @@ void MarkRepeatedTitles(QList<DiscTitle> &titles);
 struct DiscInfo {
     QString volumeLabel; // the disc's or image's label; empty for a folder
     QList<DiscTitle> titles;
+    // The numbers of the titles left out because their title set's tables
+    // could not be read.
+    QList<int> unreadTitles;
 };
 
 // Bytes of a disc image, read through a seam (a file, or a test's faults).
@@ -189,7 +192,7 @@ bool IsDiscImagePath(const QString &path);
 // the name of the folder that holds VIDEO_TS (for a source that is itself
 // VIDEO_TS, its parent's name), else for an image its file name without
 // extension. Control characters and those a file name cannot hold on the
-// disc's home systems (/ \ : * ? " < > |) become "_".
+// disc's home systems (/ \ : * ? " < > |) become "_", as does a leading dot.
 QString DiscName(const QString &sourcePath, const QString &volumeLabel);
 
 // The volume label of a UDF file system from its sectors (2048 bytes each,

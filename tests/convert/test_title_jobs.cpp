@@ -416,7 +416,7 @@ private slots:
                                      << "T07 0:01:00 音声なし (T02 と同じ)" << false;
         QTest::newRow("play all, with angles") << 3 << int(TitleRepeat::PlayAll) << qint64(60000)
                                                << "T07 0:01:00 音声なし アングル×3 (まとめて再生)" << false;
-        QTest::newRow("a logo") << 1 << int(TitleRepeat::None) << qint64(9999) << "T07 0:00:10 音声なし" << false;
+        QTest::newRow("a logo") << 1 << int(TitleRepeat::None) << qint64(9999) << "T07 0:00:09 音声なし" << false;
     }
     void titleMarks()
     {

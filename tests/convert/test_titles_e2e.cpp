@@ -124,6 +124,30 @@ private slots:
 
     void cleanup() { DvdDisc::SetImageOpenerForTesting(nullptr); }
 
+    // A copy whose title set's chain table is damaged: the structure opens
+    // but gives no title, so the copy is listed by its files, as any folder
+    // whose structure cannot be read.
+    void damagedChainTableListedByFiles()
+    {
+        test::DialogRecorder dialogs;
+        const QString copy = root_.filePath("DAMAGED");
+        QVERIFY(QDir().mkpath(copy + "/VIDEO_TS"));
+        for (const QString &name : QDir(disc_ + "/VIDEO_TS").entryList(QDir::Files))
+            QVERIFY(QFile::copy(disc_ + "/VIDEO_TS/" + name, copy + "/VIDEO_TS/" + name));
+        QFile ifo(copy + "/VIDEO_TS/VTS_01_0.IFO");
+        QVERIFY(ifo.open(QIODevice::ReadWrite) && ifo.seek(0xcc));
+        const QByteArray sector = ifo.read(4); // where the chain table starts
+        const qint64 at =
+            qint64(quint8(sector[0]) << 24 | quint8(sector[1]) << 16 | quint8(sector[2]) << 8 | quint8(sector[3])) *
+            2048;
+        QVERIFY(at > 0 && ifo.seek(at) && ifo.write(QByteArray(8, '\xff')) == 8);
+        ifo.close();
+        const auto w = Window(copy, root_.filePath("out-damaged"));
+        QCOMPARE(w->CheckListBox2->Items(), (QStringList{"01_1"}));
+        QVERIFY(w->CButton10->isEnabled());
+        QCOMPARE(dialogs.messages, QStringList());
+    }
+
     // Listed by title with the Japanese track; one file per title, each as
     // long as its title, named after the folder or the image's label.
     void convertsEachTitle_data()

@@ -417,6 +417,7 @@ private slots:
         DiscInfo info;
         QVERIFY(disc->ReadInfo(info, &error));
         QCOMPARE(info.titles.size(), 0);
+        QCOMPARE(info.unreadTitles, (QList<int>{1, 2})); // told of, not passed over
     }
 
     void subtitles()
@@ -481,6 +482,9 @@ private slots:
         QTest::newRow("dots") << "/x"
                               << ".."
                               << "DVD";
+        QTest::newRow("a leading dot: no hidden files") << "/x"
+                                                        << ".SECRET"
+                                                        << "_SECRET";
     }
     void discName()
     {
