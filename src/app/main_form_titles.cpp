@@ -215,13 +215,14 @@ void TMainForm1::ShowTitleMenu(int row, const QPoint &globalPos)
     menu.setFont(CheckListBox2->font());
     menu.addSection(QStringLiteral("音声"));
     auto *group = new QActionGroup(&menu);
-    if (entry.title.audio.isEmpty())
-        menu.addAction(QStringLiteral("音声なし"))->setEnabled(false);
-    for (int i = 0; i < entry.title.audio.size(); ++i) {
-        QAction *action = menu.addAction(AudioTrackText(entry.title.audio.at(i)));
+    // A title converted without its sound is a choice too.
+    for (int i = 0; i <= entry.title.audio.size(); ++i) {
+        const int track = i < entry.title.audio.size() ? i : -1;
+        QAction *action =
+            menu.addAction(track < 0 ? QStringLiteral("音声なし") : AudioTrackText(entry.title.audio.at(track)));
         action->setCheckable(true);
-        action->setChecked(i == entry.audioTrack);
-        action->setData(i);
+        action->setChecked(track == entry.audioTrack);
+        action->setData(track);
         group->addAction(action);
     }
     // The subtitles: burned into the picture, so not while the video is copied.

@@ -213,7 +213,7 @@ QList<int> SoundRatesTaken(const QString &codec, const QString &container)
     const auto is = [](const QString &text, const char *name) {
         return text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
     };
-    if (is(codec, "libgsm") || is(codec, "libgsm_ms"))
+    if (is(codec, "g726") || is(codec, "libgsm") || is(codec, "libgsm_ms"))
         return {8000};
     if (is(codec, "roq_dpcm"))
         return {22050};

@@ -74,7 +74,7 @@ int MostSoundChannels(const QString &codec);
 
 // The sample rates a sound encoder (as above) or a container (an ID or an
 // extension, "SWF", "swf") takes where it takes only a few, failing on any
-// other rather than resampling: GSM 8000, RoQ 22050, Flash's ADPCM and the
+// other rather than resampling: G.726 and GSM 8000, RoQ 22050, Flash's ADPCM and the
 // SWF container 44100, 22050, 11025. Empty for no such limit.
 QList<int> SoundRatesTaken(const QString &codec, const QString &container);
 

@@ -417,6 +417,7 @@ private slots:
         QTest::addColumn<QString>("probe");
         QTest::newRow("SWF takes 44.1 kHz and less") << "SWF FLV LIBMP3LAME" << 0 << "mp3,44100,2";
         QTest::newRow("GSM: 8 kHz mono") << "MOV MPEG4 LIBGSM" << 0 << "gsm,8000,1";
+        QTest::newRow("G.726: 8 kHz mono") << "AVI MPEG4 G726" << 0 << "adpcm_g726,8000,1";
         QTest::newRow("Flash ADPCM into FLV") << "FLV FLV ADPCM_SWF" << 0 << "adpcm_swf,44100,2";
         QTest::newRow("WMA: two channels") << "WMV WMV2 WMAV2" << 0 << "wmav2,48000,2";
         QTest::newRow("a typed rate stands") << "SWF FLV LIBMP3LAME" << 22050 << "mp3,22050,2";

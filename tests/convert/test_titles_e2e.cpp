@@ -238,13 +238,17 @@ private slots:
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
-        QTest::newRow("menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
-        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+        QTest::addColumn<QString>("pick");
+        QTest::addColumn<int>("track");
+        QTest::newRow("menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier) << "英語 AC3 5.1ch" << 0;
+        QTest::newRow("Shift+F10, no sound") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << "音声なし" << -1;
     }
     void rowMenuChoosesTheTrack()
     {
         QFETCH(int, key);
         QFETCH(int, modifiers);
+        QFETCH(QString, pick);
+        QFETCH(int, track);
         test::DialogRecorder dialogs;
         auto w = Window(disc_, root_.filePath("unused"));
         w->show();
@@ -260,14 +264,14 @@ private slots:
                 if (!action->isSeparator())
                     offered << action->text();
             for (QAction *action : menu->actions())
-                if (action->text() == "英語 AC3 5.1ch")
+                if (action->text() == pick)
                     menu->setActiveAction(action);
             QTest::keyClick(menu, Qt::Key_Return);
         });
         QTest::keyClick(w->CheckListBox2, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(offered, (QStringList{"英語 AC3 5.1ch", "日本語 AC3 2ch", "字幕なし"}));
-        QCOMPARE(w->CheckListBox2->Items(), (QStringList{"T01 0:00:12 日本語 AC3 2ch", "T02 0:00:04 英語 AC3 5.1ch"}));
-        QCOMPARE(w->Titles().rows.at(1).audioTrack, 0);
+        QCOMPARE(offered, (QStringList{"英語 AC3 5.1ch", "日本語 AC3 2ch", "音声なし", "字幕なし"}));
+        QCOMPARE(w->CheckListBox2->Items(), (QStringList{"T01 0:00:12 日本語 AC3 2ch", "T02 0:00:04 " + pick}));
+        QCOMPARE(w->Titles().rows.at(1).audioTrack, track);
     }
 
     // The picture a player shows: the Japanese subtitles of an English film
