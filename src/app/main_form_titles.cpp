@@ -57,6 +57,7 @@ void TakeLook(DiscTitle &title, const PictureFlags &flags)
     title.film = IsSoftTelecine(flags);
     if (flags.width > 0 && flags.height > 0)
         title.picture = QSize(flags.width, flags.height);
+    title.soundStreams = flags.audioStreams;
 }
 
 TitleScan ScanTitles(const QString &source)
@@ -73,6 +74,7 @@ TitleScan ScanTitles(const QString &source)
                 if (earlier.number == title.sameAsTitle) {
                     title.film = earlier.film;
                     title.picture = earlier.picture;
+                    title.soundStreams = earlier.soundStreams;
                 }
             continue;
         }

@@ -3,6 +3,7 @@
 #include "convert/title_streams.h"
 #include "disc/continuous_times.h"
 #include "disc/nav_pack.h"
+#include "disc/pack_packets.h"
 
 #include <QFile>
 #include <QFileInfo>

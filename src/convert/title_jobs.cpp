@@ -295,10 +295,23 @@ QString AudioTrackText(const DiscAudioTrack &track)
 
 int DefaultAudioTrack(const DiscTitle &title)
 {
-    for (qsizetype i = 0; i < title.audio.size(); ++i)
-        if (title.audio.at(i).language.compare(QLatin1String("ja"), Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
-    return title.audio.isEmpty() ? -1 : 0;
+    // The first Japanese track, else the first: among the tracks the title
+    // was seen to carry where any was seen, for its tables may declare one
+    // it never carries.
+    const auto first = [&title](bool heardOnly) {
+        int any = -1;
+        for (int i = 0; i < int(title.audio.size()); ++i) {
+            if (heardOnly && !title.soundStreams.contains(title.audio.at(i).streamId))
+                continue;
+            if (title.audio.at(i).language.compare(QLatin1String("ja"), Qt::CaseInsensitive) == 0)
+                return i;
+            if (any < 0)
+                any = i;
+        }
+        return any;
+    };
+    const int heard = title.soundStreams.isEmpty() ? -1 : first(true);
+    return heard >= 0 ? heard : first(false);
 }
 
 QString TitleRowText(const DiscTitle &title, int audioTrack)

@@ -116,7 +116,8 @@ QString LanguageCode3(const QString &code);
 QString AudioTrackText(const DiscAudioTrack &track);
 
 // The track a player plays for a Japanese viewer: the first Japanese one,
-// else the first; -1 when the title has none.
+// else the first, taken from those the title was seen to carry where any
+// was seen; -1 when the title has none.
 int DefaultAudioTrack(const DiscTitle &title);
 
 // A row of the title list: "T01 1:52:03 日本語 AC3 2ch" (the chosen track;

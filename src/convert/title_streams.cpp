@@ -265,27 +265,6 @@ QByteArray StandInAudioPack(const DiscAudioTrack &track, quint32 pts, bool silen
     return OnePacketPack(0xbd, QByteArray(1, char(id)) + QByteArray("\x01\x00\x01", 3) + frame, pts);
 }
 
-QList<int> AudioStreamsIn(const char *blocks, qsizetype size)
-{
-    QList<int> found;
-    for (qsizetype b = 0; b + 2048 <= size; b += 2048) {
-        const auto *pack = reinterpret_cast<const unsigned char *>(blocks + b);
-        ForEachPacket(pack, [pack, &found](int id, qsizetype at, qsizetype end) {
-            int stream = 0;
-            if (id >= 0xc0 && id <= 0xc7) {
-                stream = 0x100 | id;
-            } else if (id == 0xbd && at + 9 <= end) {
-                const qsizetype sub = at + 9 + pack[at + 8];
-                if (sub < end && pack[sub] >= 0x80)
-                    stream = pack[sub];
-            }
-            if (stream && !found.contains(stream))
-                found.append(stream);
-        });
-    }
-    return found;
-}
-
 bool IsSubpicturePack(const char *pack)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(pack);

@@ -100,9 +100,6 @@ QByteArray EmptySubtitlePack(int streamId, quint32 pts);
 // any of its sound, as some titles do with a track their tables declare.
 QByteArray StandInAudioPack(const DiscAudioTrack &track, quint32 pts, bool silentFrame);
 
-// The audio streams (ids as above) with packets in whole 2048-byte packs.
-QList<int> AudioStreamsIn(const char *blocks, qsizetype size);
-
 // Whether a 2048-byte pack holds (a piece of) a subpicture: private stream 1
 // with a substream of 0x20 to 0x3f.
 bool IsSubpicturePack(const char *pack);

@@ -90,6 +90,10 @@ struct DiscTitle {
     // interlaced frames, two in five mixing two film frames. Found by a
     // decoded sample before the title is converted.
     bool hardTelecine = false;
+    // The audio streams met in that look (ids as `DiscAudioTrack::streamId`);
+    // empty when it was not taken. A track not among them may be one the
+    // tables declare and the title never carries.
+    QList<int> soundStreams;
     // Each interleaved cell's own stretches in order, by its (vobId, cellId),
     // as the title set's address table lists them. A cell not listed is
     // taken as its share of its range.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QtGlobal>
 
 namespace zento {
@@ -43,6 +44,30 @@ inline qsizetype PesData(const unsigned char *pack, qsizetype at, qsizetype end)
         return -1;
     const qsizetype data = at + 9 + pack[at + 8];
     return data <= end ? data : -1;
+}
+
+// The audio streams with packets in whole 2048-byte packs, in the order
+// first met, named as the encoder names them: private stream 1's sub-stream
+// (0x80 AC3, 0x88 DTS, 0xa0 LPCM and up), MPEG audio 0x1c0 and up.
+inline QList<int> AudioStreamsIn(const char *blocks, qsizetype size)
+{
+    QList<int> found;
+    for (qsizetype b = 0; b + 2048 <= size; b += 2048) {
+        const auto *pack = reinterpret_cast<const unsigned char *>(blocks + b);
+        ForEachPacket(pack, [pack, &found](int id, qsizetype at, qsizetype end) {
+            int stream = 0;
+            if (id >= 0xc0 && id <= 0xc7) {
+                stream = 0x100 | id;
+            } else if (id == 0xbd && at + 9 <= end) {
+                const qsizetype sub = at + 9 + pack[at + 8];
+                if (sub < end && pack[sub] >= 0x80)
+                    stream = pack[sub];
+            }
+            if (stream && !found.contains(stream))
+                found.append(stream);
+        });
+    }
+    return found;
 }
 
 } // namespace zento

@@ -66,6 +66,9 @@ PictureFlags SampleTitlePictures(DiscTitleReader &reader)
         if (read <= 0)
             break;
         ReadPictureFlags(data, qsizetype(read) * DiscTitleReader::kBlockSize, flags);
+        for (int stream : AudioStreamsIn(buffer.constData(), qsizetype(read) * DiscTitleReader::kBlockSize))
+            if (!flags.audioStreams.contains(stream))
+                flags.audioStreams.append(stream);
     }
     // A sequence header opens each unit, and a unit may be longer than a
     // stretch: where none fell in them, the size is read from the title's

@@ -14,6 +14,7 @@ struct PictureFlags {
     int repeatFirstField = 0; // of them, shown for three fields instead of two
     int progressive = 0;      // of them, progressive frames
     int width = 0, height = 0; // the picture's size, from the last sequence header (0: none read)
+    QList<int> audioStreams;   // the audio streams met in a title's stretches (as AudioStreamsIn names them)
 };
 
 // Reads the video packets (stream 0xE0) of program stream packs, 2048 bytes

@@ -54,9 +54,9 @@ private slots:
         test::DialogRecorder dialogs;
         {
             auto w = test::TitleModeWindow(program_, hard_, out);
-            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:20 日本語 AC3 2ch"});
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:19 日本語 AC3 2ch"});
             w->CButton10->click();
-            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:20 日本語 AC3 2ch フィルム"});
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:19 日本語 AC3 2ch フィルム"});
         }
         QCOMPARE(dialogs.messages, QStringList());
         const QString file = out + "/HARD_01.avi";
@@ -81,7 +81,7 @@ private slots:
         {
             auto w = test::TitleModeWindow(slow, hard_, out);
             w->CButton10->click();
-            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:20 日本語 AC3 2ch"});
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:19 日本語 AC3 2ch"});
         }
         QCOMPARE(dialogs.messages, QStringList());
         QCOMPARE(VideoFrames(out + "/HARD_01.avi").split(',').value(0), "30000/1001");

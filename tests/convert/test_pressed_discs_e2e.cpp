@@ -203,6 +203,10 @@ private slots:
         test::DialogRecorder dialogs;
         {
             auto w = Window(disc, out, "MP4");
+            // the track the title carries is offered first; the other converts silent when chosen
+            QCOMPARE(w->CheckListBox2->Items(),
+                     QStringList{"T01 0:00:12 英語 " + declared.section(' ', 0, 0) + " 2ch"});
+            w->SetTitleAudio(0, 1);
             QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:12 日本語 " + declared});
             w->CButton10->click();
         }

@@ -350,26 +350,36 @@ private slots:
         QTest::addColumn<qint64>("ms");
         QTest::addColumn<QList<DiscAudioTrack>>("audio");
         QTest::addColumn<QString>("row");
+        QTest::addColumn<QList<int>>("heard"); // the streams met in a look at the title
         const DiscAudioTrack en{0x80, "en", "AC3", 6};
         const DiscAudioTrack ja{0x81, "ja", "AC3", 2};
         const DiscAudioTrack fr{0x82, "fr", "DTS", 6};
         const DiscAudioTrack none{0xa0, "", "LPCM", 2};
         QTest::newRow("the Japanese dub, not the first track")
-            << qint64(6723499) << QList<DiscAudioTrack>{en, ja} << "T07 1:52:03 日本語 AC3 2ch";
+            << qint64(6723499) << QList<DiscAudioTrack>{en, ja} << "T07 1:52:03 日本語 AC3 2ch" << QList<int>{};
         QTest::newRow("no Japanese: the first")
-            << qint64(30020) << QList<DiscAudioTrack>{fr, en} << "T07 0:00:30 フランス語 DTS 5.1ch";
-        QTest::newRow("no language") << qint64(499) << QList<DiscAudioTrack>{none} << "T07 0:00:00 言語不明 LPCM 2ch";
-        QTest::newRow("no audio") << qint64(36000000) << QList<DiscAudioTrack>{} << "T07 10:00:00 音声なし";
+            << qint64(30020) << QList<DiscAudioTrack>{fr, en} << "T07 0:00:30 フランス語 DTS 5.1ch" << QList<int>{};
+        QTest::newRow("no language") << qint64(499) << QList<DiscAudioTrack>{none} << "T07 0:00:00 言語不明 LPCM 2ch"
+                                     << QList<int>{};
+        QTest::newRow("no audio") << qint64(36000000) << QList<DiscAudioTrack>{} << "T07 10:00:00 音声なし"
+                                  << QList<int>{};
+        // a Japanese track declared, never carried
+        QTest::newRow("the Japanese track never met")
+            << qint64(30020) << QList<DiscAudioTrack>{fr, ja, en} << "T07 0:00:30 英語 AC3 5.1ch" << QList<int>{0x80};
+        QTest::newRow("none of them met")
+            << qint64(30020) << QList<DiscAudioTrack>{en, ja} << "T07 0:00:30 日本語 AC3 2ch" << QList<int>{0x1c0};
     }
     void titleTexts()
     {
         QFETCH(qint64, ms);
         QFETCH(QList<DiscAudioTrack>, audio);
         QFETCH(QString, row);
+        QFETCH(QList<int>, heard);
         DiscTitle title;
         title.number = 7;
         title.durationMs = ms;
         title.audio = audio;
+        title.soundStreams = heard;
         QCOMPARE(TitleRowText(title, DefaultAudioTrack(title)), row);
     }
 
