@@ -142,6 +142,8 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
         streams.audioLanguage = LanguageCode3(title.audio.at(job.audioTrack).language);
         streams.audioChannels = TitleAudioChannels(title.audio.at(job.audioTrack), settings);
         streams.audioRate = TitleAudioRate(title.audio.at(job.audioTrack), settings);
+        streams.lpcmBits =
+            title.audio.at(job.audioTrack).codec == QLatin1String("LPCM") ? title.audio.at(job.audioTrack).bits : 0;
     }
     // Subtitles and filters only where the picture is encoded.
     if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {

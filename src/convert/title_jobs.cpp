@@ -85,6 +85,15 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         in << QStringLiteral("-palette") << streams.palette;
     if (streams.keyFramesOnly)
         in << QStringLiteral("-skip_frame") << QStringLiteral("nokey");
+    // A disc's LPCM fits no container but a program stream; copied into one
+    // that holds plain PCM it is written as that: the same samples.
+    const QString outputName = PathFileName(a.constLast(), command.style);
+    const QString extension = outputName.mid(outputName.lastIndexOf(QLatin1Char('.')) + 1).toLower();
+    if (const qsizetype codec = a.indexOf(QStringLiteral("-acodec"));
+        streams.mapStreams && streams.lpcmBits > 0 && codec >= 0 && a.value(codec + 1) == QLatin1String("copy") &&
+        QStringList{QStringLiteral("avi"), QStringLiteral("wmv"), QStringLiteral("asf"), QStringLiteral("mov")}
+            .contains(extension))
+        a[codec + 1] = streams.lpcmBits > 16 ? QStringLiteral("pcm_s24le") : QStringLiteral("pcm_s16le");
     const bool soundEncoded = SoundEncoded(a);
     const bool audioCopied = a.contains(QStringLiteral("-acodec")) && !soundEncoded;
     // The feed's times run on without a break, so a jump in a track's times

@@ -79,6 +79,8 @@ struct PipedStreams {
     int audioChannels = 0;
     // The audio track made at this sample rate (0: its own).
     int audioRate = 0;
+    // The chosen track's bits a sample when it is LPCM (0: it is not).
+    int lpcmBits = 0;
     // The title's coded picture (invalid: not known). Subtitles are drawn on
     // the whole screen, 720 wide and of 480 or 576 lines, whatever the
     // picture's size; on a smaller picture they are scaled to it, as a

@@ -202,6 +202,8 @@ private slots:
         QTest::newRow("no track, copied") << "" << PipedStreams{true, -1} << false << "";
         QTest::newRow("joined files") << "LIBMP3LAME" << PipedStreams{} << false << "";
         QTest::newRow("joined files, copied") << "" << PipedStreams{} << false << "";
+        QTest::newRow("24-bit LPCM copied into AVI: plain PCM")
+            << "" << PipedStreams{.mapStreams = true, .audioStreamId = 0xa0, .lpcmBits = 24} << true << gapsKept;
     }
     void soundKeptToPicture()
     {
@@ -218,6 +220,7 @@ private slots:
         const QString line = piped.commandLine();
         QVERIFY2(line.contains(" -af aresample=async=1:min_hard_comp=0.05:first_pts=0 -y ") == kept, qPrintable(line));
         QVERIFY2(line.startsWith("ffmpeg " + input + "-f mpeg -i pipe:0 "), qPrintable(line));
+        QVERIFY2(line.contains(" -acodec pcm_s24le ") == (streams.lpcmBits > 0), qPrintable(line));
     }
 
     // A container that holds no pixel shape gets the title's picture in
