@@ -59,7 +59,7 @@ PictureFlags SampleTitlePictures(DiscTitleReader &reader)
     QByteArray buffer(kStretch * DiscTitleReader::kBlockSize, Qt::Uninitialized);
     auto *data = reinterpret_cast<unsigned char *>(buffer.data());
     const qint64 total = reader.TotalBlocks();
-    for (const int tenth : {1, 3, 5, 7}) {
+    for (const int tenth : {1, 3, 5, 7, 9}) {
         if (!reader.SeekBlock(total * tenth / 10))
             break;
         const int read = reader.Read(data, kStretch);

@@ -27,8 +27,8 @@ void ReadPictureFlags(const unsigned char *blocks, qsizetype size, PictureFlags 
 // and enough pictures to tell.
 bool IsSoftTelecine(const PictureFlags &flags);
 
-// Reads a few stretches of a title (about 0.2 s of picture each, at a tenth,
-// three, five and seven tenths of it) through its reader; the picture's size,
+// Reads a few stretches of a title (about 0.2 s of picture each, at one,
+// three, five, seven and nine tenths of it) through its reader; the picture's size,
 // where no stretch held a sequence header, from the title's start.
 PictureFlags SampleTitlePictures(DiscTitleReader &reader);
 

@@ -58,14 +58,21 @@ QByteArray Pictures(int count, bool repeat, bool progressive)
 
 const QByteArray kSequenceHeader("\x00\x00\x01\xb3\x16\x00\xf0\x13\xff\xff\xe0\x18", 12); // 352x240
 
-// A title of 1000 blocks: a sequence header where `headers` says, one
-// interlaced picture in every other block.
+// A title of 1000 blocks: a sequence header where `headers` says, else an
+// interlaced picture in the even blocks and AC3 sound in the odd ones, of
+// stream 0x80 and, from block `late` on, 0x81.
 class BlocksReader : public DiscTitleReader {
 public:
-    explicit BlocksReader(const QList<int> &headers)
+    BlocksReader(const QList<int> &headers, int late)
     {
-        for (int block = 0; block < 1000; ++block)
-            blocks_ += Packs(headers.contains(block) ? kSequenceHeader : Pictures(1, false, false));
+        for (int block = 0; block < 1000; ++block) {
+            if (headers.contains(block))
+                blocks_ += Packs(kSequenceHeader);
+            else if (block % 2 == 0)
+                blocks_ += Packs(Pictures(1, false, false));
+            else
+                blocks_ += Packs(QByteArray(1, char(block >= late ? 0x81 : 0x80)) + QByteArray(12, '\0'), 0xbd);
+        }
     }
     int Read(unsigned char *buffer, int maxBlocks) override
     {
@@ -124,25 +131,32 @@ private slots:
         QTest::newRow("less than a pack") << Packs(Pulldown(16)).left(2000) << "0 0 0" << false;
     }
     // The size comes from a sequence header, once a unit: units longer than
-    // the stretches looked at may put none in them.
+    // the stretches looked at may put none in them. The sound met reaches
+    // the title's last tenth, where a late track may start.
     void sampledTitle_data()
     {
         QTest::addColumn<QList<int>>("headers");
+        QTest::addColumn<int>("late");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("in a stretch") << QList<int>{0, 120, 330} << QSize(352, 240);
-        QTest::newRow("units falling between the stretches")
-            << QList<int>{0, 170, 370, 570, 770, 970} << QSize(352, 240);
-        QTest::newRow("none") << QList<int>{} << QSize(0, 0);
+        QTest::addColumn<int>("pictures"); // the even blocks of five stretches, less the headers among them
+        QTest::addColumn<QList<int>>("sound");
+        QTest::newRow("in a stretch") << QList<int>{0, 120, 330} << 1000 << QSize(352, 240) << 158 << QList<int>{0x80};
+        QTest::newRow("units falling between the stretches, a track from 88 %")
+            << QList<int>{0, 170, 370, 570, 770, 970} << 880 << QSize(352, 240) << 160 << QList<int>{0x80, 0x81};
+        QTest::newRow("none") << QList<int>{} << 0 << QSize(0, 0) << 160 << QList<int>{0x81};
     }
     void sampledTitle()
     {
         QFETCH(QList<int>, headers);
+        QFETCH(int, late);
         QFETCH(QSize, size);
-        BlocksReader reader(headers);
+        QFETCH(int, pictures);
+        QFETCH(QList<int>, sound);
+        BlocksReader reader(headers, late);
         const PictureFlags flags = SampleTitlePictures(reader);
         QCOMPARE(QSize(flags.width, flags.height), size);
-        // the four stretches' pictures, less the blocks that hold headers
-        QCOMPARE(flags.pictures, 4 * 64 - (headers.contains(120) ? 1 : 0) - (headers.contains(330) ? 1 : 0));
+        QCOMPARE(flags.pictures, pictures);
+        QCOMPARE(flags.audioStreams, sound);
     }
 
     void flags()
