@@ -138,12 +138,12 @@ PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSe
     PipedStreams streams;
     streams.mapStreams = true;
     if (job.audioTrack >= 0 && job.audioTrack < title.audio.size()) {
-        streams.audioStreamId = title.audio.at(job.audioTrack).streamId;
-        streams.audioLanguage = LanguageCode3(title.audio.at(job.audioTrack).language);
-        streams.audioChannels = TitleAudioChannels(title.audio.at(job.audioTrack), settings);
-        streams.audioRate = TitleAudioRate(title.audio.at(job.audioTrack), settings);
-        streams.lpcmBits =
-            title.audio.at(job.audioTrack).codec == QLatin1String("LPCM") ? title.audio.at(job.audioTrack).bits : 0;
+        const DiscAudioTrack &track = title.audio.at(job.audioTrack);
+        streams.audioStreamId = track.streamId;
+        streams.audioLanguage = LanguageCode3(track.language);
+        streams.audioChannels = TitleAudioChannels(track, settings);
+        streams.audioRate = TitleAudioRate(track, settings);
+        streams.lpcmBits = track.codec == QLatin1String("LPCM") ? track.bits : 0;
     }
     // Subtitles and filters only where the picture is encoded.
     if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {

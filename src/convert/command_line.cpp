@@ -89,6 +89,13 @@ QString BuildOutputPath(const QString &sourcePath, const ConversionSettings &set
     return PathInFolder(settings.C1_03, PathFileName(renamed, style), style);
 }
 
+QString OutputExtension(const EncoderCommand &command)
+{
+    const QString output = command.arguments.value(command.arguments.size() - 1);
+    const qsizetype dot = ExtensionDot(output, command.style);
+    return dot < 0 ? QString() : output.mid(dot + 1);
+}
+
 EncoderCommand BuildEncoderCommandLine(const QString &sourcePath, const QString &outputPath,
                                        const ConversionSettings &settings, int pass, PathStyle style)
 {

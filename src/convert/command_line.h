@@ -19,6 +19,10 @@ struct EncoderCommand {
     QString parameters() const;  // the text after the program name and its blank
 };
 
+// The extension of the command's output file, its last argument, as written
+// and without its dot; empty when the file's name has none.
+QString OutputExtension(const EncoderCommand &command);
+
 // The output file: the output folder, a separator and the source's file name
 // with the container's extension.
 QString BuildOutputPath(const QString &sourcePath, const ConversionSettings &settings,

@@ -189,9 +189,9 @@ EncoderCommand ApplyEncoderSuccessors(const EncoderCommand &command, const Encod
         if (a.at(i) != QLatin1String("copy"))
             a[i] = UsableEncoderName(a.at(i), capabilities);
     }
-    const QString name = PathFileName(a.at(output), command.style);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString format = dot < 0 ? QString() : OutputFormatFor(name.mid(dot), capabilities);
+    const QString extension = OutputExtension(command);
+    const QString format =
+        extension.isEmpty() ? QString() : OutputFormatFor(QLatin1Char('.') + extension, capabilities);
     if (!format.isEmpty())
         InsertBeforeOutput(result, QStringLiteral("-f"), format);
     return result;
@@ -231,15 +231,12 @@ EncoderCommand FitSoundToEncoder(const EncoderCommand &command)
     if (codec.isEmpty() || codec == QLatin1String("copy") || a.contains(QStringLiteral("-an")) ||
         a.contains(QStringLiteral("-af")))
         return result;
-    const QString name = PathFileName(a.constLast(), command.style);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     QStringList formats;
     const int most = a.contains(QStringLiteral("-ac")) ? 0 : MostSoundChannels(codec);
     if (most > 0)
         formats << (most == 1 ? QStringLiteral("channel_layouts=mono") : QStringLiteral("channel_layouts=mono|stereo"));
-    const QList<int> rates = a.contains(QStringLiteral("-ar"))
-                                 ? QList<int>()
-                                 : SoundRatesTaken(codec, dot < 0 ? QString() : name.mid(dot + 1));
+    const QList<int> rates =
+        a.contains(QStringLiteral("-ar")) ? QList<int>() : SoundRatesTaken(codec, OutputExtension(command));
     if (!rates.isEmpty()) {
         QStringList texts;
         for (int rate : rates)

@@ -87,8 +87,7 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         in << QStringLiteral("-skip_frame") << QStringLiteral("nokey");
     // A disc's LPCM fits no container but a program stream; copied into one
     // that holds plain PCM it is written as that: the same samples.
-    const QString outputName = PathFileName(a.constLast(), command.style);
-    const QString extension = outputName.mid(outputName.lastIndexOf(QLatin1Char('.')) + 1).toLower();
+    const QString extension = OutputExtension(command).toLower();
     if (const qsizetype codec = a.indexOf(QStringLiteral("-acodec"));
         streams.mapStreams && streams.lpcmBits > 0 && codec >= 0 && a.value(codec + 1) == QLatin1String("copy") &&
         QStringList{QStringLiteral("avi"), QStringLiteral("wmv"), QStringLiteral("asf"), QStringLiteral("mov")}
@@ -133,7 +132,6 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
         // square: a picture of the disc's own size would play squeezed or
         // stretched. It is made square-pixelled, keeping its height.
         const qsizetype videoCodec = a.indexOf(QStringLiteral("-vcodec"));
-        const QString extension = a.constLast().section(QLatin1Char('.'), -1).toLower();
         const bool squared =
             videoCodec >= 0 && a.value(videoCodec + 1) != QStringLiteral("copy") && !a.contains(QStringLiteral("-s")) &&
             !a.contains(QStringLiteral("-aspect")) &&

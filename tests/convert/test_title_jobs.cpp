@@ -324,8 +324,6 @@ private slots:
         QTest::addColumn<int>("rate");
         QTest::newRow("SWF, MP3") << "SWF LIBMP3LAME" << 48000 << 0 << 44100;
         QTest::newRow("SWF, 96 kHz") << "SWF LIBMP3LAME" << 96000 << 0 << 44100;
-        QTest::newRow("Flash ADPCM into FLV") << "FLV ADPCM_SWF" << 48000 << 0 << 44100;
-        QTest::newRow("GSM") << "MOV LIBGSM" << 48000 << 0 << 8000;
         QTest::newRow("RoQ") << "AVI ROQ_DPCM" << 48000 << 0 << 22050;
         QTest::newRow("a typed rate stands") << "SWF LIBMP3LAME" << 48000 << 22050 << 0;
         QTest::newRow("FLV, MP3 takes 48 kHz") << "FLV LIBMP3LAME" << 48000 << 0 << 0;
