@@ -353,11 +353,13 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         form_->KnownSourceSize = fed ? makeFeed()->TotalBytes() : -1;
         form_->repaint();
     }
-    // No source itself may ever be overwritten, nor deleted afterwards.
-    if (std::any_of(job.parts.cbegin(), job.parts.cend(),
-                    [&output](const QString &part) { return IsSameFile(part, output); })) {
-        failures_.append(
-            {label, pass, passCount, {QStringLiteral("出力先が変換元と同じファイルのため、変換しませんでした。")}});
+    // No source may ever be overwritten or deleted; a title's own sound the container cannot hold makes no file.
+    const QString refused = std::any_of(job.parts.cbegin(), job.parts.cend(),
+                                        [&output](const QString &part) { return IsSameFile(part, output); })
+                                ? QStringLiteral("出力先が変換元と同じファイルのため、変換しませんでした。")
+                                : CopiedSoundRefused(job.title.audio.value(job.audioTrack), settings);
+    if (!refused.isEmpty()) {
+        failures_.append({label, pass, passCount, {refused}});
         return false;
     }
 

@@ -6,6 +6,7 @@
 #include "disc/pack_packets.h"
 #include "options/catalogue.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -79,6 +80,30 @@ int TitleAudioRate(const DiscAudioTrack &track, const ConversionSettings &settin
         if (rate < own)
             below = std::max(below, rate);
     return below > 0 ? below : *std::min_element(rates.begin(), rates.end());
+}
+
+QString CopiedSoundRefused(const DiscAudioTrack &track, const ConversionSettings &settings)
+{
+    // LPCM goes into AVI, WMV, ASF and MOV as plain PCM.
+    static const QHash<QString, QStringList> refusing = {
+        {QStringLiteral("AC3"),
+         {QStringLiteral("3GP"), QStringLiteral("OGM"), QStringLiteral("FLV"), QStringLiteral("SWF")}},
+        {QStringLiteral("MPEG"),
+         {QStringLiteral("3GP"), QStringLiteral("RM"), QStringLiteral("OGM"), QStringLiteral("FLV"),
+          QStringLiteral("SWF")}},
+        {QStringLiteral("DTS"),
+         {QStringLiteral("3GP"), QStringLiteral("RM"), QStringLiteral("OGM"), QStringLiteral("FLV"),
+          QStringLiteral("SWF")}},
+        {QStringLiteral("LPCM"),
+         {QStringLiteral("MP4"), QStringLiteral("3GP"), QStringLiteral("RM"), QStringLiteral("OGM"),
+          QStringLiteral("FLV"), QStringLiteral("SWF")}},
+    };
+    const QString container = ChosenId(settings.C2_01);
+    if (!ChosenId(settings.C3_01).isEmpty() || !refusing.value(track.codec).contains(container))
+        return {};
+    return QStringLiteral("ファイル形式 %1 には、この音声 (%2) をそのままでは入れられません。"
+                          "音声の圧縮形式を選ぶか、「音声なし」にしてください。")
+        .arg(container, track.codec);
 }
 
 bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings)

@@ -46,6 +46,11 @@ int TitleAudioChannels(const DiscAudioTrack &track, const ConversionSettings &se
 // taken (a 48 kHz track into SWF at 44.1 kHz).
 int TitleAudioRate(const DiscAudioTrack &track, const ConversionSettings &settings);
 
+// Why the chosen container cannot hold a title's track copied as it is
+// (the audio codec "自動"), in the user's words; empty where it can. The
+// encoder would refuse to write the file's header.
+QString CopiedSoundRefused(const DiscAudioTrack &track, const ConversionSettings &settings);
+
 // Whether a title's picture is worth a decoded look for hard telecine: its
 // video encoded and made progressive, no frame rate typed, no film found
 // in its flags already.

@@ -2,6 +2,8 @@
 // unusable: against listings, a fake encoder (a bash script named ffmpeg) and the real one.
 #include "app/main_form.h"
 #include "convert/encoder_capabilities.h"
+#include "convert/title_jobs.h"
+#include "convert/title_streams.h"
 #include "options/catalogue.h"
 #include "support/test_support.h"
 #include "widgets/browse_edit.h"
@@ -448,6 +450,59 @@ private slots:
                                          "a",   "-show_entries", "stream=codec_name,sample_rate,channels",
                                          "-of", "csv=p=0",       output};
         QCOMPARE(Run("ffprobe", probeArguments).second.trimmed(), probe);
+    }
+
+    // A title's own sound copied as it is: the containers told to refuse it
+    // are those the encoder refuses, as the run composes the line.
+    void copiedSoundRefused_data()
+    {
+        QTest::addColumn<QString>("disc");
+        QTest::addColumn<QStringList>("encode");
+        QTest::addColumn<int>("streamId");
+        QTest::newRow("AC3") << "AC3" << QStringList{"-c:a", "ac3"} << 0x80;
+        QTest::newRow("MPEG") << "MPEG" << QStringList{"-c:a", "mp2"} << 0x1c0;
+        QTest::newRow("DTS") << "DTS" << QStringList{"-c:a", "dca", "-strict", "-2", "-ac", "2"} << 0x88;
+        QTest::newRow("LPCM") << "LPCM" << QStringList{"-c:a", "pcm_dvd"} << 0xa0;
+    }
+    void copiedSoundRefused()
+    {
+        QFETCH(QString, disc);
+        QFETCH(QStringList, encode);
+        QFETCH(int, streamId);
+        QTemporaryDir dir;
+        const QString source = dir.filePath("title.vob");
+        QVERIFY(
+            Run("ffmpeg", QStringList{"-v", "error", "-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001", "-f",
+                                      "lavfi", "-i", "sine=sample_rate=48000", "-t", "1", "-c:v", "mpeg2video"} +
+                              encode + QStringList{"-f", "vob", source})
+                .first == 0);
+        const EncoderCapabilities capabilities = EncoderQuery::Ask(QStandardPaths::findExecutable("ffmpeg"));
+        DiscAudioTrack track;
+        track.codec = disc;
+        track.bits = 16;
+        const QStringList containers{"AVI MPEG4", "MPG MPEG1VIDEO", "M2P MPEG2VIDEO", "MP4 MPEG4",
+                                     "3GP MPEG4", "WMV WMV2",       "ASF MPEG4",      "MOV MPEG4",
+                                     "RM RV10",   "OGM LIBTHEORA",  "FLV FLV",        "SWF FLV"};
+        for (const QString &choice : containers) {
+            ConversionSettings settings = Settings(choice);
+            settings.C1_03 = dir.path();
+            const QString output = BuildOutputPath(source, settings, PathStyle::Posix);
+            PipedStreams streams;
+            streams.mapStreams = true;
+            streams.audioStreamId = streamId;
+            streams.lpcmBits = disc == "LPCM" ? 16 : 0;
+            QStringList line =
+                PipedEncoderCommand(
+                    ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, 1, PathStyle::Posix),
+                                           capabilities),
+                    streams)
+                    .arguments;
+            line.replace(line.indexOf("pipe:0"), source);
+            const auto run = Run("ffmpeg", line);
+            const QString refused = CopiedSoundRefused(track, settings);
+            QVERIFY2((run.first != 0) == !refused.isEmpty(),
+                     qPrintable(choice + ": " + (refused.isEmpty() ? run.second.right(300) : refused)));
+        }
     }
 };
 
