@@ -16,6 +16,7 @@
 #include "widgets/spin_edit.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
@@ -217,9 +218,14 @@ void TMainForm1::CButton11Click(QObject *)
         return;
     }
 
-    ShowMessage(QStringLiteral("一発設定を記憶しました。\n"
-                               "記憶した設定を編集する場合は 同梱の profile.txt(CSV仕様)を\n"
-                               "テキストエディター等で直接編集してください。"));
+    // Installed, the presets are the user's own copy, not the shipped file.
+    const QString notice = QStringLiteral("一発設定を記憶しました。\n"
+                                          "記憶した設定を編集する場合は 同梱の profile.txt(CSV仕様)を\n"
+                                          "テキストエディター等で直接編集してください。");
+    ShowMessage(Places().Mode() == RunMode::Portable
+                    ? notice
+                    : notice +
+                          QStringLiteral("\n記憶先: %1").arg(QDir::toNativeSeparators(Places().PresetStorePath())));
     // The box shows the file as written, lines that other windows stored
     // meanwhile included, so that each row stands where the next start puts
     // it and the stored row number picks the same preset. Rows the file still

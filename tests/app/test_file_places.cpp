@@ -283,7 +283,9 @@ private slots:
         StorePreset(b, "fromB");
         StorePreset(*a, "fromA2");
         QCOMPARE(ReadFile(file), shipped + StoredBytes("fromA") + StoredBytes("fromB") + StoredBytes("fromA2"));
+        // an installed copy's stored presets are not the shipped file: where they are is told
         QCOMPARE(dialogs_->messages.filter("一発設定を記憶しました。").size(), 3);
+        QCOMPARE(dialogs_->messages.filter("記憶先: " + file).size(), installed ? 3 : 0);
         const QStringList lines = PresetFile::Load(file).Lines();
         QCOMPARE(a->C2_00->ItemCount(), rows + 3);
         for (int row = 1; row < a->C2_00->ItemCount(); ++row)
