@@ -25,6 +25,15 @@ QString OpenError(const QString &filePath)
     return FormatMessage(QStringLiteral("ファイル %s は開けません"), FullPath(filePath));
 }
 
+// A file an editor saved as UTF-16 is there and readable, but not as text of
+// this program: what to do is told with the failure.
+QString OpenOrWideError(const QString &filePath, bool wide)
+{
+    return wide ? OpenError(filePath) +
+                      QStringLiteral("\n(UTF-16 で保存されています。Shift-JIS か UTF-8 で保存し直してください)")
+                : OpenError(filePath);
+}
+
 QString CreateError(const QString &filePath)
 {
     return FormatMessage(QStringLiteral("ファイル %s を作成できません"), FullPath(filePath));
@@ -108,7 +117,7 @@ PresetFile PresetFile::Load(const QString &filePath)
 {
     QByteArray bytes;
     if (ReadRegularFile(filePath, bytes) != FileRead::Read || IsWideText(bytes))
-        throw Error(OpenError(filePath));
+        throw Error(OpenOrWideError(filePath, IsWideText(bytes)));
     PresetFile preset;
     preset.filePath_ = filePath;
     preset.TakeFile(ParseFile(bytes));
@@ -141,7 +150,7 @@ qsizetype PresetFile::AppendLine(const QString &line)
     QByteArray bytes;
     const FileRead read = ReadRegularFile(filePath_, bytes);
     if (read == FileRead::Unreadable || (read == FileRead::Read && IsWideText(bytes)))
-        throw Error(OpenError(filePath_));
+        throw Error(OpenOrWideError(filePath_, read == FileRead::Read));
     FileText disk;
     if (read == FileRead::Read)
         disk = ParseFile(bytes);

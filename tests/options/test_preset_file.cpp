@@ -367,12 +367,15 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QVERIFY(WriteFile(path_, file));
-        QCOMPARE(FailureOf([&] { PresetFile::Load(path_); }), U("ファイル ") + path_ + U(" は開けません"));
+        // the user is told how the file was saved and what to do
+        const QString told = U("ファイル ") + path_ + U(" は開けません\n(UTF-16 で保存されています。") +
+                             U("Shift-JIS か UTF-8 で保存し直してください)");
+        QCOMPARE(FailureOf([&] { PresetFile::Load(path_); }), told);
         // Saved so by an editor while the window was open: a store leaves it whole.
         QVERIFY(WriteFile(path_, "a\r\n"));
         PresetFile presets = PresetFile::Load(path_);
         QVERIFY(WriteFile(path_, file));
-        QCOMPARE(FailureOf([&] { presets.AppendLine("b"); }), U("ファイル ") + path_ + U(" は開けません"));
+        QCOMPARE(FailureOf([&] { presets.AppendLine("b"); }), told);
         QCOMPARE(ReadFile(path_), file);
     }
 
