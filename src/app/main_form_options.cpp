@@ -26,6 +26,7 @@ namespace zento {
 namespace {
 
 constexpr int kTopBarHeight = 20;
+constexpr int kGrabWidth = 30;
 constexpr int kFarAway = 1000000; // pixels from the origin
 constexpr QPoint kFirstPosition(20, 20); // with no position stored
 constexpr int kPresetColumns = 9;
@@ -63,9 +64,12 @@ QPoint ReachablePosition(const QPoint &stored, int width)
     if (!farAway) {
         if (screens.isEmpty())
             return stored;
+        // Enough of the top bar on a screen to take it with the mouse: a
+        // corner of a few pixels (a screen gone or made smaller) is not.
         const QRect topBar(stored, QSize(qMax(width, 1), kTopBarHeight));
         for (const QScreen *screen : screens)
-            if (screen->geometry().intersects(topBar))
+            if (const QRect shown = screen->geometry().intersected(topBar);
+                shown.width() >= qMin(topBar.width(), kGrabWidth) && shown.height() >= kTopBarHeight / 2)
                 return stored;
     }
     if (screens.isEmpty())

@@ -127,6 +127,10 @@ private slots:
         QTest::newRow("off to the left") << Stored{.ini = "[SET]\r\nM_LEFT=-5000\r\n", .position = home};
         QTest::newRow("above the top") << Stored{.ini = "[SET]\r\nM_TOP=-20\r\n", .position = home};
         QTest::newRow("below the bottom") << Stored{.ini = "[SET]\r\nM_TOP=100000\r\n", .position = home};
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QByteArray corner =
+            QByteArray::number(screen.right()) + "\r\nM_TOP=" + QByteArray::number(screen.bottom());
+        QTest::newRow("a pixel of it on screen") << Stored{.ini = "[SET]\r\nM_LEFT=" + corner, .position = home};
         QTest::newRow("extreme position")
             << Stored{.ini = "[SET]\r\nM_LEFT=2147483647\r\nM_TOP=-2147483648\r\n", .position = home};
     }
