@@ -561,6 +561,12 @@ void TMainForm1::DriveComboBox1Select(QObject *)
     // Title mode: the disc's own titles when its structure can be read.
     const QString root = DriveComboBox1->DriveRoot();
     const bool chosen = DriveComboBox1->IsFolder(DriveComboBox1->Drive());
+    // A folder or image the user chose that has gone (moved, deleted) is
+    // told, not listed as a disc with nothing on it.
+    if (chosen && !root.isEmpty() && !QFileInfo::exists(root)) {
+        ShowFailure(QStringLiteral("%1 は見つかりません。").arg(QDir::toNativeSeparators(root)));
+        return;
+    }
     if (CheckBox2->isChecked()) {
         if (ListTitles(root)) {
             KeepTitleChoices(before, ticks);

@@ -113,12 +113,15 @@ private slots:
         QCOMPARE(box->count(), rows);
         QCOMPARE(Listed(window->CheckListBox2), before);
 
-        // Gone: the refresh empties the list and the row stays; back again, the refresh finds it.
+        // Gone: the refresh empties the list and says so, and the row stays;
+        // back again, the refresh finds it.
         QVERIFY(QDir(Path(chosen)).removeRecursively());
         window->CButton12Click();
         QCOMPARE(window->CheckListBox1->Count() + window->CheckListBox2->Count(), 0);
         QVERIFY(!window->CButton10->isEnabled());
         QCOMPARE(box->Folders(), QStringList{Path(chosen)});
+        QCOMPARE(dialogs_->messages, QStringList{Path(chosen) + " は見つかりません。"});
+        dialogs_->messages.clear();
         MakeFiles(files);
         window->CButton12Click();
         QCOMPARE(Listed(window->CheckListBox2), listed);
@@ -179,7 +182,7 @@ private slots:
         // Closing again keeps the folder, also when it was not there.
         window->FormClose();
         QVERIFY(ReadFile(IniPath()).toUpper().contains(("FOLDER=" + folder + "\r\n").toUpper()));
-        QCOMPARE(dialogs_->messages, QStringList());
+        QCOMPARE(dialogs_->messages, mode == 2 ? QStringList{Path("disc") + " は見つかりません。"} : QStringList());
     }
 
     // The program folder is looked at once, when the window is made; a
