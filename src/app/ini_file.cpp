@@ -383,36 +383,42 @@ void IniFile::WriteInteger(const QString &section, const QString &key, int value
 
 void IniFile::WriteString(const QString &section, const QString &key, const QString &value)
 {
-    // A line break inside a value would start a line of its own (and could
-    // smuggle in keys), so it is left out.
-    const QString cleanSection = RemoveLineBreaks(section);
-    const QString cleanKey = RemoveLineBreaks(key);
-    const QString cleanValue = StoredValue(RemoveLineBreaks(value));
-    const QString crlf = QStringLiteral("\r\n");
+    WriteValues({{section, key, value}});
+}
 
+void IniFile::WriteValues(const QList<Value> &values)
+{
+    const QString crlf = QStringLiteral("\r\n");
     const std::shared_ptr<void> held = storage_->HoldForChange(path_);
     Document doc;
     if (!Load(*storage_, path_, doc, cache_))
         ThrowCannotWrite(path_); // never replace a file that could not be read
 
-    const Place place = Find(doc, cleanSection, cleanKey);
-    if (place.key >= 0) {
-        Line &line = doc.lines[place.key];
-        QString oldKey;
-        QString oldValue;
-        SplitKeyLine(line.text, oldKey, oldValue);
-        line.text = oldKey + QLatin1Char('=') + cleanValue;
-        line.changed = true;
-    } else if (place.section >= 0) {
-        Line &before = doc.lines[place.lastLine];
-        if (before.lineBreak.isEmpty())
-            before.lineBreak = crlf;
-        doc.lines.insert(place.lastLine + 1, {cleanKey + QLatin1Char('=') + cleanValue, crlf, {}, true});
-    } else {
-        if (!doc.lines.isEmpty() && doc.lines.last().lineBreak.isEmpty())
-            doc.lines.last().lineBreak = crlf;
-        doc.lines.append({QLatin1Char('[') + cleanSection + QLatin1Char(']'), crlf, {}, true});
-        doc.lines.append({cleanKey + QLatin1Char('=') + cleanValue, crlf, {}, true});
+    for (const Value &value : values) {
+        // A line break inside a value would start a line of its own (and could
+        // smuggle in keys), so it is left out.
+        const QString cleanSection = RemoveLineBreaks(value.section);
+        const QString cleanKey = RemoveLineBreaks(value.key);
+        const QString cleanValue = StoredValue(RemoveLineBreaks(value.text));
+        const Place place = Find(doc, cleanSection, cleanKey);
+        if (place.key >= 0) {
+            Line &line = doc.lines[place.key];
+            QString oldKey;
+            QString oldValue;
+            SplitKeyLine(line.text, oldKey, oldValue);
+            line.text = oldKey + QLatin1Char('=') + cleanValue;
+            line.changed = true;
+        } else if (place.section >= 0) {
+            Line &before = doc.lines[place.lastLine];
+            if (before.lineBreak.isEmpty())
+                before.lineBreak = crlf;
+            doc.lines.insert(place.lastLine + 1, {cleanKey + QLatin1Char('=') + cleanValue, crlf, {}, true});
+        } else {
+            if (!doc.lines.isEmpty() && doc.lines.last().lineBreak.isEmpty())
+                doc.lines.last().lineBreak = crlf;
+            doc.lines.append({QLatin1Char('[') + cleanSection + QLatin1Char(']'), crlf, {}, true});
+            doc.lines.append({cleanKey + QLatin1Char('=') + cleanValue, crlf, {}, true});
+        }
     }
     Save(*storage_, path_, doc);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -58,6 +59,15 @@ public:
     // its place. A failed write throws zento::Error "%s に書き込めません".
     void WriteInteger(const QString &section, const QString &key, int value);
     void WriteString(const QString &section, const QString &key, const QString &value);
+    // Several keys as one change, in order, each by the rules above: the file
+    // is read once and put back once, so that another window's change comes
+    // before or after all of them, never between. A failed write changes none.
+    struct Value {
+        QString section;
+        QString key;
+        QString text;
+    };
+    void WriteValues(const QList<Value> &values);
 
     const QString &Path() const { return path_; }
 

@@ -339,38 +339,45 @@ void TMainForm1::FormClose(QObject *)
         return v;
     };
 
-    // A failed write throws at its key; the keys after it are not written.
-    ini.WriteInteger(set, QStringLiteral("M_LEFT"), x());
-    ini.WriteInteger(set, QStringLiteral("M_TOP"), y());
-    ini.WriteString(QStringLiteral("SET1"), QStringLiteral("C1_03"), C1_03->Text());
-    ini.WriteInteger(set2, QStringLiteral("C2_00"), C2_00->ItemIndex());
-    ini.WriteInteger(set2, QStringLiteral("C2_01"), C2_01->ItemIndex());
-    ini.WriteInteger(set2, QStringLiteral("C2_02_01"), value(C2_02_01));
-    ini.WriteInteger(set2, QStringLiteral("C2_02_02"), value(C2_02_02));
-    ini.WriteInteger(set2, QStringLiteral("C2_03_01"), value(C2_03_01));
-    ini.WriteInteger(set2, QStringLiteral("C2_03_02"), value(C2_03_02));
-    ini.WriteInteger(set2, QStringLiteral("C2_04"), C2_04->ItemIndex());
-    ini.WriteInteger(set2, QStringLiteral("C2_05"), value(C2_05));
-    ini.WriteInteger(set2, QStringLiteral("C2_06"), value(C2_06));
-    ini.WriteInteger(set3, QStringLiteral("C3_01"), C3_01->ItemIndex());
-    ini.WriteInteger(set3, QStringLiteral("C3_02"), value(C3_02));
-    ini.WriteInteger(set3, QStringLiteral("C3_03"), value(C3_03));
-    ini.WriteInteger(QStringLiteral("SET4"), QStringLiteral("C4_C1"), CheckBox1->isChecked() ? 1 : 0);
+    // One change of the file with every key: a failed write changes none,
+    // and another window closing meanwhile writes its keys before or after
+    // these, never between them.
+    const auto number = [](const QString &section, const char *key, int n) {
+        return IniFile::Value{section, QLatin1String(key), QString::number(n)};
+    };
+    QList<IniFile::Value> values{
+        number(set, "M_LEFT", x()),
+        number(set, "M_TOP", y()),
+        {QStringLiteral("SET1"), QStringLiteral("C1_03"), C1_03->Text()},
+        number(set2, "C2_00", C2_00->ItemIndex()),
+        number(set2, "C2_01", C2_01->ItemIndex()),
+        number(set2, "C2_02_01", value(C2_02_01)),
+        number(set2, "C2_02_02", value(C2_02_02)),
+        number(set2, "C2_03_01", value(C2_03_01)),
+        number(set2, "C2_03_02", value(C2_03_02)),
+        number(set2, "C2_04", C2_04->ItemIndex()),
+        number(set2, "C2_05", value(C2_05)),
+        number(set2, "C2_06", value(C2_06)),
+        number(set3, "C3_01", C3_01->ItemIndex()),
+        number(set3, "C3_02", value(C3_02)),
+        number(set3, "C3_03", value(C3_03)),
+        number(QStringLiteral("SET4"), "C4_C1", CheckBox1->isChecked() ? 1 : 0),
+    };
     // Joining titles is written once it was used: a file that never knew it
     // keeps its bytes.
     const QString set5 = QStringLiteral("SET5");
     const QString join = QStringLiteral("C5_C1");
     // An image forces the box on; the file keeps the user's own choice.
     if (TitleModeChoice() || !ini.ReadString(set5, join, QString()).isNull())
-        ini.WriteInteger(set5, join, TitleModeChoice() ? 1 : 0);
+        values << number(set5, "C5_C1", TitleModeChoice() ? 1 : 0);
     // A chosen source folder, after every other key; without one the file
     // keeps only the keys above.
     const QString folder = DriveComboBox1->KeptFolder();
     if (!folder.isEmpty()) {
-        ini.WriteString(QStringLiteral("SOURCE"), QStringLiteral("FOLDER"), folder);
-        ini.WriteInteger(QStringLiteral("SOURCE"), QStringLiteral("CURRENT"),
-                         DriveComboBox1->Drive() == folder ? 1 : 0);
+        values << IniFile::Value{QStringLiteral("SOURCE"), QStringLiteral("FOLDER"), folder}
+               << number(QStringLiteral("SOURCE"), "CURRENT", DriveComboBox1->Drive() == folder ? 1 : 0);
     }
+    ini.WriteValues(values);
 }
 
 } // namespace zento

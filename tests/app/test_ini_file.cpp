@@ -280,6 +280,32 @@ private slots:
                     int(ini.ReadInteger("SET2", QStringLiteral("K%1").arg(i), -1) == i);
         QCOMPARE(kept, 2 * kKeys);
     }
+
+    // Two windows closing at once store the same keys, each its own values:
+    // the file ends with one window's set whole, never a mix of both.
+    void closingTogetherLeavesOneWindowsSet()
+    {
+        constexpr int kKeys = 18;
+        const auto set = [](int window) {
+            QList<IniFile::Value> values;
+            for (int i = 0; i < kKeys; ++i)
+                values.append({QStringLiteral("SET%1").arg(i % 4), QStringLiteral("K%1").arg(i),
+                               QString::number(window * 100 + i)});
+            return values;
+        };
+        for (int round = 0; round < 20; ++round) {
+            QFile::remove(Path());
+            std::thread first([&] { IniFile(Path()).WriteValues(set(1)); });
+            std::thread second([&] { IniFile(Path()).WriteValues(set(2)); });
+            first.join();
+            second.join();
+            const IniFile ini(Path());
+            const int window = ini.ReadInteger("SET0", "K0", -1) / 100;
+            for (int i = 0; i < kKeys; ++i)
+                QCOMPARE(ini.ReadInteger(QStringLiteral("SET%1").arg(i % 4), QStringLiteral("K%1").arg(i), -1),
+                         window * 100 + i);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestIniFile)
