@@ -1,6 +1,7 @@
 // Title mode: the list shows the disc's own titles, read from its structure,
 // each with the audio track a player would play; a row's menu picks another.
 #include "app/main_form.h"
+#include "disc/chapter_times.h"
 
 #include "convert/title_jobs.h"
 #include "convert/title_streams.h"
@@ -82,6 +83,11 @@ TitleScan ScanTitles(const QString &source)
         // looked at once ticked, when the run starts.
         if (title.durationMs >= kShortTitleMs)
             TakeLook(title, LookAtPictures(*disc, title, 1));
+        // Film's cells last half frames the tables round away: its chapters
+        // go by its units' own times.
+        if (std::unique_ptr<DiscTitleReader> reader = title.film ? disc->OpenTitle(title) : nullptr)
+            if (const QList<qint64> starts = ChapterStartsFromUnits(*reader, title); !starts.isEmpty())
+                title.chapterStartsMs = starts;
     }
     return scan;
 }

@@ -396,10 +396,12 @@ bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title, qint64 titleBlocks
     // chain starts at on angle 1.
     QList<QList<DiscCell>> angles{{}};
     QList<QList<qint64>> cellStarts;
+    QList<QList<int>> cellEntries; // each cell's place in the title's cells
     qint64 at = 0;
     for (const ChainStart &chain : chains) {
         const pgc_t &pgc = *chain.pgc;
         QList<qint64> starts(pgc.nr_of_cells + 1, at);
+        QList<int> entries(pgc.nr_of_cells + 1, int(angles.constFirst().size()));
         for (int i = chain.firstCell - 1; i < pgc.nr_of_cells;) {
             // A cell, or an angle block: the cells up to the one marked last.
             int count = 1;
@@ -419,6 +421,7 @@ bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title, qint64 titleBlocks
                 if (CellOutside(cell, titleBlocks))
                     return false;
                 starts[i + k + 1] = at;
+                entries[i + k + 1] = int(angles.constFirst().size());
             }
             while (angles.size() < count)
                 angles << angles.constFirst();
@@ -436,10 +439,12 @@ bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title, qint64 titleBlocks
                 }
                 angles[a] << entry;
             }
-            at += DiscTimeTicks(pgc.cell_playback[i].playback_time);
+            title.cellTicks << DiscTimeTicks(pgc.cell_playback[i].playback_time);
+            at += title.cellTicks.constLast();
             i += count;
         }
         cellStarts << starts;
+        cellEntries << entries;
     }
     title.cells = angles.constFirst();
     title.angles = int(angles.size());
@@ -454,13 +459,18 @@ bool DescribeTitle(const ifo_handle_t *vts, DiscTitle &title, qint64 titleBlocks
                            : TicksToMs(at);
 
     // A chapter at each part of the title.
-    for (const auto &[chain, cell] : std::as_const(parts))
+    for (const auto &[chain, cell] : std::as_const(parts)) {
         title.chapterStartsMs << TicksToMs(cellStarts.at(chain).at(cell));
+        title.chapterCells << cellEntries.at(chain).at(cell);
+    }
     // The first part begins the title, whichever cell a damaged table names
     // for it.
-    if (title.chapterStartsMs.isEmpty())
+    if (title.chapterStartsMs.isEmpty()) {
         title.chapterStartsMs << 0;
+        title.chapterCells << 0;
+    }
     title.chapterStartsMs.first() = 0;
+    title.chapterCells.first() = 0;
 
     for (int i = 0; i < 16; ++i)
         title.palette[i] = first.palette[i];

@@ -73,6 +73,10 @@ struct DiscTitle {
     // pictures say; invalid when not looked at.
     QSize picture;
     QList<DiscCell> cells;             // the blocks in play order, angle 1
+    // Each cell's length by the tables (1/30000 s), which count whole frames,
+    // and the cell each chapter starts with (an index into `cells`).
+    QList<qint64> cellTicks;
+    QList<int> chapterCells;
     qint64 BlockCount(int angle = 1) const; // the blocks of all cells of an angle
     // Its angles: 1 without an angle block. Each angle's cells in play order
     // (index 0 is angle 1, the same as `cells`) when there are more.

@@ -1,6 +1,8 @@
 // Film stays film through the window, with the real encoder: a title of 3:2
 // pulldown flags comes out at 23.976 with one frame per film frame; a typed
 // frame rate wins; copied video is left alone.
+#include "app/main_form.h"
+#include "disc/nav_pack.h"
 #include "options/catalogue.h"
 #include "support/test_disc.h"
 #include "support/test_support.h"
@@ -43,6 +45,40 @@ private slots:
                                             "0"},
                                     {}, &said),
                  qPrintable(said));
+    }
+
+    // Film's cells last half frames the tables round away, cell after cell:
+    // each chapter starts where its first picture is, as the title's own
+    // times place it, not a frame or more later for every cell before.
+    void chaptersOnTheirPictures()
+    {
+        const QString disc = root_.filePath("CHAPTERS");
+        QString said;
+        QVERIFY2(
+            test::MakeTestDisc(disc, {"--titles", "40", "--film", "--audio", "ja:440:2", "--chapter", "4"}, {}, &said),
+            qPrintable(said));
+        auto w = test::TitleModeWindow(program_, disc, root_.filePath("chapters-out"));
+        QCOMPARE(w->Titles().rows.size(), 1);
+        const DiscTitle &title = w->Titles().rows.at(0).title;
+        QVERIFY(title.film);
+        QCOMPARE(title.chapterStartsMs.size(), 10);
+        // Each chapter's first unit, read from the file the title is stored in.
+        QFile vob(disc + "/VIDEO_TS/VTS_01_1.VOB");
+        QVERIFY(vob.open(QIODevice::ReadOnly));
+        const auto startOf = [&](int chapter) {
+            vob.seek(qint64(title.cells.at(title.chapterCells.at(chapter)).firstSector) * 2048);
+            const QByteArray block = vob.read(2048);
+            const auto times = NavPackTimes(reinterpret_cast<const unsigned char *>(block.constData()), block.size());
+            return times ? qint64(times->start) : -1;
+        };
+        for (int chapter = 1; chapter < title.chapterStartsMs.size(); ++chapter) {
+            const qint64 due = (startOf(chapter) - startOf(0)) / 90;
+            QVERIFY2(qAbs(title.chapterStartsMs.at(chapter) - due) <= 1,
+                     qPrintable(QString("chapter %1 at %2 ms, its picture at %3 ms")
+                                    .arg(chapter + 1)
+                                    .arg(title.chapterStartsMs.at(chapter))
+                                    .arg(due)));
+        }
     }
 
     // Film telecined into the picture: found by a look at the decoded
