@@ -191,16 +191,23 @@ private:
     }
 
     // Whole blocks read: the subpicture packs go ahead, the rest is held.
-    // The head of the title goes on as the disc has it, subpictures among
+    // The title's first unit goes on as the disc has it, subpictures among
     // the picture: the encoder takes up the subtitles it reads before its
     // first picture all at once, each one showing until the next, however
-    // short its own time.
+    // short its own time. A unit holds whole groups of pictures, so the
+    // first pictures are known from its end; a title that shows no second
+    // unit goes on as it is for a window's length.
     void Sort(const char *blocks, qint64 size)
     {
         for (qint64 at = 0; at + DiscTitleReader::kBlockSize <= size; at += DiscTitleReader::kBlockSize) {
+            const char *block = blocks + at;
+            if (headLeft_ > 0 &&
+                NavPackStartTime(reinterpret_cast<const unsigned char *>(block), DiscTitleReader::kBlockSize) &&
+                ++headUnits_ > 1)
+                headLeft_ = 0;
             const bool head = headLeft_ > 0;
             headLeft_ -= DiscTitleReader::kBlockSize;
-            (head || IsSubpicturePack(blocks + at) ? ahead_ : held_).append(blocks + at, DiscTitleReader::kBlockSize);
+            (head || IsSubpicturePack(block) ? ahead_ : held_).append(block, DiscTitleReader::kBlockSize);
         }
     }
 
@@ -218,6 +225,7 @@ private:
     QByteArray held_;          // the rest, a window behind what is read
     qsizetype heldAt_ = 0;     // how much of held_ was handed on
     qint64 headLeft_ = kAheadBytes; // of the head, which goes on in the disc's order
+    int headUnits_ = 0;             // the units met in it
     bool sourceDone_ = false;  // the reader gave its last: the end, or -1
     qint64 sourceResult_ = 0;
     std::atomic<bool> interrupted_{false};

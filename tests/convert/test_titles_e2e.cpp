@@ -354,6 +354,29 @@ private slots:
         QCOMPARE(FirstYellowFrame(out + "/EARLY_01.avi"), 1859);
     }
 
+    // A film opening on a still picture: its first blocks span seconds,
+    // with the picture muxed ahead of the subtitle shown with it. The
+    // subtitle 3 s in shows from its own frame (72 at 23.976) on.
+    void subtitleEarlyInAStillFilm()
+    {
+        test::DialogRecorder dialogs;
+        const QString disc = root_.filePath("STILL"), out = root_.filePath("still");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(
+                     disc,
+                     {"--titles", "12", "--film", "--still", "--audio", "en:440:2", "--subs", "ja:3", "--chapter", "0"},
+                     QString(), &said),
+                 qPrintable(said));
+        {
+            auto w = Window(disc, out);
+            w->C2_02_01->SetValue(352);
+            w->C2_02_02->SetValue(240);
+            w->CButton10->click();
+        }
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(YellowComesUp(Corners({"-i", out + "/STILL_01.avi"}, {})), QList<int>{72});
+    }
+
     // A play-all title of episodes that each have a subtitle a second in:
     // each episode's subtitle shows, the second one too, though that
     // episode's times start again from nought. At a low bit rate both come
