@@ -134,30 +134,10 @@ private:
 
 PipedStreams ConversionRun::TitleStreams(const TitleJob &job, const ConversionSettings &settings)
 {
-    const DiscTitle &title = job.title;
-    PipedStreams streams;
-    streams.mapStreams = true;
-    if (job.audioTrack >= 0 && job.audioTrack < title.audio.size()) {
-        const DiscAudioTrack &track = title.audio.at(job.audioTrack);
-        streams.audioStreamId = track.streamId;
-        streams.audioLanguage = LanguageCode3(track.language);
-        streams.audioChannels = TitleAudioChannels(track, settings);
-        streams.audioRate = TitleAudioRate(track, settings);
-        streams.lpcmBits = track.codec == QLatin1String("LPCM") ? track.bits : 0;
-    }
-    // Subtitles and filters only where the picture is encoded.
-    if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {
-        streams.subtitleStreamId = title.subtitles.at(job.subtitleTrack).streamId;
-        streams.palette = SubtitlePalette(title.palette);
-        streams.picture = title.picture;
-    }
-    // Film keeps its own frames: none repeated, none deinterlaced.
-    streams.film = ConvertAsFilm(title, settings);
-    streams.detelecine = streams.film && title.hardTelecine;
-    streams.deinterlace = DeinterlaceTitle(settings) && !streams.film;
-    streams.encoderThreads = TitleEncoderThreads(settings, QThread::idealThreadCount());
+    PipedStreams streams = TitleJobStreams(job, settings, QThread::idealThreadCount());
     // The chapter marks, where the container holds them: a file in the
     // run's working folder, gone with it.
+    const DiscTitle &title = job.title;
     if (ContainerHoldsChapters(settings) && !title.chapterStartsMs.isEmpty() && workFolder_.isValid()) {
         const QString file = PathInFolder(workFolder_.path(), QStringLiteral("chapters.txt"));
         QFile out(file);
@@ -534,28 +514,35 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
         failed({QStringLiteral("入力元を読めなくなりました。"), why});
         return false;
     }
+    // An encoder may end with 0 although it could not finish the output (the
+    // disk filled as the index was written): the file is of no use either.
+    const bool crashed = process && process->exitStatus() == QProcess::CrashExit;
+    const bool encoderFailed = process && (crashed || process->exitCode() != 0 || tail.OutputUnfinished());
+    const bool wroteNothing = process && !encoderFailed && WroteNothing(before, StateOf(output));
     // An image or a copy that ends before the title does: the encoder made
-    // what there was, which stays; how far it goes is told.
+    // what there was, which stays; how far it goes is told, as the cause
+    // where nothing of it was made.
+    QStringList ended;
     if (sourceEnded && pass == passCount) {
         const qint64 reached = progress_.positionMs > 0 ? progress_.positionMs : job.title.durationMs * fedShare / 1000;
-        cut_ << QStringLiteral("T%1: %2が途中で終わっています（%3 秒のうち %4 秒まで）")
-                    .arg(job.title.number, 2, 10, QLatin1Char('0'))
-                    .arg(IsReadAsImage(job.discSource) ? QStringLiteral("イメージ") : QStringLiteral("タイトルのファイル"))
-                    .arg(QString::number(job.title.durationMs / 1000.0, 'f', 0),
-                         QString::number(std::min(reached, job.title.durationMs) / 1000.0, 'f', 1));
+        ended << QStringLiteral("%1が途中で終わっています（%2 秒のうち %3 秒まで）")
+                     .arg(IsReadAsImage(job.discSource) ? QStringLiteral("イメージ")
+                                                        : QStringLiteral("タイトルのファイル"))
+                     .arg(QString::number(job.title.durationMs / 1000.0, 'f', 0),
+                          QString::number(std::min(reached, job.title.durationMs) / 1000.0, 'f', 1));
+        if (!encoderFailed && !wroteNothing)
+            cut_ << QStringLiteral("T%1: ").arg(job.title.number, 2, 10, QLatin1Char('0')) + ended.constFirst();
         // Chapters past its end would give the file the whole title's length.
         if (const QString chapters = PathInFolder(workFolder_.path(), QStringLiteral("chapters.txt"));
-            workFolder_.isValid() && ContainerHoldsChapters(settings) && !job.title.chapterStartsMs.isEmpty())
+            !encoderFailed && !wroteNothing && workFolder_.isValid() && ContainerHoldsChapters(settings) &&
+            !job.title.chapterStartsMs.isEmpty())
             CutOutputChapters(FindEncoder(w_.ProgramFolder()), output, job.title.chapterStartsMs,
                               std::min(reached, job.title.durationMs), chapters);
     }
     if (skipped > 0)
         skips_.append(
             {label, pass, passCount, {QStringLiteral("読めないブロック %1 個を飛ばしました。").arg(skipped)}});
-    // An encoder may end with 0 although it could not finish the output (the
-    // disk filled as the index was written): the file is of no use either.
-    const bool crashed = process && process->exitStatus() == QProcess::CrashExit;
-    if (process && (crashed || process->exitCode() != 0 || tail.OutputUnfinished())) {
+    if (encoderFailed) {
         QStringList lines;
         if (crashed)
             lines << QStringLiteral("エンコーダが異常終了しました。");
@@ -563,12 +550,13 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
             lines << QStringLiteral("エンコーダの終了コード: %1").arg(process->exitCode());
         else
             lines << QStringLiteral("エンコーダは出力ファイルを最後まで書けませんでした。");
-        // A full disk or a folder that takes no file is told as such, before
-        // the encoder's own words: what it said went wrong, then its last lines.
-        lines << OutputFolderFaults(tail, output) << tail.Errors() << tail.Lines();
+        // A source cut short, a full disk or a folder that takes no file is
+        // told as such, before the encoder's own words: what it said went
+        // wrong, then its last lines.
+        lines << ended << OutputFolderFaults(tail, output) << tail.Errors() << tail.Lines();
         failed(lines);
-    } else if (process && WroteNothing(before, StateOf(output))) {
-        failed({QStringLiteral("エンコーダは出力ファイルを書きませんでした。")});
+    } else if (wroteNothing) {
+        failed(QStringList{QStringLiteral("エンコーダは出力ファイルを書きませんでした。")} + ended);
     }
     return true;
 }

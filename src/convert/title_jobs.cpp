@@ -128,6 +128,12 @@ EncoderCommand PipedEncoderCommand(const EncoderCommand &command, const PipedStr
                     << QStringLiteral("bwdif=mode=send_frame:deint=interlaced") << QStringLiteral("decimate");
         else if (streams.deinterlace)
             filters << QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
+        // Film's frames go on the film's own grid: a stretch of 29.97 video
+        // in it loses one frame in five at its own times, so its picture
+        // keeps to its sound (the output rate alone drops a frame only once
+        // the picture is a frame behind).
+        if (streams.film && !streams.detelecine)
+            filters << QStringLiteral("fps=24000/1001");
         // FLV, SWF and RM hold no pixel shape, and a disc's pixels are not
         // square: a picture of the disc's own size would play squeezed or
         // stretched. It is made square-pixelled, keeping its height.

@@ -106,6 +106,36 @@ QString CopiedSoundRefused(const DiscAudioTrack &track, const ConversionSettings
         .arg(container, track.codec);
 }
 
+PipedStreams TitleJobStreams(const TitleJob &job, const ConversionSettings &settings, int cores)
+{
+    const DiscTitle &title = job.title;
+    PipedStreams streams;
+    streams.mapStreams = true;
+    if (job.audioTrack >= 0 && job.audioTrack < title.audio.size()) {
+        const DiscAudioTrack &track = title.audio.at(job.audioTrack);
+        streams.audioStreamId = track.streamId;
+        streams.audioLanguage = LanguageCode3(track.language);
+        streams.audioChannels = TitleAudioChannels(track, settings);
+        streams.audioRate = TitleAudioRate(track, settings);
+        streams.lpcmBits = track.codec == QLatin1String("LPCM") ? track.bits : 0;
+    }
+    // Subtitles and filters only where the picture is encoded.
+    if (VideoIsEncoded(settings) && job.subtitleTrack >= 0 && job.subtitleTrack < title.subtitles.size()) {
+        streams.subtitleStreamId = title.subtitles.at(job.subtitleTrack).streamId;
+        streams.palette = SubtitlePalette(title.palette);
+        streams.picture = title.picture;
+    }
+    // Film keeps its own frames, none repeated. The deinterlacer passes its
+    // progressive frames as they are and makes a stretch of video in it (a
+    // series' credits) progressive too; film telecined into the picture is
+    // matched and decimated instead.
+    streams.film = ConvertAsFilm(title, settings);
+    streams.detelecine = streams.film && title.hardTelecine;
+    streams.deinterlace = DeinterlaceTitle(settings) && !streams.detelecine;
+    streams.encoderThreads = TitleEncoderThreads(settings, cores);
+    return streams;
+}
+
 bool LookForHardTelecine(const DiscTitle &title, const ConversionSettings &settings)
 {
     return !title.film && DeinterlaceTitle(settings) && settings.C2_06 <= 0;

@@ -51,6 +51,14 @@ int TitleAudioRate(const DiscAudioTrack &track, const ConversionSettings &settin
 // encoder would refuse to write the file's header.
 QString CopiedSoundRefused(const DiscAudioTrack &track, const ConversionSettings &settings);
 
+struct PipedStreams;
+struct TitleJob;
+
+// What a disc title's run feeds the encoder with beside the file mode's
+// options, on a machine of this many cores: the chosen track, the
+// subtitles, the picture's filters. The chapters file is the run's own.
+PipedStreams TitleJobStreams(const TitleJob &job, const ConversionSettings &settings, int cores);
+
 // Whether a title's picture is worth a decoded look for hard telecine: its
 // video encoded and made progressive, no frame rate typed, no film found
 // in its flags already.

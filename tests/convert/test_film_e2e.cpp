@@ -10,6 +10,7 @@
 #include "widgets/color_button.h"
 #include "widgets/multi_col_combo_box.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace zento;
@@ -79,6 +80,36 @@ private slots:
                                     .arg(title.chapterStartsMs.at(chapter))
                                     .arg(due)));
         }
+    }
+
+    // A film title whose last cell is interlaced video (a series' credits):
+    // that stretch comes out progressive too, and the title keeps its length,
+    // the video's frames taken at their own times.
+    void videoInAFilmTitle()
+    {
+        const QString disc = root_.filePath("CREDITS"), out = root_.filePath("credits-out");
+        QString said;
+        QVERIFY2(test::MakeTestDisc(
+                     disc, {"--titles", "20", "--film", "--video-tail", "6", "--audio", "ja:440:2", "--chapter", "0"},
+                     {}, &said),
+                 qPrintable(said));
+        {
+            auto w = test::TitleModeWindow(program_, disc, out, "MP4");
+            w->C2_02_01->SetValue(0); // the source's size: 480 lines, each field's own
+            w->C2_02_02->SetValue(0);
+            QCOMPARE(w->CheckListBox2->Items(), QStringList{"T01 0:00:26 日本語 AC3 2ch フィルム"});
+            w->CButton10->click();
+        }
+        const QString file = out + "/CREDITS_01.mp4";
+        QVERIFY2(qAbs(test::MediaDuration(file) - 26.0) < 0.05, qPrintable(QString::number(test::MediaDuration(file))));
+        // The field detector on the video stretch's frames as written.
+        const QString said2 = test::Run(
+            "ffmpeg", {"-v", "info", "-ss", "21", "-i", file, "-map", "0:v:0", "-vf", "idet", "-f", "null", "-"});
+        const QRegularExpression multi("Multi frame detection: TFF: *(\\d+) BFF: *(\\d+) Progressive: *(\\d+)");
+        const QRegularExpressionMatch found = multi.match(said2);
+        QVERIFY2(found.hasMatch(), qPrintable(said2.right(500)));
+        const int combed = found.captured(1).toInt() + found.captured(2).toInt();
+        QVERIFY2(found.captured(3).toInt() > 100 && combed < 10, qPrintable(found.captured(0)));
     }
 
     // Film telecined into the picture: found by a look at the decoded

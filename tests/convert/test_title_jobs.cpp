@@ -125,13 +125,20 @@ private slots:
                                          "-metadata:s:a:0 language=eng -y";
         QTest::newRow("LPCM, no language") << PipedStreams{true, 0xa0}
                                            << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0xa0 -y";
-        QTest::newRow("film at its own rate") << PipedStreams{true, 0x80, -1, {}, false, {}, {}, true}
-                                              << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -r 24000/1001 -y";
+        // film's frames on its own grid, a stretch of video in it too
+        QTest::newRow("film at its own rate")
+            << PipedStreams{true, 0x80, -1, {}, false, {}, {}, true}
+            << "ffmpeg -f mpeg -i pipe:0 -filter_complex [0:v:0]fps=24000/1001[video] "
+               "-map [video] -map 0:i:0x80 -r 24000/1001 -y";
+        QTest::newRow("film with video in it")
+            << PipedStreams{.mapStreams = true, .deinterlace = true, .film = true}
+            << "ffmpeg -f mpeg -i pipe:0 -filter_complex "
+               "[0:v:0]bwdif=mode=send_frame:deint=interlaced,fps=24000/1001[video] -map [video] -r 24000/1001 -y";
         // the encoder's threads are output options, after the inputs
-        QTest::newRow("the encoder's threads") << PipedStreams{.mapStreams = true, .audioStreamId = 0x80, .film = true,
-                                                               .encoderThreads = 6}
-                                               << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -r 24000/1001 "
-                                                  "-threads 6 -y -pass 2";
+        QTest::newRow("the encoder's threads")
+            << PipedStreams{.mapStreams = true, .audioStreamId = 0x80, .encoderThreads = 6}
+            << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 "
+               "-threads 6 -y -pass 2";
         QTest::newRow("5.1 mixed for a stereo encoder")
             << PipedStreams{.mapStreams = true, .audioStreamId = 0x80, .audioLanguage = "jpn", .audioChannels = 2}
             << "ffmpeg -f mpeg -i pipe:0 -map 0:v:0 -map 0:i:0x80 -metadata:s:a:0 language=jpn -ac 2 -y";
