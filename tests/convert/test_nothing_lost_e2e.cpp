@@ -179,6 +179,25 @@ private slots:
         QVERIFY2(!said.first().contains("入力元を読めなくなりました"), qPrintable(said.first()));
     }
 
+    // A copy holding nothing of the title: it failed, with why, and is not
+    // told as converted part of the way; no file is left.
+    void copyWithNothingOfTheTitle()
+    {
+        const QString cut = root_.filePath("empty/MYDISC");
+        QVERIFY(QDir().mkpath(cut + "/VIDEO_TS"));
+        for (const QString &name : QDir(root_.filePath("disc/VIDEO_TS")).entryList(QDir::Files))
+            QVERIFY(QFile::copy(root_.filePath("disc/VIDEO_TS/") + name, cut + "/VIDEO_TS/" + name));
+        QVERIFY(QFile::resize(cut + "/VIDEO_TS/VTS_01_1.VOB", 0));
+        const QString out = root_.filePath("empty-out");
+        const QStringList said = Convert(cut, out);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said.first().startsWith("変換できなかったファイルがあります。") &&
+                     !said.first().contains("途中までを変換") &&
+                     said.first().contains("タイトルのファイルが途中で終わっています（12 秒のうち 0.0 秒まで）"),
+                 qPrintable(said.first()));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
     // Cut short into a container that holds chapters: those past the end go,
     // and the file is as long as what it holds, not the whole title.
     void cutImageChaptersEndWithIt()
