@@ -477,20 +477,14 @@ private slots:
                               encode + QStringList{"-f", "vob", source})
                 .first == 0);
         const EncoderCapabilities capabilities = EncoderQuery::Ask(QStandardPaths::findExecutable("ffmpeg"));
-        DiscAudioTrack track;
-        track.codec = disc;
-        track.bits = 16;
-        const QStringList containers{"AVI MPEG4", "MPG MPEG1VIDEO", "M2P MPEG2VIDEO", "MP4 MPEG4",
-                                     "3GP MPEG4", "WMV WMV2",       "ASF MPEG4",      "MOV MPEG4",
-                                     "RM RV10",   "OGM LIBTHEORA",  "FLV FLV",        "SWF FLV"};
-        for (const QString &choice : containers) {
+        const DiscAudioTrack track{.streamId = streamId, .language = {}, .codec = disc};
+        const PipedStreams streams{.mapStreams = true, .audioStreamId = streamId, .lpcmBits = disc == "LPCM" ? 16 : 0};
+        for (const QString &choice : QString("AVI MPEG4,MPG MPEG1VIDEO,M2P MPEG2VIDEO,MP4 MPEG4,3GP MPEG4,WMV WMV2,"
+                                             "ASF MPEG4,MOV MPEG4,RM RV10,OGM LIBTHEORA,FLV FLV,SWF FLV")
+                                         .split(',')) {
             ConversionSettings settings = Settings(choice);
             settings.C1_03 = dir.path();
             const QString output = BuildOutputPath(source, settings, PathStyle::Posix);
-            PipedStreams streams;
-            streams.mapStreams = true;
-            streams.audioStreamId = streamId;
-            streams.lpcmBits = disc == "LPCM" ? 16 : 0;
             QStringList line =
                 PipedEncoderCommand(
                     ApplyEncoderSuccessors(BuildEncoderCommandLine(source, output, settings, 1, PathStyle::Posix),
