@@ -219,6 +219,8 @@ QList<int> SoundRatesTaken(const QString &codec, const QString &container)
         return {22050};
     if (is(codec, "adpcm_swf") || is(container, "swf"))
         return {44100, 22050, 11025};
+    if (is(codec, "wmav1") || is(codec, "wmav2"))
+        return {48000, 44100, 32000, 22050, 16000, 11025, 8000};
     return {};
 }
 

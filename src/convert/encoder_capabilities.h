@@ -75,7 +75,8 @@ int MostSoundChannels(const QString &codec);
 // The sample rates a sound encoder (as above) or a container (an ID or an
 // extension, "SWF", "swf") takes where it takes only a few, failing on any
 // other rather than resampling: G.726 and GSM 8000, RoQ 22050, Flash's ADPCM and the
-// SWF container 44100, 22050, 11025. Empty for no such limit.
+// SWF container 44100, 22050, 11025, WMA none above 48000 (a disc's 96 kHz
+// LPCM). Empty for no such limit.
 QList<int> SoundRatesTaken(const QString &codec, const QString &container);
 
 // A file's command whose sound encoder or container takes few channels or

@@ -334,6 +334,8 @@ private slots:
         QTest::newRow("RoQ") << "AVI ROQ_DPCM" << 48000 << 0 << 22050;
         QTest::newRow("a typed rate stands") << "SWF LIBMP3LAME" << 48000 << 22050 << 0;
         QTest::newRow("FLV, MP3 takes 48 kHz") << "FLV LIBMP3LAME" << 48000 << 0 << 0;
+        QTest::newRow("WMA, 96 kHz LPCM") << "WMV WMAV2" << 96000 << 0 << 48000;
+        QTest::newRow("WMA takes 48 kHz") << "WMV WMAV2" << 48000 << 0 << 0;
         QTest::newRow("copied") << "SWF" << 48000 << 0 << 0;
     }
     void audioRate()
