@@ -13,9 +13,10 @@
 #include "convert/title_jobs.h"
 #include "convert/title_streams.h"
 #include "platform/dialogs.h"
-#include "platform/regular_file.h"
 #include "platform/error.h"
 #include "platform/process_files.h"
+#include "platform/regular_file.h"
+#include "platform/run_folder.h"
 #include "widgets/check_list_box.h"
 
 #include <QCheckBox>
@@ -84,7 +85,7 @@ private:
     TMainForm1 &w_;
     QPointer<TProgressForm1> form_;
     // The encoder's working folder: two-pass logs go here and vanish with it.
-    QTemporaryDir workFolder_;
+    RunFolder workFolder_;
     QList<FailedPass> failures_;
     QStringList failedOutputs_; // the outputs of those, which were not saved
     QString madeFolder_;        // the output folder, when it was there at the start
@@ -204,6 +205,8 @@ void ConversionRun::Execute()
         const QString outputFolder = AbsoluteFolder(settings.C1_03);
         if (QDir().mkpath(outputFolder))
             madeFolder_ = outputFolder;
+        // What a killed run left: its folder, and the output it had not finished.
+        ClearKilledRuns();
         // Every job (a ticked entry, or the parts of a title joined), each pass.
         // The main window is disabled meanwhile: the list cannot change.
         const QList<TitleJob> jobs = Jobs(w_.CheckBox2->isChecked());
@@ -315,6 +318,7 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     w_.CurrentOutputPath = jobOutput_;
     const QString source = w_.CurrentSourcePath;
     const QString output = w_.CurrentOutputPath;
+    workFolder_.NoteOutput(output); // unfinished until its encoder has ended
     const QString label = job.IsDiscTitle() ? TitleLabelText(job.title, output) : JobLabelText(job, output);
     // What the encoder reads through its standard input: a title from the
     // disc, or the parts of a title one after the other.
@@ -453,6 +457,7 @@ bool ConversionRun::RunPass(TitleJob &job, int pass, int passCount, const QStrin
     if (!fed)
         tail.WatchInput(source);
     WaitForEncoder(process, tail);
+    workFolder_.ClearOutput();
     // The encoder has ended: the feeding stops (it may still be waiting for
     // room in the pipe when the encoder ended early).
     bool sourceGone = false, sourceEnded = false;

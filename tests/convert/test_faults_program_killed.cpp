@@ -10,6 +10,7 @@
 #include "app/start_source_gui.h"
 #include "platform/dialogs.h"
 #include "platform/end_requests.h"
+#include "platform/run_folder.h"
 #include "support/fake_encoder.h"
 
 #include <QApplication>
@@ -177,6 +178,12 @@ private slots:
         QVERIFY2(run.ChildrenGone(), qPrintable("still running after a second: " + run.alive.join(' ')));
         if (signal == SIGKILL) {
             QCOMPARE(run.program.exitStatus(), QProcess::CrashExit);
+            // The next run clears up: the killed run's folder goes, and the
+            // output it had not finished, which would take its name.
+            QCOMPARE(ClearKilledRuns(scratch.path()), QStringList{root + "/out/VTS_01_1.avi"});
+            QCOMPARE(QDir(root + "/out").entryList(QDir::Files | QDir::Hidden), QStringList());
+            QCOMPARE(QDir(scratch.path()).entryList({QCoreApplication::applicationName() + "-*"}, QDir::Dirs),
+                     QStringList{QFileInfo(root).fileName()}); // the test's own program folder stays
             return;
         }
         QCOMPARE(run.program.exitStatus(), QProcess::NormalExit);
