@@ -81,13 +81,17 @@ TitleScan ScanTitles(const QString &source)
         }
         // A disc may hold dozens of short ones (logos, menu loops): they are
         // looked at once ticked, when the run starts.
-        if (title.durationMs >= kShortTitleMs)
-            TakeLook(title, LookAtPictures(*disc, title, 1));
+        if (title.durationMs < kShortTitleMs)
+            continue;
+        const std::unique_ptr<DiscTitleReader> reader = disc->OpenTitle(title);
+        if (!reader)
+            continue;
+        TakeLook(title, SampleTitlePictures(*reader));
         // Film's cells last half frames the tables round away: its chapters
         // go by its units' own times.
-        if (std::unique_ptr<DiscTitleReader> reader = title.film ? disc->OpenTitle(title) : nullptr)
-            if (const QList<qint64> starts = ChapterStartsFromUnits(*reader, title); !starts.isEmpty())
-                title.chapterStartsMs = starts;
+        if (const QList<qint64> starts = title.film ? ChapterStartsFromUnits(*reader, title) : QList<qint64>();
+            !starts.isEmpty())
+            title.chapterStartsMs = starts;
     }
     return scan;
 }

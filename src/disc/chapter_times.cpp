@@ -1,5 +1,6 @@
 #include "disc/chapter_times.h"
 
+#include "disc/continuous_times.h"
 #include "disc/nav_pack.h"
 
 #include <array>
@@ -7,9 +8,6 @@
 namespace zento {
 
 namespace {
-
-constexpr qint64 kStaleTicks = 9000;   // a tenth of a second
-constexpr qint64 kRunOnTicks = 108000; // 1.2 s: more than a unit
 
 // The difference of two unit times, which count 32 bits and wrap.
 qint64 TimeBetween(qint64 from, qint64 to)
@@ -43,8 +41,7 @@ QList<qint64> ChapterStartsFromUnits(DiscTitleReader &reader, const DiscTitle &t
     QList<qint64> at{0}; // 90 kHz
     for (qsizetype k = 1; k < cells.size(); ++k) {
         const qint64 length = title.cellTicks.at(k - 1) * 3; // 1/30000 s to 90 kHz
-        const qint64 gap = TimeBetween(starts.at(k - 1) + length, starts.at(k));
-        const bool runsOn = gap >= -kStaleTicks && gap <= kRunOnTicks;
+        const bool runsOn = ContinuousTimes::RunsOn(TimeBetween(starts.at(k - 1) + length, starts.at(k)));
         at << at.constLast() + (runsOn ? TimeBetween(starts.at(k - 1), starts.at(k)) : length);
     }
     QList<qint64> chapters;

@@ -79,7 +79,7 @@ void ContinuousTimes::Apply(unsigned char *blocks, qsizetype size)
             // unit of the one before ended. One that runs on, its first unit
             // perhaps lost, keeps its times.
             const qint64 gap = Moved(times->start + shift_ - lastEnd_ + kWrap / 2, 0) - kWrap / 2;
-            if (started_ && (vob != lastVob_ || cell != lastCell_) && (gap < -kStaleTicks || gap > kRunOnTicks)) {
+            if (started_ && (vob != lastVob_ || cell != lastCell_) && !RunsOn(gap)) {
                 shift_ = lastEnd_ - times->start;
                 joined_ = true;
                 cellStart_ = times->start;
@@ -95,6 +95,11 @@ void ContinuousTimes::Apply(unsigned char *blocks, qsizetype size)
         if (shift_ != 0)
             Block(block, unitTimes);
     }
+}
+
+bool ContinuousTimes::RunsOn(qint64 gap)
+{
+    return gap >= -kStaleTicks && gap <= kRunOnTicks;
 }
 
 void ContinuousTimes::DropStaleSound(unsigned char *b)

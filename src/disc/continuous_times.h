@@ -21,6 +21,9 @@ class ContinuousTimes {
 public:
     // Rewrites whole 2048-byte blocks in place, in the order they are played.
     void Apply(unsigned char *blocks, qsizetype size);
+    // Whether a new cell whose first unit starts `gap` (90 kHz) after the
+    // last unit read ended keeps its times; otherwise it is joined on.
+    static bool RunsOn(qint64 gap);
 
 private:
     // Moves a block's times; a navigation pack's own as well.
